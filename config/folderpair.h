@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <cstdint>
+
+namespace vell {
+
+// One couple: a source folder, a target folder and the modes that apply to
+// this couple alone. Paths are kept as chosen or typed.
+struct FolderPair
+{
+    QString Source;
+    QString Cible;
+    // Stored as text: the grid tells "1" (the default delay) from "01".
+    QString NbTemporisationsText = QStringLiteral("1");
+    int32_t NbTemporisations = 1;        // up to 64000: needs more than 16 bits
+    int32_t TemporisationsRestantes = 1; // countdown, not stored
+    bool Deplacer = false;
+    bool Renommer = false;
+    bool Effacer = false;
+    bool Nouveau = false;
+};
+
+// The ordered couples; position k (from 1) is the k-th line of Vell.w.
+using FolderPairList = QList<FolderPair>;
+
+} // namespace vell

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace vell {
+
+enum class MessageIcon { None, Information, Exclamation, Critical, Question };
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+// Message boxes, input boxes, the folder browser and "open this document".
+// The window shows real dialogs; tests script the answers; the headless
+// host prints the text and answers safely.
+class UserDialogs
+{
+public:
+    virtual ~UserDialogs() = default;
+    virtual MessageAnswer messageBox(const QString &text, const QString &title, MessageIcon icon,
+                                     MessageButtons buttons) = 0;
+    // std::nullopt when the user cancels.
+    virtual std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &initial) = 0;
+    virtual std::optional<QString> browseFolder(const QString &title, const QString &startFolder) = 0;
+    virtual bool openDocument(const QString &path) = 0;
+};
+
+// No display: every message goes to stderr; OK to a message, No to every
+// Yes/No question, Cancel to every input and folder choice.
+class HeadlessDialogs final : public UserDialogs
+{
+public:
+    MessageAnswer messageBox(const QString &text, const QString &title, MessageIcon icon,
+                             MessageButtons buttons) override;
+    std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &initial) override;
+    std::optional<QString> browseFolder(const QString &title, const QString &startFolder) override;
+    bool openDocument(const QString &path) override;
+};
+
+} // namespace vell

@@ -28,4 +28,14 @@ QString FolderLogLine(const QString &words, const QString &path)
         + QLatin1String("</small><br>");
 }
 
+QString UnknownFolderLogLine(const QString &alert, const QString &folder)
+{
+    return HtmlEscaped(alert) + QLatin1String(": ") + HtmlEscaped(folder) + QLatin1String("<br>");
+}
+
+QString SummaryLogEntry(const QString &line1, const QString &line2)
+{
+    return HtmlEscaped(line1) + QLatin1String("<br>") + HtmlEscaped(line2) + QLatin1String("<br><hr>");
+}
+
 } // namespace vell

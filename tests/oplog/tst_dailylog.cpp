@@ -1,0 +1,141 @@
+#include "oplog/dailylog.h"
+#include "oplog/logencoding.h"
+
+#include "common/testtree.h"
+
+#include <QLocale>
+#include <QTest>
+
+using namespace vell;
+
+class TestDailyLog : public QObject
+{
+    Q_OBJECT
+
+    static QByteArray expectedHeader(const QByteArray &heading, const QDate &day)
+    {
+        const QByteArray longDate = LogFileBytes(QLocale::system().toString(day, QLocale::LongFormat));
+        return "<html>\r\n<head>\r\n<title>Logs Vell</title>\r\n</head>\r\n<body>\r\n"
+               "<b><center><h1>" + heading + "</h1></center></b>\r\n"
+               "<center><h3>" + longDate + "</h3></center>\r\n";
+    }
+
+private slots:
+    void fileName_data()
+    {
+        QTest::addColumn<QString>("pathLogs");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("folder") << QStringLiteral("/srv/logs") << QStringLiteral("/srv/logs/Log Vell 2026-12-05.htm");
+        QTest::newRow("trailing slash") << QStringLiteral("/srv/logs/") << QStringLiteral("/srv/logs/Log Vell 2026-12-05.htm");
+        QTest::newRow("root") << QStringLiteral("/") << QStringLiteral("/Log Vell 2026-12-05.htm");
+    }
+    void fileName()
+    {
+        QFETCH(QString, pathLogs);
+        QFETCH(QString, expected);
+        QCOMPARE(DailyLogFileName(pathLogs, QDate(2026, 12, 5)), expected);
+    }
+
+    void dayOfName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QDate>("day");
+        QTest::newRow("log") << QStringLiteral("Log Vell 2026-01-31.htm") << QDate(2026, 1, 31);
+        QTest::newRow("leap day") << QStringLiteral("Log Vell 2024-02-29.htm") << QDate(2024, 2, 29);
+        QTest::newRow("no such day") << QStringLiteral("Log Vell 2026-02-30.htm") << QDate();
+        QTest::newRow("month 13") << QStringLiteral("Log Vell 2026-13-01.htm") << QDate();
+        QTest::newRow("short month") << QStringLiteral("Log Vell 2026-1-031.htm") << QDate();
+        QTest::newRow("suffix") << QStringLiteral("Log Vell 2026-01-31 copy.htm") << QDate();
+        QTest::newRow("other case") << QStringLiteral("log vell 2026-01-31.htm") << QDate();
+        QTest::newRow("html") << QStringLiteral("Log Vell 2026-01-31.html") << QDate();
+        QTest::newRow("signs") << QStringLiteral("Log Vell +026-01-31.htm") << QDate();
+        QTest::newRow("other program") << QStringLiteral("Log Velo 2026-01-31.htm") << QDate();
+    }
+    void dayOfName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QDate, day);
+        QCOMPARE(DailyLogDay(name), day);
+    }
+
+    void headerOncePerDay_data()
+    {
+        QTest::addColumn<int>("langue");
+        QTest::addColumn<QByteArray>("heading");
+        QTest::newRow("french") << 1 << QByteArray("Journal des op\xe9rations de miroir");
+        QTest::newRow("portuguese") << 2 << QByteArray("Jornal das opera\xe7\xf5" "es de miror");
+        QTest::newRow("english") << 3 << QByteArray("Mirroring Logs");
+        QTest::newRow("absent key") << 0 << QByteArray("Mirroring Logs");
+    }
+    void headerOncePerDay()
+    {
+        QFETCH(int, langue);
+        QFETCH(QByteArray, heading);
+        TestTree tree;
+        QVERIFY(tree.isValid());
+        Settings settings;
+        settings.Langue = langue;
+        const QDate day(2026, 12, 5);
+        const QString file = DailyLogFileName(tree.rootText(), day);
+        const QByteArray name = "Log Vell 2026-12-05.htm";
+
+        QVERIFY(OpenDailyLog(file, settings));
+        const QByteArray header = expectedHeader(heading, day);
+        QCOMPARE(tree.read(name), header);
+        QCOMPARE(header.count("\r\n"), 7);
+        QCOMPARE(header.count('\n'), 7);
+
+        QVERIFY(AppendLogLine(file, QStringLiteral("<small>Creation - /b/a</small><br>")));
+        settings.Langue = 1;
+        QVERIFY(OpenDailyLog(file, settings)); // a later run the same day
+        QCOMPARE(tree.read(name), header + "<small>Creation - /b/a</small><br>\r\n");
+    }
+
+    void headerShowsTheDayOfTheFile()
+    {
+        // A run that passed midnight reopens the file of its first day.
+        TestTree tree;
+        const QDate day(2001, 2, 3);
+        QVERIFY(OpenDailyLog(DailyLogFileName(tree.rootText(), day), Settings{}));
+        QCOMPARE(tree.read("Log Vell 2001-02-03.htm"), expectedHeader("Mirroring Logs", day));
+    }
+
+    void missingFolder()
+    {
+        TestTree tree;
+        const QString file = DailyLogFileName(tree.pathText("gone"), QDate(2026, 12, 5));
+        QVERIFY(!OpenDailyLog(file, Settings{}));
+        QVERIFY(!AppendLogLine(file, QStringLiteral("x")));
+        QVERIFY(!tree.exists("gone"));
+    }
+
+    void appendCreatesWithoutHeader()
+    {
+        TestTree tree;
+        const QString file = DailyLogFileName(tree.rootText(), QDate(2026, 12, 5));
+        QVERIFY(AppendLogLine(file, QStringLiteral("a")));
+        QVERIFY(AppendLogLine(file, QStringLiteral("b")));
+        QCOMPARE(tree.read("Log Vell 2026-12-05.htm"), QByteArray("a\r\nb\r\n"));
+    }
+
+    void appendRefusesWhatIsNoFile()
+    {
+        TestTree tree;
+        QVERIFY(tree.mkfifo("fifo"));
+        QVERIFY(tree.mkdir("folder"));
+        QVERIFY(!AppendLogLine(tree.pathText("fifo"), QStringLiteral("x"))); // must not block
+        QVERIFY(!AppendLogLine(tree.pathText("folder"), QStringLiteral("x")));
+    }
+
+    void appendThroughUndecodableFolderName()
+    {
+        TestTree tree;
+        QVERIFY(tree.mkdir("caf\xe9"));
+        const QString folder = QString::fromUtf8(tree.root()) + QLatin1String("/caf") + QChar(0xDCE9);
+        QVERIFY(OpenDailyLog(DailyLogFileName(folder, QDate(2026, 12, 5)), Settings{}));
+        QVERIFY(tree.exists("caf\xe9/Log Vell 2026-12-05.htm"));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestDailyLog)
+#include "tst_dailylog.moc"

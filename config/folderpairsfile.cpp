@@ -1,0 +1,283 @@
+#include "config/folderpairsfile.h"
+
+#include "config/folderprobe.h"
+#include "config/settingsfile.h"
+#include "platform/pathcodec.h"
+#include "platform/profile.h"
+#include "platform/systeminfo.h"
+#include "shell/programidentity.h"
+#include "shell/userdialogs.h"
+
+#include <cerrno>
+
+namespace vell {
+
+namespace {
+
+const QString MissingMark = QStringLiteral("??? ");
+const QString NoTargetMark = QStringLiteral("???");
+const QString MacintoshIndent = QStringLiteral("      ");
+const QString CrLf = QStringLiteral("\r\n");
+
+int hexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    return -1;
+}
+
+// One field of a couples line from `pos` on, quoted or bare, and the
+// position after its comma. A line cut short gives empty fields.
+QString takeField(const QString &line, qsizetype &pos)
+{
+    while (pos < line.size() && (line.at(pos) == u' ' || line.at(pos) == u'\t'))
+        ++pos;
+    QString field;
+    const bool quoted = pos < line.size() && line.at(pos) == u'"';
+    if (quoted) {
+        const qsizetype close = line.indexOf(u'"', pos + 1);
+        const qsizetype end = close < 0 ? line.size() : close;
+        field = line.mid(pos + 1, end - pos - 1);
+        pos = end + 1;
+    }
+    const qsizetype comma = line.indexOf(u',', pos);
+    if (!quoted)
+        field = line.mid(pos, (comma < 0 ? line.size() : comma) - pos).trimmed();
+    pos = comma < 0 ? line.size() : comma + 1;
+    return field;
+}
+
+// The non-blank lines of the couples file, line ends dropped.
+QStringList couplesLines(const QString &path)
+{
+    QByteArray bytes;
+    if (platform::readWholeFile(path, bytes) < 0)
+        return {}; // missing or unreadable: an empty list, no message
+    QStringList lines;
+    for (const QByteArray &raw : bytes.split('\n')) {
+        const QString line = QString::fromLatin1(raw).trimmed(); // hex fields: ASCII only
+        if (!line.isEmpty())
+            lines.append(line);
+    }
+    return lines;
+}
+
+FolderPair readModes(const platform::Profile &profile, qsizetype position)
+{
+    const QString section = MirrorSection(position);
+    const auto flag = [&](const QString &key) {
+        return FlagFromText(profile.value(section, key, FlagText(false)));
+    };
+    FolderPair pair;
+    const QString delay = profile.value(section, QStringLiteral("NbTemporisations"), QString());
+    pair.NbTemporisationsText = delay.isEmpty() ? QStringLiteral("1") : delay;
+    pair.NbTemporisations = IntegerFromText(pair.NbTemporisationsText);
+    pair.TemporisationsRestantes = pair.NbTemporisations;
+    pair.Deplacer = flag(QStringLiteral("Deplacer"));
+    pair.Renommer = flag(QStringLiteral("Renommer"));
+    pair.Effacer = flag(QStringLiteral("Effacer"));
+    pair.Nouveau = flag(QStringLiteral("Nouveau"));
+    return pair;
+}
+
+// The stored delay text: the text read or set when it still says the
+// couple's number (so "01" stays "01"), else the number itself.
+QString storedDelayText(const FolderPair &pair)
+{
+    const QString &text = pair.NbTemporisationsText;
+    if (!text.isEmpty() && IntegerFromText(text) == pair.NbTemporisations)
+        return text;
+    return QString::number(pair.NbTemporisations);
+}
+
+void reportInvalidHex(const ProgramFiles &files, UserDialogs &dialogs)
+{
+    (void)dialogs.messageBox(QStringLiteral("Invalid hexa string in the parameters file") + CrLf + files.couplesFile(),
+                             ProductName, MessageIcon::Critical, MessageButtons::Ok);
+}
+
+// Marks, Macintosh flags, colours and delay picture of one couple.
+CoupleRow rowFor(const FolderPair &pair, qsizetype position)
+{
+    CoupleRow row;
+    row.position = position;
+    row.sourceFound = FolderExists(pair.Source);
+    row.sourceText = row.sourceFound ? pair.Source : MissingMark + pair.Source;
+    if (pair.Cible.isEmpty()) {
+        row.targetText = NoTargetMark;
+    } else {
+        row.targetFound = FolderExists(pair.Cible);
+        row.targetText = row.targetFound ? pair.Cible : MissingMark + pair.Cible;
+    }
+    if (pair.Deplacer)
+        row.sourceColour = ColourDeplacer;
+    if (pair.Effacer)
+        row.targetColour = ColourEffacer;
+    if (pair.Nouveau)
+        row.background = ColourNouveau;
+    row.delay = pair.NbTemporisationsText == QLatin1String("1") ? DelayPicture::Default : DelayPicture::Specific;
+    return row;
+}
+
+// The Macintosh marks of an existing folder, and the warning of a couple
+// whose two existing folders disagree.
+void markMacintosh(const FolderPair &pair, CoupleRow &row, FolderPairsLoad &load, int32_t langue)
+{
+    if (row.sourceFound && IsOnMacintoshVolume(pair.Source)) {
+        row.sourceMacintosh = true;
+        row.sourceText.prepend(MacintoshIndent);
+    }
+    if (row.targetFound && IsOnMacintoshVolume(pair.Cible)) {
+        row.targetMacintosh = true;
+        row.targetText.prepend(MacintoshIndent);
+    }
+    if (row.sourceFound && row.targetFound && row.sourceMacintosh != row.targetMacintosh) {
+        load.macintoshWarning = MacintoshWarningText(
+            row.sourceMacintosh ? MacintoshMismatch::SourceOnly : MacintoshMismatch::TargetOnly, langue);
+    }
+}
+
+} // namespace
+
+QString PathToHex(const QString &path, bool wide)
+{
+    QByteArray bytes;
+    if (wide) {
+        bytes.reserve(path.size() * 2);
+        for (const QChar c : path) {
+            bytes += char(c.unicode() & 0xFF);
+            bytes += char(c.unicode() >> 8);
+        }
+    } else {
+        bytes = PathToBytes(path);
+    }
+    return QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+std::optional<QString> HexToPath(const QString &hex, bool wide)
+{
+    if (hex.size() % 2 != 0 || (wide && hex.size() % 4 != 0))
+        return std::nullopt;
+    QByteArray bytes;
+    bytes.reserve(hex.size() / 2);
+    for (qsizetype i = 0; i < hex.size(); i += 2) {
+        const int high = hexDigit(hex.at(i));
+        const int low = hexDigit(hex.at(i + 1));
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes += char(high * 16 + low);
+    }
+    if (!wide)
+        return PathFromBytes(bytes);
+    QString path;
+    path.reserve(bytes.size() / 2);
+    for (qsizetype i = 0; i < bytes.size(); i += 2)
+        path += QChar(char16_t(uchar(bytes.at(i)) | (uchar(bytes.at(i + 1)) << 8)));
+    return path;
+}
+
+int FolderPairsLoad::exitStatus() const
+{
+    switch (end) {
+    case LoadEnd::Loaded:
+        return 0;
+    case LoadEnd::FolderMissing:
+        return 3;
+    case LoadEnd::InvalidFile:
+        return 1;
+    }
+    return 0;
+}
+
+FolderPairsLoad LoadFolderPairs(const ProgramFiles &files, const Settings &settings, const SystemInfo &system,
+                                bool quitIfFolderMissing, UserDialogs &dialogs)
+{
+    FolderPairsLoad load;
+    const QStringList lines = couplesLines(files.couplesFile());
+    if (lines.isEmpty())
+        return load;
+    platform::Profile profile;
+    (void)platform::Profile::load(files.settingsFile(), profile); // unreadable: default modes
+
+    for (const QString &line : lines) {
+        const qsizetype position = load.pairs.size() + 1;
+        qsizetype pos = 0;
+        const std::optional<QString> source = HexToPath(takeField(line, pos), system.IsNT);
+        const std::optional<QString> target = HexToPath(takeField(line, pos), system.IsNT);
+        if (!source || !target) {
+            reportInvalidHex(files, dialogs);
+            load.end = LoadEnd::InvalidFile;
+            return load;
+        }
+        FolderPair pair = readModes(profile, position);
+        pair.Source = *source;
+        pair.Cible = *target;
+        load.pairs.append(pair);
+
+        CoupleRow row = rowFor(pair, position);
+        if (quitIfFolderMissing && (!row.sourceFound || !row.targetFound)) {
+            load.end = LoadEnd::FolderMissing;
+            return load;
+        }
+        if (system.IsNT)
+            markMacintosh(pair, row, load, settings.Langue);
+        load.rows.append(row);
+    }
+    load.showMacintoshWarning = !load.macintoshWarning.isEmpty() && !settings.Automatique;
+    return load;
+}
+
+int SaveFolderPairs(const ProgramFiles &files, const FolderPairList &pairs, const SystemInfo &system)
+{
+    QByteArray couples;
+    for (const FolderPair &pair : pairs) {
+        couples += '"' + PathToHex(pair.Source, system.IsNT).toLatin1() + "\",\""
+                   + PathToHex(pair.Cible, system.IsNT).toLatin1() + "\"\r\n";
+    }
+    const int written = platform::writeFileAtomically(files.couplesFile(), couples);
+
+    platform::Profile profile;
+    // A settings file that exists but cannot be read is not replaced.
+    if (const int r = platform::Profile::load(files.settingsFile(), profile); r < 0)
+        return written < 0 ? written : r;
+    for (qsizetype k = 1; k <= pairs.size(); ++k) {
+        const FolderPair &pair = pairs.at(k - 1);
+        const QString section = MirrorSection(k);
+        // Constant keys and "0"/"1"/digit texts: setValue cannot refuse them.
+        (void)profile.setValue(section, QStringLiteral("NbTemporisations"), storedDelayText(pair));
+        (void)profile.setValue(section, QStringLiteral("Deplacer"), FlagText(pair.Deplacer));
+        (void)profile.setValue(section, QStringLiteral("Renommer"), FlagText(pair.Renommer));
+        (void)profile.setValue(section, QStringLiteral("Effacer"), FlagText(pair.Effacer));
+        (void)profile.setValue(section, QStringLiteral("Nouveau"), FlagText(pair.Nouveau));
+    }
+    const int saved = pairs.isEmpty() ? 0 : profile.save(files.settingsFile());
+    return written < 0 ? written : saved;
+}
+
+QString MacintoshWarningText(MacintoshMismatch mismatch, int32_t langue)
+{
+    const bool source = mismatch == MacintoshMismatch::SourceOnly;
+    if (langue == 1) {
+        return source ? QStringLiteral("ATTENTION: Un dossier source appartient à un volume Macintosh\r\n"
+                                       "mais le dossier cible corrrespondant n'appartient pas à un volume Macintosh")
+                      : QStringLiteral("ATTENTION: Un dossier cible appartient à un volume Macintosh\r\n"
+                                       "mais le dossier source corrrespondant n'appartient pas à un volume Macintosh");
+    }
+    if (langue == 2) {
+        return source ? QStringLiteral("ATENÇÃO: Uma pasta de entrada está num volume Macintosh\r\n"
+                                       "mas a pasta de saída não")
+                      : QStringLiteral("ATENÇÃO: Uma pasta de saída está num volume Macintosh\r\n"
+                                       "mas a pasta de entrada não");
+    }
+    return source ? QStringLiteral("WARNING: A source folder belongs to a Macintosh volume\r\n"
+                                   "but the corresponding target folder does not belong to a Macintosh volume")
+                  : QStringLiteral("WARNING: A target folder belongs to a Macintosh volume\r\n"
+                                   "but the corresponding source folder does not belong to a Macintosh volume");
+}
+
+} // namespace vell

@@ -1,0 +1,92 @@
+#pragma once
+
+// The couples file Vell.w and the "Mirror_" sections of Vell.ini: saving
+// the list, and loading it into the list and the plain data the window's
+// grid shows.
+
+#include "config/folderpair.h"
+#include "config/settings.h"
+
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace vell {
+
+struct ProgramFiles;
+struct SystemInfo;
+class UserDialogs;
+
+// The couples file's form of a path: its UTF-16LE code units (the 8-bit
+// systems: the path's bytes), each byte as two uppercase hex digits. A name
+// that is not valid UTF-8 goes through the path codec's escapes, so it
+// comes back byte for byte.
+[[nodiscard]] QString PathToHex(const QString &path, bool wide = true);
+// The reverse, either case accepted; an empty text gives an empty path.
+// std::nullopt for a text that is no whole number of units: an odd length,
+// a character that is not a hex digit, or (wide) a lone trailing byte.
+[[nodiscard]] std::optional<QString> HexToPath(const QString &hex, bool wide = true);
+
+// Colours of the modes in the grid, as 0xRRGGBB (QColor takes them as QRgb).
+constexpr uint32_t ColourDeplacer = 0xFF0000; // source text: the couple moves
+constexpr uint32_t ColourEffacer = 0xFF00FF;  // target text: obsolete items go
+constexpr uint32_t ColourNouveau = 0x00FFFF;  // background: newer files only
+
+enum class DelayPicture { Default, Specific };
+
+// What one grid row shows for the couple at `position`.
+struct CoupleRow
+{
+    qsizetype position = 0; // from 1: the row data
+    QString sourceText;     // the path; "??? " + path when missing; six blanks first on a Macintosh volume
+    QString targetText;     // the same; "???" when the couple has no target
+    bool sourceFound = false;
+    bool targetFound = false;
+    bool sourceMacintosh = false;
+    bool targetMacintosh = false;
+    std::optional<uint32_t> sourceColour; // text colour of cell 0
+    std::optional<uint32_t> targetColour; // text colour of cell 2
+    std::optional<uint32_t> background;   // all three cells
+    DelayPicture delay = DelayPicture::Default;
+};
+
+enum class LoadEnd {
+    Loaded,        // go on
+    FolderMissing, // "-U" and a missing folder: the program ends, exit status 3
+    InvalidFile,   // an invalid hex field, already reported: the program ends, exit status 1
+};
+
+struct FolderPairsLoad
+{
+    LoadEnd end = LoadEnd::Loaded;
+    FolderPairList pairs;
+    QList<CoupleRow> rows;
+    QString macintoshWarning;          // the last mismatch's message; empty when none
+    bool showMacintoshWarning = false; // a mismatch was met and `Automatique` is off
+
+    // The process exit status the end asks for (0 when the load went on).
+    [[nodiscard]] int exitStatus() const;
+};
+
+// Reads the couples file and, per line k, the section "Mirror_" + k of the
+// settings file. A missing or unreadable couples file is an empty list.
+// Folder checks and Macintosh probes (these on NT only) give each row's
+// marks. With `quitIfFolderMissing` the load stops at the first couple with
+// a missing source or target. An invalid hex field shows its message box
+// (English only) through `dialogs` and stops the load.
+[[nodiscard]] FolderPairsLoad LoadFolderPairs(const ProgramFiles &files, const Settings &settings,
+                                              const SystemInfo &system, bool quitIfFolderMissing,
+                                              UserDialogs &dialogs);
+
+// Rewrites the couples file and then the five keys of "Mirror_" + k of
+// every couple, each file atomically; sections beyond the list stay. Returns
+// 0 or the first -errno; a file that could not be written keeps its old
+// content, which the reload that follows shows.
+[[nodiscard]] int SaveFolderPairs(const ProgramFiles &files, const FolderPairList &pairs, const SystemInfo &system);
+
+enum class MacintoshMismatch { SourceOnly, TargetOnly };
+// The two-line warning (CR LF between) in the language of `langue`.
+[[nodiscard]] QString MacintoshWarningText(MacintoshMismatch mismatch, int32_t langue);
+
+} // namespace vell

@@ -1,0 +1,81 @@
+#include "service/commandrunner.h"
+
+#include <QProcess>
+
+namespace vell {
+
+QString CommandResult::diagnostic() const
+{
+    if (!started)
+        return QStringLiteral("the program could not be started");
+    if (timedOut)
+        return QStringLiteral("the program did not finish in time");
+    const QByteArray text = errors.trimmed().isEmpty() ? output : errors;
+    return QString::fromUtf8(text).simplified();
+}
+
+ProcessCommandRunner::ProcessCommandRunner(int timeoutMs, QProcessEnvironment environment)
+    : m_timeoutMs(timeoutMs), m_environment(std::move(environment))
+{
+}
+
+CommandResult ProcessCommandRunner::run(const QString &program, const QStringList &arguments)
+{
+    CommandResult result;
+    QProcess process;
+    process.setProcessEnvironment(m_environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(program, arguments, QIODevice::ReadOnly);
+    if (!process.waitForStarted(m_timeoutMs))
+        return result;
+    result.started = true;
+    if (!process.waitForFinished(m_timeoutMs)) {
+        // A hung systemctl must not hang the window: kill it and say so.
+        process.kill();
+        (void)process.waitForFinished(1000);
+        result.timedOut = true;
+        return result;
+    }
+    result.output = process.readAllStandardOutput();
+    result.errors = process.readAllStandardError();
+    // A crash leaves no exit code worth reading.
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return result;
+}
+
+bool ProcessCommandRunner::startDetached(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setProcessEnvironment(m_environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    return process.startDetached();
+}
+
+CommandResult RecordingCommandRunner::run(const QString &program, const QStringList &arguments)
+{
+    calls.append({program, arguments, false});
+    if (answer)
+        return answer(program, arguments);
+    CommandResult result;
+    result.started = true;
+    result.exitCode = 0;
+    return result;
+}
+
+bool RecordingCommandRunner::startDetached(const QString &program, const QStringList &arguments)
+{
+    calls.append({program, arguments, true});
+    return detachedStarts;
+}
+
+QStringList RecordingCommandRunner::commandLines() const
+{
+    QStringList lines;
+    for (const Call &call : calls)
+        lines.append((QStringList{call.program} + call.arguments).join(QLatin1Char(' ')));
+    return lines;
+}
+
+} // namespace vell

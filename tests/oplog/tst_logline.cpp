@@ -112,14 +112,6 @@ private slots:
         QFETCH(QByteArray, bytes);
         QCOMPARE(LogFileBytes(text), bytes);
     }
-
-    void wordsFallBackToEnglish()
-    {
-        QCOMPARE(LogWordsFor(0).LogWordDelete, QStringLiteral("Delete"));
-        QCOMPARE(LogWordsFor(7).LogWordFolder, QStringLiteral("folder"));
-        QCOMPARE(LogWordsFor(1).LogWordAttributes, QStringLiteral("attributs"));
-        QCOMPARE(LogWordsFor(2).LogWordSecurity, QStringLiteral("Seguridade modificada"));
-    }
 };
 
 QTEST_APPLESS_MAIN(TestLogLine)

@@ -20,6 +20,10 @@ constexpr uint32_t System = 4;
 constexpr uint32_t Folder = 16;
 constexpr uint32_t Archive = 32;
 constexpr uint32_t Normal = 128;
+// The other DOS bits Samba's user.DOSATTRIB holds and Vell carries.
+constexpr uint32_t Temporary = 256;
+constexpr uint32_t Offline = 4096;
+constexpr uint32_t NotContentIndexed = 8192;
 } // namespace Attr
 
 // Kinds the walks see. FIFOs, sockets and devices are never reported.
@@ -41,6 +45,14 @@ struct EntryInfo
 // Modification time of a stat buffer as 100 ns ticks since 1601 (0 before).
 uint64_t ticksFromTimespec(const struct timespec &ts);
 
+// The attribute word of an item of the given mode and name: Folder for a
+// directory, ReadOnly for a non-folder, non-link whose owner lacks write
+// permission, Hidden for a name that begins with ".", the DOS bits of
+// dosAttrib (when hasDosAttrib) except ReadOnly, Folder and Normal, and
+// Normal when nothing else is set.
+[[nodiscard]] uint32_t attributeWord(mode_t mode, const QByteArray &name, bool hasDosAttrib = false,
+                                     uint32_t dosAttrib = 0);
+
 // Opens a folder given by its full path for walking. Links along the path
 // are followed (the user chose it), the folder itself is opened read-only,
 // O_DIRECTORY|O_CLOEXEC. Returns the descriptor or -errno.
@@ -61,7 +73,10 @@ uint64_t ticksFromTimespec(const struct timespec &ts);
 // temporary files are left out (stale temporary files of a crashed copy are
 // removed on the way). withDosAttrib also reads user.DOSATTRIB of each entry
 // (one more system call each); without it the word comes from the mode and
-// the name alone. Returns 0 or -errno when the folder cannot be read.
+// the name alone. Returns 0 or -errno when the folder cannot be read, or
+// when an entry cannot be examined for any reason other than having
+// vanished (so that no caller mistakes an unreadable entry for an absent
+// one); `out` then holds the entries read so far.
 [[nodiscard]] int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib);
 
 // Looks one entry up without following a link. -ENOENT when it is absent;

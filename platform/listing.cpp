@@ -1,0 +1,119 @@
+#include "platform/dosattrib.h"
+#include "platform/fileops.h"
+#include "platform/syscalls.h"
+#include "platform/uniquefd.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vell::platform {
+
+namespace {
+
+// Seconds from 1601-01-01 to 1970-01-01.
+constexpr int64_t EpochDifference = 11644473600;
+constexpr uint64_t TicksPerSecond = 10000000;
+
+bool isListedKind(mode_t mode) { return S_ISREG(mode) || S_ISDIR(mode) || S_ISLNK(mode); }
+
+EntryKind kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return EntryKind::Folder;
+    return S_ISLNK(mode) ? EntryKind::Link : EntryKind::File;
+}
+
+void fillEntry(int dirFd, const QByteArray &name, const struct stat &st, bool withDosAttrib, EntryInfo &out)
+{
+    out.name = name;
+    out.kind = kindOf(st.st_mode);
+    uint32_t dos = 0;
+    // A link cannot carry user.* attributes: no call for it.
+    out.hasDosAttrib = withDosAttrib && !S_ISLNK(st.st_mode) && dosattrib::readAt(dirFd, name, dos);
+    out.attributes = attributeWord(st.st_mode, name, out.hasDosAttrib, dos);
+    out.lastWrite = ticksFromTimespec(st.st_mtim);
+    out.size = uint64_t(st.st_size);
+    out.dev = st.st_dev;
+    out.ino = st.st_ino;
+    out.mode = st.st_mode;
+}
+
+// d_type when the file system gives it: lets the listing skip special
+// files without a stat.
+bool isSpecialType(unsigned char type)
+{
+    return type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK;
+}
+
+// Handles one directory entry. 0 when it was reported or left out, -errno
+// when it could not be examined.
+int takeEntry(int dirFd, const struct dirent64 &d, bool withDosAttrib, std::vector<EntryInfo> &out)
+{
+    const QByteArray name(d.d_name);
+    if (name == "." || name == ".." || isSpecialType(d.d_type))
+        return 0;
+    struct stat st;
+    if (const int rc = sys::statAt(dirFd, name, st); rc < 0)
+        return rc == -ENOENT ? 0 : rc; // removed since the folder was read
+    if (!isListedKind(st.st_mode))
+        return 0;
+    if (isTemporaryName(name)) {
+        // A temporary file left by a copy that was killed: its data were
+        // never published, so nothing is lost by removing it.
+        if (S_ISREG(st.st_mode))
+            (void)::unlinkat(dirFd, name.constData(), 0);
+        return 0;
+    }
+    out.emplace_back();
+    fillEntry(dirFd, name, st, withDosAttrib, out.back());
+    return 0;
+}
+
+} // namespace
+
+uint64_t ticksFromTimespec(const struct timespec &ts)
+{
+    const int64_t sec = int64_t(ts.tv_sec) + EpochDifference;
+    if (sec < 0)
+        return 0;
+    return uint64_t(sec) * TicksPerSecond + uint64_t(ts.tv_nsec) / 100;
+}
+
+int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib)
+{
+    out.clear();
+    // A descriptor of its own: reading moves the offset, and dirFd may be
+    // read again or by someone else.
+    const UniqueFd fd(sys::retry([&] { return ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    if (!fd.valid())
+        return sys::negErrno();
+    alignas(struct dirent64) char buffer[65536];
+    for (;;) {
+        const ssize_t n = sys::retry([&] { return ::getdents64(fd.get(), buffer, sizeof buffer); });
+        if (n < 0)
+            return sys::negErrno();
+        if (n == 0)
+            return 0;
+        for (ssize_t at = 0; at < n;) {
+            const auto *d = reinterpret_cast<const struct dirent64 *>(buffer + at);
+            if (const int rc = takeEntry(dirFd, *d, withDosAttrib, out); rc < 0)
+                return rc;
+            at += d->d_reclen;
+        }
+    }
+}
+
+int lookUp(int dirFd, const QByteArray &name, EntryInfo &out, bool withDosAttrib)
+{
+    struct stat st;
+    if (const int rc = sys::statAt(dirFd, name, st); rc < 0)
+        return rc;
+    if (!isListedKind(st.st_mode))
+        return -EINVAL;
+    fillEntry(dirFd, name, st, withDosAttrib, out);
+    return 0;
+}
+
+} // namespace vell::platform

@@ -1,0 +1,413 @@
+#include "platform/fileops.h"
+#include "platform/syscalls.h"
+#include "platform/uniquefd.h"
+
+#include <QByteArrayList>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <memory>
+#include <sys/ioctl.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace vell::platform {
+
+namespace {
+
+// Bytes per copy_file_range or sendfile call: large enough that the calls
+// cost nothing, small enough that a kill or a stop is not held up long.
+constexpr size_t ChunkSize = size_t(16) << 20;
+constexpr size_t ReadWriteBuffer = size_t(256) << 10;
+// Tries at a fresh random name before giving up on a crowded folder.
+constexpr int NameAttempts = 100;
+
+// What a data method reports when it cannot be used at all, before it has
+// written a byte: the next method is tried.
+constexpr int Unsupported = 1;
+
+// The new file while it is written. Whatever is left named in the target
+// folder when it goes out of scope is removed: a failed copy leaves
+// nothing behind.
+struct NewFile
+{
+    explicit NewFile(int dirFd) : dirFd(dirFd) {}
+    ~NewFile()
+    {
+        if (!tempName.isEmpty())
+            (void)::unlinkat(dirFd, tempName.constData(), 0);
+    }
+    NewFile(const NewFile &) = delete;
+    NewFile &operator=(const NewFile &) = delete;
+
+    int dirFd;
+    UniqueFd fd;
+    QByteArray tempName; // set while a temporary name exists in dirFd
+    bool unnamed = false; // an O_TMPFILE: no name until published
+};
+
+void fillCopied(const struct stat &st, CopiedSource *copied)
+{
+    if (!copied)
+        return;
+    copied->lastWrite = ticksFromTimespec(st.st_mtim);
+    copied->size = uint64_t(st.st_size);
+    copied->dev = st.st_dev;
+    copied->ino = st.st_ino;
+}
+
+// Whether dstDir/dstName exists; -ESAME when it is the source itself
+// (same name, or another hard link of the same inode).
+int checkTarget(int dstDir, const QByteArray &dstName, const struct stat &source, bool &exists)
+{
+    struct stat st;
+    const int rc = sys::statAt(dstDir, dstName, st);
+    exists = rc == 0;
+    if (rc == -ENOENT)
+        return 0;
+    if (rc < 0)
+        return rc;
+    if (st.st_dev == source.st_dev && st.st_ino == source.st_ino)
+        return -ESAME;
+    return 0;
+}
+
+int openNamedTemporary(NewFile &file)
+{
+    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
+        const QByteArray name = sys::temporaryName();
+        const int fd = sys::retry([&] {
+            return ::openat(file.dirFd, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        });
+        if (fd >= 0) {
+            file.fd.reset(fd);
+            file.tempName = name;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return sys::negErrno();
+    }
+    return -EEXIST;
+}
+
+int openNewFile(NewFile &file)
+{
+    const int fd = sys::retry([&] { return ::openat(file.dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600); });
+    if (fd >= 0) {
+        file.fd.reset(fd);
+        file.unnamed = true;
+        return 0;
+    }
+    // File systems without O_TMPFILE say EOPNOTSUPP; kernels before 3.11
+    // take it for O_DIRECTORY and say EISDIR.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return sys::negErrno();
+    return openNamedTemporary(file);
+}
+
+// Errors that mean "this method cannot copy between these two files", as
+// coreutils classifies them; anything else (EIO, ENOSPC, EDQUOT, ...) is
+// the copy failing.
+bool isMethodUnsupported(int err)
+{
+    return err == ENOSYS || err == EOPNOTSUPP || err == ENOTTY || err == EINVAL || err == EBADF || err == EXDEV
+        || err == ETXTBSY || err == EPERM;
+}
+
+int copyByClone(int src, int dst)
+{
+    if (::ioctl(dst, FICLONE, src) == 0)
+        return 0;
+    return isMethodUnsupported(errno) ? Unsupported : sys::negErrno();
+}
+
+// Shared loop of the in-kernel methods: `step` moves up to ChunkSize
+// bytes and returns the count, 0 at the end, or -1 with errno.
+template<typename Step>
+int copyByKernel(Step &&step, off_t expectedSize, bool (*unsupported)(int))
+{
+    uint64_t total = 0;
+    for (;;) {
+        const ssize_t n = sys::retry(step);
+        if (n < 0)
+            return total == 0 && unsupported(errno) ? Unsupported : sys::negErrno();
+        if (n == 0) {
+            // copy_file_range answered 0 for files of some pseudo file
+            // systems (procfs, sysfs) up to Linux 5.6 or so: a first 0 on a
+            // file that should have data hands over to read/write.
+            return total == 0 && expectedSize > 0 ? Unsupported : 0;
+        }
+        total += uint64_t(n);
+    }
+}
+
+bool isSendfileUnsupported(int err) { return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP; }
+
+int copyByReadWrite(int src, int dst)
+{
+    const std::unique_ptr<char[]> buffer(new char[ReadWriteBuffer]);
+    for (;;) {
+        const ssize_t n = sys::retry([&] { return ::read(src, buffer.get(), ReadWriteBuffer); });
+        if (n < 0)
+            return sys::negErrno();
+        if (n == 0)
+            return 0;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = sys::retry([&] { return ::write(dst, buffer.get() + done, size_t(n - done)); });
+            if (w < 0)
+                return sys::negErrno();
+            done += w;
+        }
+    }
+}
+
+// Fastest first; a method is changed only before its first byte.
+int copyData(int src, int dst, const struct stat &st)
+{
+    int rc = copyByClone(src, dst);
+    if (rc != Unsupported)
+        return rc;
+    rc = copyByKernel([&] { return ::copy_file_range(src, nullptr, dst, nullptr, ChunkSize, 0); }, st.st_size,
+                      isMethodUnsupported);
+    if (rc != Unsupported)
+        return rc;
+    rc = copyByKernel([&] { return ::sendfile(dst, src, nullptr, ChunkSize); }, st.st_size, isSendfileUnsupported);
+    if (rc != Unsupported)
+        return rc;
+    return copyByReadWrite(src, dst);
+}
+
+bool carries(const QByteArray &attr, const CopyOptions &options)
+{
+    if (!attr.startsWith("user."))
+        return false; // system.*, security.*, trusted.* are not the file's content
+    return attr.startsWith("user.DosStream.") ? options.carryStreams : options.carryXattrs;
+}
+
+int copyXattrs(int src, int dst, const CopyOptions &options)
+{
+    if (!options.carryStreams && !options.carryXattrs)
+        return 0;
+    QByteArray names;
+    const int rc = sys::listXattrFd(src, names);
+    if (rc == -EOPNOTSUPP)
+        return 0; // the source's file system has none
+    if (rc < 0)
+        return rc;
+    for (const QByteArray &attr : names.split('\0')) {
+        if (attr.isEmpty() || !carries(attr, options))
+            continue;
+        QByteArray value;
+        if (const int got = sys::getXattrFd(src, attr.constData(), value); got < 0) {
+            if (got == -ENODATA)
+                continue; // removed since it was listed
+            return got;
+        }
+        if (::fsetxattr(dst, attr.constData(), value.constData(), size_t(value.size()), 0) != 0) {
+            // A target file system without user attributes (vfat, some NFS
+            // and FUSE mounts) cannot hold them at all: the data still
+            // arrive, the attributes are dropped, as a copy to such a
+            // volume does on any system.
+            if (errno == EOPNOTSUPP)
+                return 0;
+            return sys::negErrno();
+        }
+    }
+    return 0;
+}
+
+// Permission bits and sticky; setuid/setgid only while the new file
+// belongs to the same owner/group as the source (a copy by another user
+// must not hand out that user's rights).
+int copyMode(int dst, const struct stat &source)
+{
+    struct stat st;
+    if (::fstat(dst, &st) != 0)
+        return sys::negErrno();
+    mode_t mode = source.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO | S_ISVTX);
+    if ((source.st_mode & S_ISUID) && st.st_uid == source.st_uid)
+        mode |= S_ISUID;
+    if ((source.st_mode & S_ISGID) && st.st_gid == source.st_gid)
+        mode |= S_ISGID;
+    if (::fchmod(dst, mode) != 0)
+        return sys::negErrno();
+    return 0;
+}
+
+int copyTimes(int dst, const struct stat &source)
+{
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    if (::futimens(dst, times) != 0)
+        return sys::negErrno();
+    return 0;
+}
+
+// Gives the O_TMPFILE a name. /proc/self/fd works for every user;
+// AT_EMPTY_PATH needs CAP_DAC_READ_SEARCH and serves when /proc is absent.
+int linkUnnamed(int fd, int dirFd, const QByteArray &name)
+{
+    if (::linkat(AT_FDCWD, sys::fdPath(fd).constData(), dirFd, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    if (errno != ENOENT)
+        return sys::negErrno();
+    if (::linkat(fd, "", dirFd, name.constData(), AT_EMPTY_PATH) == 0)
+        return 0;
+    return sys::negErrno();
+}
+
+int linkUnnamedAtTemporaryName(NewFile &file)
+{
+    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
+        const QByteArray name = sys::temporaryName();
+        const int rc = linkUnnamed(file.fd.get(), file.dirFd, name);
+        if (rc == 0) {
+            file.tempName = name;
+            return 0;
+        }
+        if (rc != -EEXIST)
+            return rc;
+    }
+    return -EEXIST;
+}
+
+// Puts the finished file at dstName in one step: a new name is linked
+// directly, an existing target is replaced by rename, so readers see the
+// old file or the new one, never a part.
+int publish(NewFile &file, const QByteArray &dstName, bool targetExists)
+{
+    if (file.unnamed) {
+        if (!targetExists) {
+            const int rc = linkUnnamed(file.fd.get(), file.dirFd, dstName);
+            if (rc != -EEXIST)
+                return rc;
+            // Someone made the name meanwhile: replace it as usual.
+        }
+        if (const int rc = linkUnnamedAtTemporaryName(file); rc < 0)
+            return rc;
+    }
+    if (::renameat(file.dirFd, file.tempName.constData(), file.dirFd, dstName.constData()) != 0)
+        return sys::negErrno();
+    file.tempName.clear();
+    return 0;
+}
+
+int readLinkText(int dirFd, const QByteArray &name, off_t sizeHint, QByteArray &text)
+{
+    qsizetype size = qMax<qsizetype>(qsizetype(sizeHint) + 1, 256);
+    for (;;) {
+        text.resize(size);
+        const ssize_t n = ::readlinkat(dirFd, name.constData(), text.data(), size_t(size));
+        if (n < 0)
+            return sys::negErrno();
+        if (n < size) {
+            text.truncate(n);
+            return 0;
+        }
+        size *= 2; // the link was replaced by a longer one meanwhile
+    }
+}
+
+int copyLink(int srcDir, const QByteArray &srcName, const struct stat &source, int dstDir,
+             const QByteArray &dstName, CopiedSource *copied)
+{
+    QByteArray text;
+    if (const int rc = readLinkText(srcDir, srcName, source.st_size, text); rc < 0)
+        return rc;
+    bool exists = false;
+    if (const int rc = checkTarget(dstDir, dstName, source, exists); rc < 0)
+        return rc;
+    fillCopied(source, copied);
+    NewFile link(dstDir);
+    for (int attempt = 0; attempt < NameAttempts && link.tempName.isEmpty(); ++attempt) {
+        const QByteArray name = sys::temporaryName();
+        if (::symlinkat(text.constData(), dstDir, name.constData()) == 0)
+            link.tempName = name;
+        else if (errno != EEXIST)
+            return sys::negErrno();
+    }
+    if (link.tempName.isEmpty())
+        return -EEXIST;
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    if (::utimensat(dstDir, link.tempName.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        return sys::negErrno();
+    if (::renameat(dstDir, link.tempName.constData(), dstDir, dstName.constData()) != 0)
+        return sys::negErrno();
+    link.tempName.clear();
+    return 0;
+}
+
+// Opens the regular file found by stat, with O_NONBLOCK so that an entry
+// swapped for a FIFO meanwhile cannot block the open, and checks that it
+// is still a regular file. Returns the descriptor or -errno.
+int openSource(int srcDir, const QByteArray &srcName, struct stat &st)
+{
+    UniqueFd fd(sys::retry([&] {
+        return ::openat(srcDir, srcName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    }));
+    if (!fd.valid())
+        return sys::negErrno();
+    if (::fstat(fd.get(), &st) != 0)
+        return sys::negErrno();
+    if (!S_ISREG(st.st_mode))
+        return -EINVAL;
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return sys::negErrno();
+    return fd.release();
+}
+
+int writeNewFile(NewFile &file, int src, const struct stat &st, const CopyOptions &options)
+{
+    if (const int rc = copyData(src, file.fd.get(), st); rc < 0)
+        return rc;
+    if (const int rc = copyXattrs(src, file.fd.get(), options); rc < 0)
+        return rc;
+    if (const int rc = copyMode(file.fd.get(), st); rc < 0)
+        return rc;
+    // Last: nothing written after it may move the modification time.
+    if (const int rc = copyTimes(file.fd.get(), st); rc < 0)
+        return rc;
+    if (options.flushData && sys::retry([&] { return ::fdatasync(file.fd.get()); }) != 0)
+        return sys::negErrno();
+    return 0;
+}
+
+} // namespace
+
+int copyFile(int srcDir, const QByteArray &srcName, int dstDir, const QByteArray &dstName, const CopyOptions &options,
+             CopiedSource *copied)
+{
+    // A stat first: a link is copied as a link, and a FIFO or device is
+    // refused without ever being opened.
+    struct stat st;
+    if (const int rc = sys::statAt(srcDir, srcName, st); rc < 0)
+        return rc;
+    if (S_ISLNK(st.st_mode))
+        return copyLink(srcDir, srcName, st, dstDir, dstName, copied);
+    if (!S_ISREG(st.st_mode))
+        return -EINVAL;
+    const UniqueFd src(openSource(srcDir, srcName, st));
+    if (!src.valid())
+        return src.get();
+    bool targetExists = false;
+    if (const int rc = checkTarget(dstDir, dstName, st, targetExists); rc < 0)
+        return rc;
+    fillCopied(st, copied);
+
+    NewFile file(dstDir);
+    if (const int rc = openNewFile(file); rc < 0)
+        return rc;
+    if (const int rc = writeNewFile(file, src.get(), st, options); rc < 0)
+        return rc;
+    if (const int rc = publish(file, dstName, targetExists); rc < 0)
+        return rc;
+    // Move mode deletes the source next: the new name must survive a crash
+    // as well as the data.
+    if (options.flushData && sys::retry([&] { return ::fsync(dstDir); }) != 0)
+        return sys::negErrno();
+    return 0;
+}
+
+} // namespace vell::platform

@@ -1,0 +1,174 @@
+#include "engine/mirroring.h"
+#include "engine/walkfolders.h"
+#include "oplog/logline.h"
+#include "platform/fileops.h"
+
+#include <cerrno>
+#include <vector>
+
+namespace vell {
+
+using namespace platform;
+
+namespace {
+
+// What is known of the source folder matching a target folder. Only a
+// definite "no such entry" makes target items obsolete: a source that
+// cannot be examined for another reason keeps everything. A file where the
+// target has a folder keeps the folder, but nothing can exist below it.
+enum class SourceState { Present, Missing, FileInstead, Unknown };
+
+// One couple's removal walk; returns false when the user chose Stop.
+class RemovalWalk
+{
+public:
+    RemovalWalk(MirrorContext &ctx, CoupleFolders &folders) : m_ctx(ctx), m_folders(folders) {}
+
+    void run()
+    {
+        // A source that vanished since the run checked it (an unmounted disk)
+        // must not empty the target.
+        if (!m_folders.target.valid() || !m_folders.source.valid())
+            return;
+        UniqueFd source(::dup(m_folders.source.get()));
+        const SourceState state = SourceState::Present;
+        UniqueFd target(::dup(m_folders.target.get()));
+        // The couple's own target folder (empty rel) is never removed.
+        (void)walk(QByteArray(), std::move(source), state, std::move(target), -1, 0);
+    }
+
+private:
+    [[nodiscard]] const Settings &settings() const { return m_ctx.settings; }
+    [[nodiscard]] bool stopped() const { return m_ctx.state.MirroringOff; }
+
+    bool yieldAndGoOn()
+    {
+        YieldToInterface(m_ctx.settings, m_ctx.host);
+        return !stopped();
+    }
+
+    // A line that cannot be written here is lost; the walk goes on.
+    void log(const QString &line)
+    {
+        if (m_ctx.logsFiles())
+            (void)m_ctx.logLine(line);
+    }
+
+    [[nodiscard]] bool sourceLacks(int srcDir, SourceState state, const QByteArray &name) const
+    {
+        if (state == SourceState::Missing || state == SourceState::FileInstead)
+            return true;
+        if (state == SourceState::Unknown)
+            return false;
+        EntryInfo info;
+        const int rc = lookUp(srcDir, name, info, false);
+        return rc == -ENOENT || rc == -ENOTDIR;
+    }
+
+    static SourceState childState(int srcDir, SourceState state, const QByteArray &name, UniqueFd &child)
+    {
+        if (state == SourceState::FileInstead)
+            return SourceState::Missing;
+        if (state != SourceState::Present)
+            return state;
+        const int fd = openFolderAt(srcDir, name);
+        if (fd >= 0) {
+            child.reset(fd);
+            return SourceState::Present;
+        }
+        EntryInfo info;
+        const int rc = lookUp(srcDir, name, info, false);
+        if (rc == -ENOENT)
+            return SourceState::Missing;
+        if (rc == 0 && info.kind != EntryKind::Folder)
+            return SourceState::FileInstead;
+        return SourceState::Unknown;
+    }
+
+    // Removes the (now empty) folder rel; true when it is gone.
+    bool removeFolderItself(const QByteArray &rel, int parentTarget)
+    {
+        const qsizetype slash = rel.lastIndexOf('/');
+        const QByteArray name = rel.mid(slash + 1);
+        UniqueFd reopened;
+        if (parentTarget < 0) {
+            EnsureOpen(reopened, m_folders.target.get(), slash < 0 ? QByteArray() : rel.left(slash));
+            parentTarget = reopened.get();
+        }
+        if (parentTarget < 0 || removeFolder(parentTarget, name) != 0)
+            return false;
+        ++m_ctx.state.totals.FoldersRemoved;
+        const LogWords &words = m_ctx.words;
+        log(FolderLogLine(words.LogWordDelete + QLatin1Char(' ') + words.LogWordFolder,
+                          ItemText(m_folders.targetText, rel)));
+        return true;
+    }
+
+    bool walk(const QByteArray &rel, UniqueFd source, SourceState state, UniqueFd target, int parentTarget,
+              int depth)
+    {
+        std::vector<EntryInfo> entries;
+        if (listFolder(target.get(), entries, !settings().MiroirSousDossiers) != 0)
+            entries.clear(); // treated as empty: only the folder removal is tried
+
+        std::vector<QByteArray> subFolders;
+        for (const EntryInfo &entry : entries) {
+            if (!settings().MiroirSousDossiers) {
+                if (entry.kind == EntryKind::Folder || (entry.attributes & Attr::Hidden))
+                    continue;
+            } else if (entry.kind == EntryKind::Folder) {
+                // A source inside its own target is never entered or removed.
+                if (!m_folders.sourceId.is(entry.dev, entry.ino))
+                    subFolders.push_back(entry.name);
+                if (!yieldAndGoOn())
+                    return false;
+                continue;
+            }
+            if (sourceLacks(source.get(), state, entry.name) && deleteFile(target.get(), entry.name) == 0) {
+                ++m_ctx.state.totals.FilesRemoved;
+                log(FileLogLine(m_ctx.words.LogWordDelete, ItemText(m_folders.targetText, rel, entry.name)));
+            }
+            if (!yieldAndGoOn())
+                return false;
+        }
+        std::vector<EntryInfo>().swap(entries);
+
+        // Removed only when empty by now; an obsolete tree loses one level per run.
+        if (state == SourceState::Missing && !rel.isEmpty() && removeFolderItself(rel, parentTarget))
+            return true;
+
+        for (const QByteArray &name : subFolders) {
+            if (stopped())
+                return false;
+            EnsureOpen(target, m_folders.target.get(), rel);
+            if (state == SourceState::Present)
+                EnsureOpen(source, m_folders.source.get(), rel);
+            UniqueFd childSource;
+            const SourceState childSourceState = childState(source.get(), state, name, childSource);
+            UniqueFd childTarget = OpenChild(target, name);
+            if (!childTarget.valid())
+                continue;
+            if (depth >= KeepOpenLevels) {
+                source.reset();
+                target.reset();
+            }
+            if (!walk(JoinRelative(rel, name), std::move(childSource), childSourceState, std::move(childTarget),
+                      target.get(), depth + 1))
+                return false;
+        }
+        return true;
+    }
+
+    MirrorContext &m_ctx;
+    CoupleFolders &m_folders;
+};
+
+} // namespace
+
+void RemoveObsolete(MirrorContext &ctx, const QString &source, const QString &target)
+{
+    CoupleFolders folders = OpenCoupleFolders(source, target);
+    RemovalWalk(ctx, folders).run();
+}
+
+} // namespace vell

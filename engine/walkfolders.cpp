@@ -1,0 +1,81 @@
+#include "engine/walkfolders.h"
+
+#include "platform/fileops.h"
+#include "platform/pathcodec.h"
+
+#include <sys/stat.h>
+
+namespace vell {
+
+using namespace platform;
+
+namespace {
+
+FolderId idOf(const UniqueFd &fd)
+{
+    FolderId id;
+    struct stat st;
+    if (fd.valid() && ::fstat(fd.get(), &st) == 0) {
+        id.dev = st.st_dev;
+        id.ino = st.st_ino;
+        id.known = true;
+    }
+    return id;
+}
+
+} // namespace
+
+CoupleFolders OpenCoupleFolders(const QString &source, const QString &target)
+{
+    CoupleFolders folders;
+    folders.sourceText = source;
+    folders.targetText = target;
+    const int src = openFolderPath(PathToBytes(source));
+    if (src >= 0)
+        folders.source.reset(src);
+    else
+        folders.sourceError = src;
+    const int tgt = openFolderPath(PathToBytes(target));
+    if (tgt >= 0)
+        folders.target.reset(tgt);
+    folders.sourceId = idOf(folders.source);
+    folders.targetId = idOf(folders.target);
+    return folders;
+}
+
+QByteArray JoinRelative(const QByteArray &rel, const QByteArray &name)
+{
+    if (rel.isEmpty())
+        return name;
+    QByteArray joined;
+    joined.reserve(rel.size() + 1 + name.size());
+    joined.append(rel).append('/').append(name);
+    return joined;
+}
+
+QString ItemText(const QString &top, const QByteArray &rel, const QByteArray &name)
+{
+    const QByteArray tail = name.isEmpty() ? rel : JoinRelative(rel, name);
+    if (tail.isEmpty())
+        return top;
+    return top + QLatin1Char('/') + PathFromBytes(tail);
+}
+
+void EnsureOpen(UniqueFd &fd, int rootFd, const QByteArray &rel)
+{
+    if (fd.valid() || rootFd < 0)
+        return;
+    const int reopened = openFolderBeneath(rootFd, rel);
+    if (reopened >= 0)
+        fd.reset(reopened);
+}
+
+UniqueFd OpenChild(const UniqueFd &parent, const QByteArray &name)
+{
+    if (!parent.valid())
+        return UniqueFd();
+    const int fd = openFolderAt(parent.get(), name);
+    return UniqueFd(fd >= 0 ? fd : -1);
+}
+
+} // namespace vell

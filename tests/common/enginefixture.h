@@ -1,0 +1,82 @@
+#pragma once
+
+#include "engine/mirrorcontext.h"
+#include "engine/mirroring.h"
+
+#include <QStringList>
+#include <functional>
+
+// A host that records what the engine asks of it. stopAfterYields sets
+// MirroringOff inside the n-th yield, as a Stop click would.
+class RecordingHost : public vell::EngineHost
+{
+public:
+    explicit RecordingHost(vell::RunState &state) : m_state(state) {}
+
+    void yieldToInterface(int times) override
+    {
+        ++yields;
+        lastTimes = times;
+        if (stopAfterYields > 0 && yields >= stopAfterYields)
+            m_state.MirroringOff = true;
+        if (onYield)
+            onYield();
+    }
+
+    int yields = 0;
+    int lastTimes = 0;
+    int stopAfterYields = 0;
+    std::function<void()> onYield;
+
+private:
+    vell::RunState &m_state;
+};
+
+// Everything a couple's walk needs, with a log that keeps its lines in memory.
+struct EngineFixture
+{
+    vell::Settings settings;
+    vell::SystemInfo system;
+    vell::RunState state;
+    RecordingHost host{state};
+    QStringList logLines;
+    bool logFails = false;
+    vell::RunFlags flags;
+    std::function<QString(const QString &)> extensions;
+
+    EngineFixture()
+    {
+        system.IsNT = true;
+        system.NTMajorVersion = 5;
+        state.MirroringOff = false;
+        settings.Logs = true;
+        settings.FichiersLogs = true;
+    }
+
+    vell::MirrorContext context()
+    {
+        vell::MirrorContext ctx{settings, system, state, host, flags, vell::LogWordsFor(settings.Langue), {}, {}};
+        ctx.AppendLogLine = [this](const QString &line) {
+            if (logFails)
+                return false;
+            logLines << line;
+            return true;
+        };
+        ctx.ExtensionForSignature = extensions;
+        return ctx;
+    }
+
+    void mirror(const QString &source, const QString &target)
+    {
+        vell::MirrorContext ctx = context();
+        vell::MirrorFolder(ctx, source, target);
+    }
+
+    void removeObsolete(const QString &source, const QString &target)
+    {
+        vell::MirrorContext ctx = context();
+        vell::RemoveObsolete(ctx, source, target);
+    }
+
+    const vell::RunTotals &totals() const { return state.totals; }
+};

@@ -13,14 +13,17 @@ namespace {
 
 const QString Systemctl = QStringLiteral("systemctl");
 
-// A path systemd cannot hold: its unit files are UTF-8 text.
-bool HasUndecodableBytes(const QString &path)
+// systemd refuses outright an executable whose path holds a quote, a
+// backslash or a control character ("Executable name contains special
+// characters", systemd 252), and its unit files are UTF-8 text.
+bool SystemdCanStart(const QString &path)
 {
     for (const QChar c : path) {
-        if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF)
-            return true;
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || u == u'"' || u == u'\'' || u == u'\\' || (u >= 0xDC80 && u <= 0xDCFF))
+            return false;
     }
-    return false;
+    return true;
 }
 
 QString Failure(const QString &what, const CommandResult &result)
@@ -45,21 +48,9 @@ ServiceSetup ServiceSetup::ForThisProcess(const QString &programPath)
 
 QString QuotedForExecStart(const QString &path)
 {
-    QString quoted = QStringLiteral("\"");
-    for (const QChar c : path) {
-        const char16_t u = c.unicode();
-        if (u == u'\\' || u == u'"')
-            quoted += QLatin1Char('\\') + c;
-        else if (u == u'%')
-            quoted += QStringLiteral("%%"); // specifiers are expanded inside quotes too
-        else if (u == u'$')
-            quoted += QStringLiteral("$$"); // and so are environment variables
-        else if (u < 0x20 || u == 0x7F)
-            quoted += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
-        else
-            quoted += c;
-    }
-    return quoted + QLatin1Char('"');
+    // Specifiers are expanded inside quotes too; "$" is not, in the
+    // executable's own word.
+    return QLatin1Char('"') + QString(path).replace(QLatin1Char('%'), QStringLiteral("%%")) + QLatin1Char('"');
 }
 
 QString ServiceUnitText(const QString &programPath, bool interactive)
@@ -158,8 +149,11 @@ CommandResult ServiceControl::systemctl(const QStringList &arguments) const
 
 ServiceOutcome ServiceControl::writeUnitFile()
 {
-    if (HasUndecodableBytes(m_setup.programPath))
-        return {false, QStringLiteral("The program path is not valid UTF-8: ") + m_setup.programPath};
+    if (!SystemdCanStart(m_setup.programPath)) {
+        return {false, QStringLiteral("systemd cannot start a program whose path holds quotes, backslashes, "
+                                      "control characters or bytes that are not UTF-8: ")
+                    + m_setup.programPath};
+    }
     if (!QDir().mkpath(m_setup.unitFolder))
         return {false, QStringLiteral("Cannot create the folder ") + m_setup.unitFolder};
     // Written beside and renamed over, so a full disk never leaves half a unit.

@@ -44,8 +44,9 @@ struct ServiceOutcome
 // the program runs headless.
 [[nodiscard]] QString ServiceUnitText(const QString &programPath, bool interactive);
 
-// ExecStart's form of a path: in double quotes, with \, ", % and $ and
-// control characters escaped so systemd reads back exactly the path.
+// ExecStart's form of the program's path: in double quotes, "%" doubled.
+// Only for paths systemd accepts as an executable (no quote, backslash or
+// control character; Install refuses the others).
 [[nodiscard]] QString QuotedForExecStart(const QString &path);
 
 // The start type for the answer of `systemctl --user is-enabled`: enabled
@@ -77,7 +78,8 @@ public:
 
     // Writes the unit with the current StartType and Interactive, has
     // systemd reload it and enables, disables or masks it; startNow also
-    // starts it. Nothing is left behind when it fails.
+    // starts it. Nothing is left behind when it fails, and a program path
+    // systemd would refuse to start fails at once.
     [[nodiscard]] ServiceOutcome Install(bool startNow = false);
     // Disables and unmasks the unit and deletes its file. A running service
     // keeps running until it stops. ok when the unit file is gone.

@@ -16,7 +16,8 @@ QString duplicateSignatureMessage(const QString &signature, int32_t langue)
 QString corruptSignatureFileMessage(const QString &signatureFile, int32_t accepted, int32_t langue)
 {
     const bool french = langue == 1;
-    const QString head = french ? QStringLiteral("Fichier Signatures endommagé:") : QStringLiteral("Corrupted Signatures file:");
+    const QString head = french ? QStringLiteral("Fichier Signatures endommagé:")
+                                : QStringLiteral("Corrupted Signatures file:");
     const QString line = french ? QStringLiteral("Ligne:") : QStringLiteral("Line:");
     return head + QLatin1String("\r\n") + signatureFile + QLatin1String("\r\n") + line + QString::number(accepted);
 }

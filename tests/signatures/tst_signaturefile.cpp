@@ -98,9 +98,11 @@ private slots:
         TestTree tree;
         QVERIFY2(tree.isValid(), "no temporary folder");
         const Entries entries{
-                entry(QStringLiteral("TEXTR\u00e9s"), QStringLiteral("t\u00e9x"), QStringLiteral("Texte accentu\u00e9 \u00c7\u00e0\u00fc")),
+                entry(QStringLiteral("TEXTR\u00e9s"), QStringLiteral("t\u00e9x"),
+                      QStringLiteral("Texte accentu\u00e9 \u00c7\u00e0\u00fc")),
                 entry(QStringLiteral("tExT8BIM"), QStringLiteral("psd"), QStringLiteral("  Photoshop, with blanks  ")),
-                entry(QStringLiteral("\u0391\u03b2\u03b3\u03b4MOOV"), QString(), QStringLiteral("\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac \U0001F600")),
+                entry(QStringLiteral("\u0391\u03b2\u03b3\u03b4MOOV"), QString(),
+                      QStringLiteral("\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac \U0001F600")),
                 entry(QStringLiteral("AAAAAAAA"), QStringLiteral("a"), QStringLiteral("First, in order")),
         };
         const QString path = tree.pathText("Signatures.txt");
@@ -148,8 +150,9 @@ private slots:
                                     << SignatureSaveError::UnwritableCharacter << QStringLiteral("TEXTttxt");
         QTest::newRow("lone surrogate") << Entries{entry("TEXTttxt", "txt", QString(QChar(0xD800)))}
                                         << SignatureSaveError::UnwritableCharacter << QStringLiteral("TEXTttxt");
-        QTest::newRow("same signature in other case") << Entries{good, entry("goodGOOD", "x", "Other")}
-                                                      << SignatureSaveError::DuplicateSignature << QStringLiteral("goodGOOD");
+        QTest::newRow("same signature in other case")
+                << Entries{good, entry("goodGOOD", "x", "Other")} << SignatureSaveError::DuplicateSignature
+                << QStringLiteral("goodGOOD");
         QTest::newRow("empty description") << Entries{entry("TEXTttxt", "txt", "")}
                                            << SignatureSaveError::EmptyDescription << QStringLiteral("TEXTttxt");
         QTest::newRow("empty signature") << Entries{entry("", "txt", "T")}
@@ -174,8 +177,10 @@ private slots:
         SignatureSaveResult result;
         result.error = SignatureSaveError::QuoteInField;
         result.signature = QStringLiteral("TEXTttxt");
-        QCOMPARE(signatureSaveMessage(result, 2), QStringLiteral("Double quote (\") not allowed in signature: TEXTttxt"));
-        QCOMPARE(signatureSaveMessage(result, 1), QStringLiteral("Guillemet (\") interdit dans la signature: TEXTttxt"));
+        QCOMPARE(signatureSaveMessage(result, 2),
+                 QStringLiteral("Double quote (\") not allowed in signature: TEXTttxt"));
+        QCOMPARE(signatureSaveMessage(result, 1),
+                 QStringLiteral("Guillemet (\") interdit dans la signature: TEXTttxt"));
     }
 
     void writeStoppedPartWayKeepsOldFile()
@@ -223,7 +228,8 @@ private slots:
         TestTree tree;
         QVERIFY(tree.write("Signatures.txt", OldFile));
         QVERIFY(tree.setMode("", 0555));
-        const SignatureSaveResult result = saveSignatureFile(tree.pathText("Signatures.txt"), {entry("AAAAAAAA", "a", "A")});
+        const SignatureSaveResult result =
+                saveSignatureFile(tree.pathText("Signatures.txt"), {entry("AAAAAAAA", "a", "A")});
         QVERIFY(tree.setMode("", 0755));
         QCOMPARE(result.error, SignatureSaveError::WriteFailed);
         QCOMPARE(tree.read("Signatures.txt"), OldFile);

@@ -203,7 +203,8 @@ private slots:
         QVERIFY(m_tree->mkdir("Signatures.txt"));
         load(QByteArray());
         QCOMPARE(m_dialogs.boxes.size(), 1);
-        QCOMPARE(m_dialogs.boxes.first().text, QStringLiteral("Corrupted Signatures file:\r\n") + path() + "\r\nLine:0");
+        QCOMPARE(m_dialogs.boxes.first().text,
+                 QStringLiteral("Corrupted Signatures file:\r\n") + path() + "\r\nLine:0");
         QCOMPARE(m_table.entries(), BuiltInSignatures());
     }
 

@@ -20,6 +20,9 @@ public:
     // milliseconds of the last one).
     virtual void yieldToInterface(int times) = 0;
 
+    // Mirroring was started (true) or stopped (false) by the Start/Stop
+    // command: the window locks or unlocks its editing commands.
+    virtual void setMirroringActive(bool /*active*/) {}
     virtual void setTrayState(TrayState) {}
     virtual void setRunProgress(int /*value*/, int /*maximum*/) {}  // ProgressBarCopie
     virtual void setWaitProgress(int /*value*/, int /*maximum*/) {} // ProgressBarAttente

@@ -23,6 +23,21 @@ public:
             onYield();
     }
 
+    void setMirroringActive(bool active) override { events << (active ? "active" : "inactive"); }
+    void setTrayState(vell::TrayState s) override { trayStates << s; }
+    void setCounterText(const QString &text) override { counterTexts << text; }
+    void setStatusText(const QString &text) override { statusText = text; }
+    void showNotice(const QString &text) override { events << "notice " + text; }
+    void endProgram(int status) override { endStatus = status; }
+    void beep() override { events << "beep"; }
+    void runAlertCommand(const QStringList &argv) override { events << "command " + argv.join('|'); }
+    void logEvent(const QString &text, int type) override { events << QString("event %1 %2").arg(type).arg(text); }
+
+    QStringList events;
+    QList<vell::TrayState> trayStates;
+    QStringList counterTexts;
+    QString statusText;
+    int endStatus = -1;
     int yields = 0;
     int lastTimes = 0;
     int stopAfterYields = 0;

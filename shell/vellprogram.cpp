@@ -1,0 +1,144 @@
+#include "shell/vellprogram.h"
+
+#include "config/settingsfile.h"
+#include "platform/instancelock.h"
+#include "platform/pathcodec.h"
+#include "service/servicestartup.h"
+#include "signatures/signatureloader.h"
+
+#include <cerrno>
+
+namespace vell {
+
+QString AlreadyRunningText(int32_t langue)
+{
+    if (langue == 1)
+        return QStringLiteral("Programme déjà lancé");
+    if (langue == 2)
+        return QStringLiteral("Programa já activo");
+    return QStringLiteral("Program already running");
+}
+
+QString SingleRunNoticeText(int32_t langue)
+{
+    if (langue == 1)
+        return QStringLiteral("Appuyer sur la touche 'Esc' pour afficher la fenêtre principale");
+    if (langue == 2)
+        return QStringLiteral("'Esc' para ver a janela principal");
+    return QStringLiteral("Type key 'Esc' to display the main window");
+}
+
+VellProgram::VellProgram(StartupOptions options, EngineHost &host, UserDialogs &dialogs, CommandRunner &runner,
+                         EventLog &eventLog)
+    : m_options(std::move(options))
+    , m_host(host)
+    , m_dialogs(dialogs)
+    , m_service(ServiceSetup::ForThisProcess(m_options.programPath), runner, eventLog)
+{
+    files.ProgramFolder = m_options.programFolder;
+    RunEnvironment env{settings, pairs, system, state, m_host, signatureLookup(signatures),
+                       [this] { return m_service.IsInstalled() && m_service.ServiceActive(); }, {}};
+    m_controller = std::make_unique<MirrorController>(std::move(env));
+}
+
+std::optional<int> VellProgram::start()
+{
+    title = ProductName + QLatin1Char(' ') + VersionText;
+    if (!m_options.commandLine.isEmpty())
+        title += QStringLiteral(" [") + m_options.commandLine + QLatin1Char(']');
+    QuitIfFolderMissing = m_options.commandLine.toUpper().contains(QLatin1String("-U"));
+
+    const int32_t langue = LoadLangue(files);
+    if (!takeInstanceLock(langue))
+        return 2;
+    identifySystem(langue);
+    if (const std::optional<int> end = decideMode(langue))
+        return end;
+
+    settings = LoadSettings(files);
+    m_host.setTrayState(TrayState::Idle);
+    m_host.setWaitProgress(0, m_controller->waitProgressMaximum());
+    state.MirroringOff = true;
+
+    if (const std::optional<int> end = loadCouples())
+        return end;
+    return startAutomatically();
+}
+
+bool VellProgram::takeInstanceLock(int32_t langue)
+{
+    const int fd = platform::LockProgramFolder(PathToBytes(files.ProgramFolder));
+    if (fd >= 0) {
+        m_instanceLock.reset(fd);
+        return true;
+    }
+    if (fd != -EWOULDBLOCK)
+        return true; // a folder we cannot lock cannot be shared either
+    (void)m_dialogs.messageBox(AlreadyRunningText(langue), ProductName, MessageIcon::Exclamation,
+                               MessageButtons::Ok);
+    return false;
+}
+
+void VellProgram::identifySystem(int32_t langue)
+{
+    system = QuerySystemInfo();
+    if (!system.ComputerName.isEmpty())
+        title += QStringLiteral("   ") + system.ComputerName;
+    if (!system.UserName.isEmpty())
+        title += QStringLiteral("; ") + system.UserName;
+    if (system.IsNT && system.NTMajorVersion > 3)
+        LoadSignatures(signatures, files.signatureFile(), langue, m_dialogs);
+    if (!system.OSDescription.isEmpty())
+        title += QStringLiteral("; ") + system.OSDescription;
+}
+
+std::optional<int> VellProgram::decideMode(int32_t langue)
+{
+    if (!system.IsNT)
+        return std::nullopt;
+    const StartupDecision decision = ServiceStartupCheck(m_service, m_dialogs, system, langue);
+    if (decision.storeAutomatiqueOff)
+        (void)WriteSetting(files, SectionConfiguration, QStringLiteral("Automatique"), QStringLiteral("0"));
+    switch (decision.action) {
+    case StartupAction::EndProgram:
+        return 0;
+    case StartupAction::ContinueAsService:
+        mode = ProgramMode::Service;
+        break;
+    case StartupAction::ContinueAsApplication:
+        mode = ProgramMode::Application;
+        break;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> VellProgram::loadCouples()
+{
+    FolderPairsLoad load = LoadFolderPairs(files, settings, system, QuitIfFolderMissing, m_dialogs);
+    if (load.end != LoadEnd::Loaded)
+        return load.exitStatus();
+    pairs = std::move(load.pairs);
+    rows = std::move(load.rows);
+    if (load.showMacintoshWarning)
+        m_host.showNotice(load.macintoshWarning);
+    return std::nullopt;
+}
+
+std::optional<int> VellProgram::startAutomatically()
+{
+    if (settings.Automatique) {
+        if (settings.ArretAutomatique && !m_options.headless) {
+            m_host.showNotice(SingleRunNoticeText(settings.Langue));
+            YieldToInterface(settings, m_host);
+        }
+    } else if (!(system.IsNT && m_service.IsInstalled())) {
+        return std::nullopt;
+    }
+    m_mirroringStarted = true;
+    m_controller->StartStop();
+    if (m_controller->phase() == MirrorController::Phase::Ended)
+        return m_controller->lastRunMetUnknownFolder() ? 4 : 0;
+    return std::nullopt;
+}
+
+} // namespace vell

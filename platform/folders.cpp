@@ -73,7 +73,15 @@ int openFolderAt(int dirFd, const QByteArray &name)
 {
     const int fd = sys::retry(
         [&] { return ::openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
-    return fd < 0 ? sys::negErrno() : fd;
+    if (fd >= 0)
+        return fd;
+    const int err = sys::negErrno();
+    // O_DIRECTORY answers ENOTDIR for a link as for a file; tell them
+    // apart as openat2 does.
+    struct stat st;
+    if (err == -ENOTDIR && sys::statAt(dirFd, name, st) == 0 && S_ISLNK(st.st_mode))
+        return -ELOOP;
+    return err;
 }
 
 int openFolderBeneath(int rootFd, const QByteArray &relPath)
@@ -83,7 +91,9 @@ int openFolderBeneath(int rootFd, const QByteArray &relPath)
         return fd < 0 ? sys::negErrno() : fd;
     }
     const int fd = openBeneathAtOnce(rootFd, relPath);
-    if (fd >= 0 || !walkInstead(fd))
+    // ENOTDIR may stand for a link at the end (O_DIRECTORY looks at the
+    // link itself): the walk tells a link (ELOOP) from a file.
+    if (fd >= 0 || (!walkInstead(fd) && fd != -ENOTDIR))
         return fd;
     return openBeneathByWalk(rootFd, relPath);
 }

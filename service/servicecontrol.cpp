@@ -1,7 +1,5 @@
 #include "service/servicecontrol.h"
 
-#include "platform/pathcodec.h"
-
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>

@@ -68,7 +68,8 @@ public:
     [[nodiscard]] bool RunsAsService() const;
     [[nodiscard]] bool ServiceActive() const;
 
-    // Installed: asks systemctl; otherwise the value set for the next Install.
+    // Installed: asks systemctl (1 when it gives no known state); otherwise
+    // the value set for the next Install.
     [[nodiscard]] int StartType() const;
     // For the next Install; values other than 0 and 1 mean disabled (2).
     void setStartType(int startType);

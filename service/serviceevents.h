@@ -22,6 +22,9 @@ using EventLogger = std::function<void(const QString &text, int type)>;
 // has at that moment), then its signal is emitted. Only the first SIGTERM
 // makes a stop event. Mirroring is not touched by pause or continue.
 //
+// The owner gives a logger only when the process is the service: a program
+// started by hand ends on SIGTERM too, but that is no service event.
+//
 // One instance at a time: it installs the process's handlers for the three
 // signals and restores the previous ones when it is destroyed; a second
 // instance made meanwhile is not valid and never emits.

@@ -2,6 +2,7 @@
 
 #include "platform/fileops.h"
 #include "platform/pathcodec.h"
+#include "platform/windows1252.h"
 
 #include <cerrno>
 
@@ -13,18 +14,6 @@ namespace {
 
 const QByteArray AfpInfoStream = QByteArrayLiteral("AFP_AfpInfo");
 const QByteArray AfpResourceStream = QByteArrayLiteral("AFP_Resource");
-
-// Windows-1252 characters of the bytes 0x80..0x9F; the rest is Latin-1.
-constexpr char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-QChar cp1252Char(unsigned char byte)
-{
-    return (byte >= 0x80 && byte < 0xA0) ? QChar(Cp1252High[byte - 0x80]) : QChar(char16_t(byte));
-}
 
 // Characters a Macintosh server keeps in these blocks stand for characters
 // that Windows names cannot hold; they become "-".
@@ -90,7 +79,7 @@ QString ReadFinderSignature(int dirFd, const QByteArray &name)
     QString signature;
     signature.reserve(8);
     for (int i = 0; i < 8; ++i)
-        signature.append(cp1252Char(i < info.size() ? static_cast<unsigned char>(info.at(i)) : 0));
+        signature.append(Windows1252Char(i < info.size() ? static_cast<unsigned char>(info.at(i)) : 0));
     return signature;
 }
 

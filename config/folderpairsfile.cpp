@@ -239,12 +239,15 @@ int SaveFolderPairs(const ProgramFiles &files, const FolderPairList &pairs, cons
         couples += '"' + PathToHex(pair.Source, system.IsNT).toLatin1() + "\",\""
                    + PathToHex(pair.Cible, system.IsNT).toLatin1() + "\"\r\n";
     }
-    const int written = platform::writeFileAtomically(files.couplesFile(), couples);
+    // Modes written for a list whose couples file kept its old lines would
+    // land on the wrong couples: both files stay as they were.
+    if (const int r = platform::writeFileAtomically(files.couplesFile(), couples); r < 0)
+        return r;
 
     platform::Profile profile;
     // A settings file that exists but cannot be read is not replaced.
     if (const int r = platform::Profile::load(files.settingsFile(), profile); r < 0)
-        return written < 0 ? written : r;
+        return r;
     for (qsizetype k = 1; k <= pairs.size(); ++k) {
         const FolderPair &pair = pairs.at(k - 1);
         const QString section = MirrorSection(k);
@@ -255,8 +258,7 @@ int SaveFolderPairs(const ProgramFiles &files, const FolderPairList &pairs, cons
         (void)profile.setValue(section, QStringLiteral("Effacer"), FlagText(pair.Effacer));
         (void)profile.setValue(section, QStringLiteral("Nouveau"), FlagText(pair.Nouveau));
     }
-    const int saved = pairs.isEmpty() ? 0 : profile.save(files.settingsFile());
-    return written < 0 ? written : saved;
+    return pairs.isEmpty() ? 0 : profile.save(files.settingsFile());
 }
 
 QString MacintoshWarningText(MacintoshMismatch mismatch, int32_t langue)

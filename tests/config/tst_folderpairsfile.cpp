@@ -277,6 +277,22 @@ private slots:
         QCOMPARE(platform::readProfileString(ini, "Mirror_3", "NbTemporisations", {}), QStringLiteral("01"));
     }
 
+    void failedSaveKeepsBothFiles()
+    {
+        TestTree tree;
+        const ProgramFiles files{tree.rootText()};
+        FolderPair a = couple("/a", "/A");
+        a.Deplacer = true;
+        QCOMPARE(SaveFolderPairs(files, {a}, nt()), 0);
+        const QByteArray ini = tree.read("Vell.ini");
+        const QByteArray w = tree.read("Vell.w");
+        // A folder where the couples file's temporary file must go.
+        QVERIFY(tree.mkdir(".Vell.w.vell-new/x"));
+        QVERIFY(SaveFolderPairs(files, {couple("/b", "/B"), a}, nt()) < 0);
+        QCOMPARE(tree.read("Vell.w"), w);
+        QCOMPARE(tree.read("Vell.ini"), ini);
+    }
+
     void invalidField_data()
     {
         QTest::addColumn<QByteArray>("line");

@@ -11,9 +11,9 @@ namespace {
 
 const QString Systemctl = QStringLiteral("systemctl");
 
-// systemd refuses outright an executable whose path holds a quote, a
-// backslash or a control character ("Executable name contains special
-// characters", systemd 252), and its unit files are UTF-8 text.
+// systemd 252 refuses outright, as a fatal unit error, an executable whose
+// path holds a quote, a backslash or a control character; and its unit
+// files are UTF-8 text.
 bool SystemdCanStart(const QString &path)
 {
     for (const QChar c : path) {
@@ -46,8 +46,8 @@ ServiceSetup ServiceSetup::ForThisProcess(const QString &programPath)
 
 QString QuotedForExecStart(const QString &path)
 {
-    // Specifiers are expanded inside quotes too; "$" is not, in the
-    // executable's own word.
+    // systemd expands "%x" sequences inside quotes too; "$" it leaves alone
+    // in the executable's own word.
     return QLatin1Char('"') + QString(path).replace(QLatin1Char('%'), QStringLiteral("%%")) + QLatin1Char('"');
 }
 

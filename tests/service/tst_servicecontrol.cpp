@@ -94,7 +94,7 @@ private slots:
         QTest::addColumn<QString>("quoted");
         QTest::newRow("plain") << "/usr/bin/vell" << "\"/usr/bin/vell\"";
         QTest::newRow("blank") << "/opt/my apps/vell" << "\"/opt/my apps/vell\"";
-        QTest::newRow("specifier and variable") << "/x/100%/$HOME" << "\"/x/100%%/$HOME\"";
+        QTest::newRow("percent and dollar") << "/x/100%/$HOME" << "\"/x/100%%/$HOME\"";
     }
     void quotedForExecStart()
     {
@@ -111,7 +111,7 @@ private slots:
         QTest::addColumn<QString>("programName");
         QTest::newRow("headless") << false << "vell";
         QTest::newRow("interactive") << true << "vell";
-        QTest::newRow("blanks, specifier, variable") << false << "my vell 100% $HOME";
+        QTest::newRow("blanks, percent, dollar") << false << "my vell 100% $HOME";
     }
     void verifiedBySystemd()
     {

@@ -101,7 +101,7 @@ struct CopyOptions
 {
     bool carryStreams = true;  // user.DosStream.* attributes go with the data
     bool carryXattrs = true;   // the other user.* attributes go with the data
-    bool flushData = false;    // fdatasync the data before the rename (move mode)
+    bool flushData = false;    // fdatasync the data before the rename, fsync the folder after (move mode)
 };
 
 // What the source was when it was copied, so that move mode can check the

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
@@ -120,6 +121,30 @@ private slots:
         QCOMPARE(copied.ino, st.st_ino);
         QCOMPARE(copied.dev, st.st_dev);
         QVERIFY(noTemporaryNames(pair.tree, "dst"));
+    }
+
+    void copiesAcrossFileSystems()
+    {
+        // Between two file systems reflink and copy_file_range give up
+        // before the first byte and a slower method takes over.
+        QTemporaryDir other(QStringLiteral("/dev/shm/vell-XXXXXX"));
+        if (!other.isValid())
+            QSKIP("No /dev/shm to copy to");
+        Pair pair;
+        struct stat here;
+        struct stat there;
+        QCOMPARE(::fstat(pair.src.get(), &here), 0);
+        const UniqueFd dst(openFolderPath(QFile::encodeName(other.path())));
+        QVERIFY(dst.valid());
+        QCOMPARE(::fstat(dst.get(), &there), 0);
+        if (here.st_dev == there.st_dev)
+            QSKIP("/dev/shm is on the same file system");
+        const QByteArray data = randomBytes(1024 * 1024 + 3);
+        QVERIFY(pair.tree.write("src/f", data));
+        QCOMPARE(copyFile(pair.src.get(), "f", dst.get(), "f", {}), 0);
+        QFile copy(other.filePath(QStringLiteral("f")));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), data);
     }
 
     void keepsSpecialModeBits()

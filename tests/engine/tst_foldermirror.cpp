@@ -189,6 +189,32 @@ private slots:
         QVERIFY(!c.tree.exists("src/f"));
     }
 
+    void moveModeKeepsASourceChangedSinceItWasListed()
+    {
+        Couple c;
+        c.engine.flags.Deplacer = true;
+        c.engine.flags.Nouveau = true;
+        for (const QByteArray name : {"a", "b"}) {
+            QVERIFY(c.tree.write("src/" + name, "same"));
+            QVERIFY(c.tree.write("dst/" + name, "same"));
+            QVERIFY(c.tree.setMtime("src/" + name, 1000));
+            QVERIFY(c.tree.setMtime("dst/" + name, 2000));
+        }
+        // Someone writes to the source not handled yet while the walk handles
+        // the first entry: it no longer matches what was listed.
+        c.engine.host.onYield = [&] {
+            if (c.engine.host.yields == 1) {
+                const QByteArray left = c.tree.exists("src/a") ? "src/a" : "src/b";
+                QVERIFY(c.tree.write(left, "written meanwhile"));
+            }
+        };
+        c.mirror();
+        QCOMPARE(c.engine.totals().FilesRemoved, 1);
+        QCOMPARE(c.tree.entries("src").size(), 1);
+        const QByteArray kept = c.tree.entries("src").first();
+        QCOMPARE(c.tree.read("src/" + kept), QByteArray("written meanwhile"));
+    }
+
     void moveWithSecurityCopiesPermissionsThenDeletes()
     {
         Couple c;

@@ -29,8 +29,9 @@ struct Program
     EngineFixture engine;
     FolderPairList pairs;
     QDateTime clock = QDateTime(QDate(2026, 12, 6), QTime(14, 3, 27));
+    bool serviceRunning = false;
     MirrorController controller{RunEnvironment{engine.settings, pairs, engine.system, engine.state, engine.host, {},
-                                               [] { return false; }, [this] { return clock; }}};
+                                               [this] { return serviceRunning; }, [this] { return clock; }}};
     Program()
     {
         engine.state.MirroringOff = true;
@@ -110,6 +111,13 @@ private slots:
         p.controller.StartStop();
         QVERIFY(p.engine.host.events.contains("command net|send|Administrator|Warning from Vell: unknown folder"));
         QVERIFY(!p.engine.host.events.join(' ').contains("event")); // the service is not running
+
+        p.serviceRunning = true;
+        p.engine.host.events.clear();
+        p.controller.StartStop(); // Stop
+        p.controller.StartStop(); // Start again
+        QVERIFY(p.engine.host.events.contains("event 2 14:03:27 - Unknown source folder: " + p.tree.pathText("gone")
+                                              + "/"));
     }
 
     void countdownMirrorsEveryThirdTimedRun()

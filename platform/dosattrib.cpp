@@ -1,5 +1,6 @@
 #include "platform/dosattrib.h"
 
+#include "platform/littleendian.h"
 #include "platform/syscalls.h"
 
 #include <optional>
@@ -23,30 +24,6 @@ struct Layout
     qsizetype attribOffset = 0;
     bool hasValidFlags = false; // versions 3 to 5 carry valid_flags first
 };
-
-uint32_t readLe32(const QByteArray &b, qsizetype at)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(b.constData()) + at;
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t readLe16(const QByteArray &b, qsizetype at)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(b.constData()) + at;
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-void writeLe32(QByteArray &b, qsizetype at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = char((v >> (8 * i)) & 0xFF);
-}
-
-void appendLe16(QByteArray &b, uint16_t v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
 
 qsizetype alignUp(qsizetype offset, qsizetype to) { return (offset + to - 1) / to * to; }
 

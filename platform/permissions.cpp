@@ -1,4 +1,5 @@
 #include "platform/fileops.h"
+#include "platform/littleendian.h"
 #include "platform/syscalls.h"
 #include "platform/uniquefd.h"
 
@@ -29,30 +30,6 @@ constexpr uint16_t TagOther = 0x20;
 constexpr uint32_t UndefinedId = 0xFFFFFFFF;
 constexpr qsizetype HeaderSize = 4;
 constexpr qsizetype EntrySize = 8;
-
-void appendLe16(QByteArray &b, uint16_t v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-
-void appendLe32(QByteArray &b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-}
-
-uint32_t readLe32(const QByteArray &b, qsizetype at)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(b.constData()) + at;
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t readLe16(const QByteArray &b, qsizetype at)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(b.constData()) + at;
-    return uint16_t(p[0] | p[1] << 8);
-}
 
 void appendEntry(QByteArray &acl, uint16_t tag, uint16_t perm)
 {

@@ -1,11 +1,11 @@
 #include "config/folderpairsfile.h"
 
+#include "common/scripteddialogs.h"
 #include "common/testtree.h"
 #include "platform/pathcodec.h"
 #include "platform/profile.h"
 #include "platform/systeminfo.h"
 #include "shell/programidentity.h"
-#include "shell/userdialogs.h"
 
 #include <QScopeGuard>
 #include <QTest>
@@ -14,29 +14,6 @@
 using namespace vell;
 
 namespace {
-
-class RecordingDialogs final : public UserDialogs
-{
-public:
-    struct Message
-    {
-        QString text;
-        QString title;
-        MessageIcon icon;
-        MessageButtons buttons;
-    };
-    QList<Message> messages;
-
-    MessageAnswer messageBox(const QString &text, const QString &title, MessageIcon icon,
-                             MessageButtons buttons) override
-    {
-        messages.append({text, title, icon, buttons});
-        return MessageAnswer::Ok;
-    }
-    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> browseFolder(const QString &, const QString &) override { return {}; }
-    bool openDocument(const QString &) override { return false; }
-};
 
 SystemInfo nt()
 {
@@ -62,7 +39,7 @@ QByteArray couplesLine(const QString &source, const QString &target)
 // Loads with the settings given, -U off, on NT.
 FolderPairsLoad load(const TestTree &tree, const Settings &settings = {}, bool quit = false)
 {
-    RecordingDialogs dialogs;
+    ScriptedDialogs dialogs;
     return LoadFolderPairs(ProgramFiles{tree.rootText()}, settings, nt(), quit, dialogs);
 }
 
@@ -305,13 +282,13 @@ private slots:
         QFETCH(QByteArray, line);
         TestTree tree;
         QVERIFY(tree.write("Vell.w", couplesLine("/a", "/b") + line));
-        RecordingDialogs dialogs;
+        ScriptedDialogs dialogs;
         const ProgramFiles files{tree.rootText()};
         const FolderPairsLoad l = LoadFolderPairs(files, {}, nt(), false, dialogs);
         QCOMPARE(l.end, LoadEnd::InvalidFile);
         QCOMPARE(l.exitStatus(), 1);
-        QCOMPARE(dialogs.messages.size(), 1);
-        const RecordingDialogs::Message &m = dialogs.messages[0];
+        QCOMPARE(dialogs.boxes.size(), 1);
+        const ScriptedDialogs::Box &m = dialogs.boxes[0];
         QCOMPARE(m.text, "Invalid hexa string in the parameters file\r\n" + files.couplesFile());
         QCOMPARE(m.title, QStringLiteral("Vell"));
         QCOMPARE(m.icon, MessageIcon::Critical);
@@ -408,7 +385,7 @@ private slots:
 
         SystemInfo old;
         old.IsNT = false;
-        RecordingDialogs dialogs;
+        ScriptedDialogs dialogs;
         QVERIFY(tree.write("Vell.w", "\"" + PathToHex(tree.pathText("mac/A"), false).toLatin1() + "\",\"\"\r\n"));
         const FolderPairsLoad l95 = LoadFolderPairs(ProgramFiles{tree.rootText()}, {}, old, false, dialogs);
         QCOMPARE(l95.pairs[0].Source, tree.pathText("mac/A"));
@@ -433,11 +410,11 @@ private slots:
         TestTree tree;
         if (!content.isEmpty())
             QVERIFY(tree.write("Vell.w", content));
-        RecordingDialogs dialogs;
+        ScriptedDialogs dialogs;
         const FolderPairsLoad l = LoadFolderPairs(ProgramFiles{tree.rootText()}, {}, nt(), false, dialogs);
         QCOMPARE(l.end, LoadEnd::Loaded);
         QCOMPARE(l.pairs.size(), count);
-        QVERIFY(dialogs.messages.isEmpty());
+        QVERIFY(dialogs.boxes.isEmpty());
         if (count > 0)
             QCOMPARE(l.pairs[0].Source, QStringLiteral("/a"));
     }

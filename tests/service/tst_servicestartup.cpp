@@ -1,3 +1,4 @@
+#include "common/scripteddialogs.h"
 #include "service/serviceadmin.h"
 #include "service/servicestartup.h"
 
@@ -9,32 +10,6 @@
 using namespace vell;
 
 namespace {
-
-// Answers every message box with the next scripted answer and keeps what
-// was asked.
-class ScriptedDialogs final : public UserDialogs
-{
-public:
-    struct Box
-    {
-        QString text;
-        QString title;
-        MessageIcon icon;
-        MessageButtons buttons;
-    };
-    MessageAnswer messageBox(const QString &text, const QString &title, MessageIcon icon,
-                             MessageButtons buttons) override
-    {
-        boxes.append({text, title, icon, buttons});
-        return answers.isEmpty() ? MessageAnswer::Ok : answers.takeFirst();
-    }
-    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> browseFolder(const QString &, const QString &) override { return {}; }
-    bool openDocument(const QString &) override { return false; }
-
-    QList<MessageAnswer> answers;
-    QList<Box> boxes;
-};
 
 struct Fixture
 {

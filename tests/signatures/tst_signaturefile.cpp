@@ -1,5 +1,5 @@
+#include "common/scripteddialogs.h"
 #include "common/testtree.h"
-#include "shell/userdialogs.h"
 #include "signatures/signaturefile.h"
 #include "signatures/signatureloader.h"
 #include "signatures/signaturetable.h"
@@ -11,21 +11,6 @@
 using namespace vell;
 
 namespace {
-
-// Counts message boxes; a clean reload shows none.
-class DialogRecorder final : public UserDialogs
-{
-public:
-    QStringList texts;
-    MessageAnswer messageBox(const QString &text, const QString &, MessageIcon, MessageButtons) override
-    {
-        texts.append(text);
-        return MessageAnswer::Ok;
-    }
-    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> browseFolder(const QString &, const QString &) override { return {}; }
-    bool openDocument(const QString &) override { return false; }
-};
 
 using Entries = QList<SignatureEntry>;
 
@@ -115,9 +100,9 @@ private slots:
         QCOMPARE(reading.records, Entries({entries[3], entries[1], entries[0], entries[2]}));
 
         SignatureTable table;
-        DialogRecorder dialogs;
+        ScriptedDialogs dialogs;
         LoadSignatures(table, path, 0, dialogs);
-        QVERIFY(dialogs.texts.isEmpty());
+        QVERIFY(dialogs.boxes.isEmpty());
         QCOMPARE(table.size(), entries.size());
         QCOMPARE(ExtensionForSignature(table, QStringLiteral("TEXT8bim")), QStringLiteral("psd"));
         QCOMPARE(ExtensionForSignature(table, QStringLiteral("textr\u00c9s")), QStringLiteral("t\u00e9x"));

@@ -1,5 +1,5 @@
+#include "common/scripteddialogs.h"
 #include "common/testtree.h"
-#include "shell/userdialogs.h"
 #include "signatures/signaturefile.h"
 #include "signatures/signatureloader.h"
 #include "signatures/signaturetable.h"
@@ -9,30 +9,6 @@
 using namespace vell;
 
 namespace {
-
-// Records every message box and answers OK.
-class DialogRecorder final : public UserDialogs
-{
-public:
-    struct Box
-    {
-        QString text;
-        QString title;
-        MessageIcon icon;
-        MessageButtons buttons;
-    };
-    QList<Box> boxes;
-
-    MessageAnswer messageBox(const QString &text, const QString &title, MessageIcon icon,
-                             MessageButtons buttons) override
-    {
-        boxes.append({text, title, icon, buttons});
-        return MessageAnswer::Ok;
-    }
-    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> browseFolder(const QString &, const QString &) override { return {}; }
-    bool openDocument(const QString &) override { return false; }
-};
 
 using Entries = QList<SignatureEntry>;
 
@@ -73,7 +49,7 @@ class TestSignatureLoader : public QObject
 
     std::unique_ptr<TestTree> m_tree;
     SignatureTable m_table;
-    DialogRecorder m_dialogs;
+    ScriptedDialogs m_dialogs;
 
 private slots:
     void init()
@@ -135,7 +111,7 @@ private slots:
         QFETCH(QString, text);
         load("\"TEXTttxt\",\"txt\",\"First\"\r\n\"textTTXT\",\"doc\",\"Second\"\r\n", langue);
         QCOMPARE(m_dialogs.boxes.size(), 1);
-        const DialogRecorder::Box &box = m_dialogs.boxes.first();
+        const ScriptedDialogs::Box &box = m_dialogs.boxes.first();
         QCOMPARE(box.text, text);
         QCOMPARE(box.title, QStringLiteral("Vell"));
         QCOMPARE(box.icon, MessageIcon::Exclamation);
@@ -159,7 +135,7 @@ private slots:
         QFETCH(QString, line);
         load("\"AAAAAAAA\",\"a\",\"A\"\r\n\"BBBBBBBB\",\"b\",\"B\"\r\n\"CCCCCCCC\",\"c\"\r\n", langue);
         QCOMPARE(m_dialogs.boxes.size(), 1);
-        const DialogRecorder::Box &box = m_dialogs.boxes.first();
+        const ScriptedDialogs::Box &box = m_dialogs.boxes.first();
         QCOMPARE(box.text, head + "\r\n" + path() + "\r\n" + line + "2");
         QCOMPARE(box.title, QStringLiteral("Vell"));
         QCOMPARE(box.icon, MessageIcon::Critical);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "shell/userdialogs.h"
+
+#include <QList>
+
+// The dialogs every core test hands to the code under test: keeps each
+// message box it is shown and answers it with the next scripted answer, OK
+// once the script is used up. Input boxes and the folder browser are
+// cancelled; no document opens.
+class ScriptedDialogs final : public vell::UserDialogs
+{
+public:
+    struct Box
+    {
+        QString text;
+        QString title;
+        vell::MessageIcon icon;
+        vell::MessageButtons buttons;
+    };
+
+    vell::MessageAnswer messageBox(const QString &text, const QString &title, vell::MessageIcon icon,
+                                   vell::MessageButtons buttons) override
+    {
+        boxes.append({text, title, icon, buttons});
+        return answers.isEmpty() ? vell::MessageAnswer::Ok : answers.takeFirst();
+    }
+    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QString> browseFolder(const QString &, const QString &) override { return {}; }
+    bool openDocument(const QString &) override { return false; }
+
+    QList<vell::MessageAnswer> answers; // taken from the front, one a box
+    QList<Box> boxes;                   // in the order shown
+};

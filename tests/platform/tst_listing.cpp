@@ -1,3 +1,4 @@
+#include "common/lebytes.h"
 #include "common/testtree.h"
 #include "platform/fileops.h"
 #include "platform/uniquefd.h"
@@ -10,30 +11,6 @@
 using namespace vell::platform;
 
 namespace {
-
-void appendLe16(QByteArray &b, uint16_t v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-
-void appendLe32(QByteArray &b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-}
-
-void appendLe64(QByteArray &b, uint64_t v)
-{
-    appendLe32(b, uint32_t(v));
-    appendLe32(b, uint32_t(v >> 32));
-}
-
-uint32_t le32At(const QByteArray &b, qsizetype at)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(b.constData()) + at;
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // Samba's NDR xattr_DOSATTRIB: text, pad 2, version, level, pad 4, arm.
 QByteArray ndrDosAttrib(const QByteArray &hex, uint16_t version, const QByteArray &arm)

@@ -1,3 +1,4 @@
+#include "common/lebytes.h"
 #include "common/testtree.h"
 #include "platform/fileops.h"
 #include "platform/uniquefd.h"
@@ -6,7 +7,6 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <cerrno>
-#include <sys/xattr.h>
 
 using namespace vell::platform;
 
@@ -14,18 +14,6 @@ namespace {
 
 constexpr char AccessAcl[] = "system.posix_acl_access";
 constexpr char DefaultAcl[] = "system.posix_acl_default";
-
-void appendLe16(QByteArray &b, uint16_t v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-
-void appendLe32(QByteArray &b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-}
 
 struct AclEntry
 {
@@ -67,12 +55,6 @@ QByteArray descriptor(const QByteArray &access, const QByteArray &defaults = {})
     return d + access + defaults;
 }
 
-// Sets an ACL attribute; skips the test where the file system has none.
-bool setAcl(const TestTree &tree, const QByteArray &rel, const char *attr, const QByteArray &acl)
-{
-    return ::setxattr(tree.path(rel).constData(), attr, acl.constData(), size_t(acl.size()), 0) == 0;
-}
-
 } // namespace
 
 class TestPermissions : public QObject
@@ -83,7 +65,7 @@ private slots:
     {
         TestTree tree;
         QVERIFY(tree.write("probe", "x"));
-        if (!setAcl(tree, "probe", AccessAcl, extendedAcl()) && errno == EOPNOTSUPP)
+        if (!tree.setXattr("probe", AccessAcl, extendedAcl()) && errno == EOPNOTSUPP)
             QSKIP("The temporary folder's file system has no POSIX ACLs");
     }
 
@@ -111,7 +93,7 @@ private slots:
     {
         TestTree tree;
         QVERIFY(tree.write("f", "x"));
-        QVERIFY(setAcl(tree, "f", AccessAcl, extendedAcl()));
+        QVERIFY(tree.setXattr("f", AccessAcl, extendedAcl()));
         const UniqueFd dir(openFolderPath(tree.root()));
         QByteArray got;
         QCOMPARE(readPermissions(dir.get(), "f", got), 0);
@@ -143,7 +125,7 @@ private slots:
     {
         TestTree tree;
         QVERIFY(tree.mkdir("d"));
-        QVERIFY(setAcl(tree, "d", DefaultAcl, extendedAcl()));
+        QVERIFY(tree.setXattr("d", DefaultAcl, extendedAcl()));
         const UniqueFd dir(openFolderPath(tree.root()));
         QByteArray got;
         QCOMPARE(readPermissions(dir.get(), "d", got), 0);
@@ -155,8 +137,8 @@ private slots:
         TestTree tree;
         QVERIFY(tree.mkdir("a"));
         QVERIFY(tree.mkdir("b"));
-        QVERIFY(setAcl(tree, "a", AccessAcl, extendedAcl()));
-        QVERIFY(setAcl(tree, "a", DefaultAcl, modeAcl(7, 0, 0)));
+        QVERIFY(tree.setXattr("a", AccessAcl, extendedAcl()));
+        QVERIFY(tree.setXattr("a", DefaultAcl, modeAcl(7, 0, 0)));
         const UniqueFd dir(openFolderPath(tree.root()));
         QByteArray fromA;
         QCOMPARE(readPermissions(dir.get(), "a", fromA), 0);
@@ -171,8 +153,8 @@ private slots:
     {
         TestTree tree;
         QVERIFY(tree.mkdir("d"));
-        QVERIFY(setAcl(tree, "d", AccessAcl, extendedAcl()));
-        QVERIFY(setAcl(tree, "d", DefaultAcl, extendedAcl()));
+        QVERIFY(tree.setXattr("d", AccessAcl, extendedAcl()));
+        QVERIFY(tree.setXattr("d", DefaultAcl, extendedAcl()));
         const UniqueFd dir(openFolderPath(tree.root()));
         QCOMPARE(writePermissions(dir.get(), "d", descriptor(modeAcl(7, 0, 0))), 0);
         QVERIFY(!tree.hasXattr("d", AccessAcl));

@@ -1,4 +1,5 @@
 #include "common/scripteddialogs.h"
+#include "common/signatureentries.h"
 #include "common/testtree.h"
 #include "signatures/signaturefile.h"
 #include "signatures/signatureloader.h"
@@ -11,25 +12,6 @@
 using namespace vell;
 
 namespace {
-
-using Entries = QList<SignatureEntry>;
-
-} // namespace
-
-namespace vell {
-// Readable entries in failure reports.
-char *toString(const SignatureEntry &e)
-{
-    return QTest::toString(e.signature + '|' + e.extension + '|' + e.description);
-}
-} // namespace vell
-
-namespace {
-
-SignatureEntry entry(const QString &signature, const QString &extension, const QString &description)
-{
-    return {signature, extension, description};
-}
 
 // Caps the size of any file this process writes, for a write that stops
 // part way even as root; restores the limit and SIGXFSZ when it goes.

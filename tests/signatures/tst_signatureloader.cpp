@@ -1,4 +1,5 @@
 #include "common/scripteddialogs.h"
+#include "common/signatureentries.h"
 #include "common/testtree.h"
 #include "signatures/signaturefile.h"
 #include "signatures/signatureloader.h"
@@ -7,29 +8,6 @@
 #include <QTest>
 
 using namespace vell;
-
-namespace {
-
-using Entries = QList<SignatureEntry>;
-
-} // namespace
-
-namespace vell {
-// Readable entries in failure reports.
-char *toString(const SignatureEntry &e)
-{
-    return QTest::toString(e.signature + '|' + e.extension + '|' + e.description);
-}
-} // namespace vell
-
-namespace {
-
-SignatureEntry entry(const char *signature, const char *extension, const char *description)
-{
-    return {QString::fromUtf8(signature), QString::fromUtf8(extension), QString::fromUtf8(description)};
-}
-
-} // namespace
 
 Q_DECLARE_METATYPE(SignatureEntry)
 

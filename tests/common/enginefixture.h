@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/testtree.h"
 #include "engine/mirrorcontext.h"
 #include "engine/mirroring.h"
 
@@ -94,4 +95,27 @@ struct EngineFixture
     }
 
     const vell::RunTotals &totals() const { return state.totals; }
+};
+
+// A couple in one temporary tree: source folder "src", target folder "dst",
+// and the engine that walks them.
+struct TestCouple
+{
+    TestTree tree;
+    EngineFixture engine;
+
+    TestCouple()
+    {
+        tree.mkdir("src");
+        tree.mkdir("dst");
+    }
+    QString source() const { return tree.pathText("src"); }
+    QString target() const { return tree.pathText("dst"); }
+    void mirror() { engine.mirror(source(), target()); }
+    void removeObsolete() { engine.removeObsolete(source(), target()); }
+    void resetTotals()
+    {
+        engine.state.totals = vell::RunTotals();
+        engine.logLines.clear();
+    }
 };

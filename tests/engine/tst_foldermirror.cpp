@@ -20,22 +20,6 @@ bool setTicks(TestTree &tree, const QByteArray &rel, uint64_t ticks)
     return tree.setMtime(rel, int64_t(unixTicks / 10000000ULL), long(unixTicks % 10000000ULL) * 100);
 }
 
-// A fixture with a source and a target folder in one temporary tree.
-struct Couple
-{
-    TestTree tree;
-    EngineFixture engine;
-    Couple()
-    {
-        tree.mkdir("src");
-        tree.mkdir("dst");
-    }
-    QString source() const { return tree.pathText("src"); }
-    QString target() const { return tree.pathText("dst"); }
-    void mirror() { engine.mirror(source(), target()); }
-    void resetTotals() { engine.state.totals = RunTotals(); engine.logLines.clear(); }
-};
-
 } // namespace
 
 class TestFolderMirror : public QObject
@@ -44,7 +28,7 @@ class TestFolderMirror : public QObject
 private slots:
     void copiesTreeThenFindsItUpToDate()
     {
-        Couple c;
+        TestCouple c;
         QVERIFY(c.tree.write("src/a.txt", "alpha"));
         QVERIFY(c.tree.write("src/.hidden", "h"));
         QVERIFY(c.tree.write("src/sub/b.txt", "beta"));
@@ -93,7 +77,7 @@ private slots:
         QFETCH(qint64, sourceOffset);
         QFETCH(QByteArray, targetData);
         QFETCH(bool, copied);
-        Couple c;
+        TestCouple c;
         c.engine.flags.Nouveau = nouveau;
         const uint64_t targetTicks = 132000000000000000ULL + 4500; // sub-microsecond part kept
         QVERIFY(c.tree.write("src/f", "source"));
@@ -114,7 +98,7 @@ private slots:
         const uint64_t base = (uint64_t(0x01D5) << 48); // in 2020
         const uint64_t older = base + 0x7FFFFFF0ULL;
         const uint64_t newer = base + 0x80000010ULL;
-        Couple c;
+        TestCouple c;
         c.engine.flags.Nouveau = true;
         QVERIFY(c.tree.write("src/up", "new"));
         QVERIFY(c.tree.write("dst/up", "old"));
@@ -131,7 +115,7 @@ private slots:
 
     void readOnlyTargetIsOverwritten()
     {
-        Couple c;
+        TestCouple c;
         QVERIFY(c.tree.write("src/f", "fresh"));
         QVERIFY(c.tree.write("dst/f", "stale!"));
         QVERIFY(c.tree.setMode("dst/f", 0444));
@@ -142,7 +126,7 @@ private slots:
 
     void moveMode()
     {
-        Couple c;
+        TestCouple c;
         c.engine.flags.Deplacer = true;
         c.engine.flags.Nouveau = true;
         QVERIFY(c.tree.write("src/missing", "m"));
@@ -172,7 +156,7 @@ private slots:
 
     void moveModeKeepsSourceWhenTargetIsSameFileOrAFolder()
     {
-        Couple c;
+        TestCouple c;
         c.engine.flags.Deplacer = true;
         c.engine.flags.Nouveau = true;
         QVERIFY(c.tree.write("src/f", "only copy"));
@@ -191,7 +175,7 @@ private slots:
 
     void moveModeKeepsASourceChangedSinceItWasListed()
     {
-        Couple c;
+        TestCouple c;
         c.engine.flags.Deplacer = true;
         c.engine.flags.Nouveau = true;
         for (const QByteArray name : {"a", "b"}) {
@@ -217,7 +201,7 @@ private slots:
 
     void moveWithSecurityCopiesPermissionsThenDeletes()
     {
-        Couple c;
+        TestCouple c;
         c.engine.flags.Deplacer = true;
         c.engine.flags.Nouveau = true;
         c.engine.settings.CopierSecurite = true;
@@ -234,7 +218,7 @@ private slots:
 
     void subFolderSwitch()
     {
-        Couple c;
+        TestCouple c;
         c.engine.settings.MiroirSousDossiers = false;
         QVERIFY(c.tree.write("src/plain", "p"));
         QVERIFY(c.tree.write("src/.hidden", "h"));
@@ -252,7 +236,7 @@ private slots:
 
     void attributesOfUpToDateFilesAndFolders()
     {
-        Couple c;
+        TestCouple c;
         c.engine.settings.CopierAttributs = true;
         QVERIFY(c.tree.write("src/f", "x"));
         QVERIFY(c.tree.write("dst/f", "x"));
@@ -296,7 +280,7 @@ private slots:
         QFETCH(bool, folders);
         QFETCH(bool, everything);
         QFETCH(int, written);
-        Couple c;
+        TestCouple c;
         c.engine.settings.CopierSecurite = true;
         c.engine.settings.CopierSecuriteDossiers = folders;
         c.engine.settings.CopierSecuriteTout = everything;
@@ -326,7 +310,7 @@ private slots:
 
     void newFolderGetsPermissionsAndMacintoshInfo()
     {
-        Couple c;
+        TestCouple c;
         c.engine.settings.CopierSecurite = true;
         QVERIFY(c.tree.mkdir("src/d"));
         QVERIFY(c.tree.setMode("src/d", 0750));
@@ -341,7 +325,7 @@ private slots:
 
     void stopIsSeenAfterTheCurrentEntry()
     {
-        Couple c;
+        TestCouple c;
         for (int i = 0; i < 10; ++i)
             QVERIFY(c.tree.write("src/deep/f" + QByteArray::number(i), "x"));
         c.engine.host.stopAfterYields = 4; // the folder entry, then three files
@@ -353,7 +337,7 @@ private slots:
 
     void unwritableLogEndsTheWalk()
     {
-        Couple c;
+        TestCouple c;
         for (int i = 0; i < 5; ++i)
             QVERIFY(c.tree.write("src/f" + QByteArray::number(i), "x"));
         c.engine.logFails = true;
@@ -368,7 +352,7 @@ private slots:
 
     void performanceSetsYieldCount()
     {
-        Couple c;
+        TestCouple c;
         QVERIFY(c.tree.write("src/f", "x"));
         c.engine.settings.Performance = 100;
         c.mirror();
@@ -381,7 +365,7 @@ private slots:
 
     void linksAreMirroredAsLinksAndNeverFollowed()
     {
-        Couple c;
+        TestCouple c;
         QVERIFY(c.tree.write("outside/secret", "s"));
         QVERIFY(c.tree.symlink("src/tooutside", "../outside"));
         QVERIFY(c.tree.symlink("src/dangling", "nowhere"));
@@ -399,7 +383,7 @@ private slots:
 
     void specialFilesAreLeftOut()
     {
-        Couple c;
+        TestCouple c;
         QVERIFY(c.tree.mkfifo("src/pipe"));
         QVERIFY(c.tree.write("src/f", "x"));
         c.mirror(); // would block forever if the FIFO were opened
@@ -421,7 +405,7 @@ private slots:
 
     void namesThatAreNotUtf8SurviveByteForByte()
     {
-        Couple c;
+        TestCouple c;
         const QByteArray name("caf\xe9 \xff\xfe.txt");
         QVERIFY(c.tree.write("src/" + name, "bytes"));
         QVERIFY(c.tree.write("src/\xce\xb1\xce\xb2\xce\xb3/\xd0\x96", "greek"));
@@ -436,7 +420,7 @@ private slots:
     void thousandLevelsWithFewDescriptors()
     {
         // 1000 levels of 9-byte names: the paths are longer than PATH_MAX.
-        Couple c;
+        TestCouple c;
         const QByteArray level = "level-abc";
         QVERIFY(makeChain(c.tree.path("src"), level, 1000, "bottom.txt", "deep"));
         struct rlimit saved;

@@ -8,24 +8,10 @@ using namespace vell;
 class TestObsoleteRemoval : public QObject
 {
     Q_OBJECT
-private:
-    struct Couple
-    {
-        TestTree tree;
-        EngineFixture engine;
-        Couple()
-        {
-            tree.mkdir("src");
-            tree.mkdir("dst");
-        }
-        QString target() const { return tree.pathText("dst"); }
-        void remove() { engine.removeObsolete(tree.pathText("src"), target()); }
-    };
-
 private slots:
     void obsoleteFilesGoAlsoReadOnlyOnes()
     {
-        Couple c;
+        TestCouple c;
         QVERIFY(c.tree.write("src/kept", "k"));
         QVERIFY(c.tree.write("dst/kept", "k"));
         QVERIFY(c.tree.write("dst/gone", "g"));
@@ -33,7 +19,7 @@ private slots:
         QVERIFY(c.tree.setMode("dst/readonly", 0444));
         QVERIFY(c.tree.mkdir("src/name"));
         QVERIFY(c.tree.write("dst/name", "a file where the source has a folder"));
-        c.remove();
+        c.removeObsolete();
         QCOMPARE(c.tree.entries("dst"), (QByteArrayList{"kept", "name"}));
         QCOMPARE(c.engine.totals().FilesRemoved, 2);
         QVERIFY(c.engine.logLines.contains("<small>Delete - " + c.target() + "/gone</small><br>"));
@@ -41,32 +27,32 @@ private slots:
 
     void withoutSubFoldersOnlyVisibleFilesGo()
     {
-        Couple c;
+        TestCouple c;
         c.engine.settings.MiroirSousDossiers = false;
         QVERIFY(c.tree.write("dst/gone", "g"));
         QVERIFY(c.tree.write("dst/.hidden", "h"));
         QVERIFY(c.tree.write("dst/sub/f", "f"));
-        c.remove();
+        c.removeObsolete();
         QCOMPARE(c.tree.entries("dst"), (QByteArrayList{".hidden", "sub"}));
         QCOMPARE(c.tree.entries("dst/sub"), QByteArrayList{"f"});
     }
 
     void obsoleteTreeLosesOneLevelPerRun()
     {
-        Couple c;
+        TestCouple c;
         QVERIFY(c.tree.write("dst/X/x", "1"));
         QVERIFY(c.tree.write("dst/X/Y/y", "2"));
         QVERIFY(c.tree.write("dst/X/Y/Z/z", "3"));
-        c.remove();
+        c.removeObsolete();
         QCOMPARE(c.engine.totals().FilesRemoved, 3);
         QCOMPARE(c.engine.totals().FoldersRemoved, 1);
         QVERIFY(c.tree.isDir("dst/X/Y"));
         QVERIFY(!c.tree.exists("dst/X/Y/Z"));
         QVERIFY(c.engine.logLines.contains("<small><i>Delete folder</i> - " + c.target() + "/X/Y/Z</small><br>"));
-        c.remove();
+        c.removeObsolete();
         QVERIFY(!c.tree.exists("dst/X/Y"));
         QVERIFY(c.tree.isDir("dst/X"));
-        c.remove();
+        c.removeObsolete();
         QVERIFY(!c.tree.exists("dst/X"));
         QCOMPARE(c.engine.totals().FoldersRemoved, 3);
         QVERIFY(c.tree.isDir("dst"));
@@ -74,20 +60,20 @@ private slots:
 
     void folderWhereTheSourceHasAFileKeepsOnlyItself()
     {
-        Couple c;
+        TestCouple c;
         QVERIFY(c.tree.write("src/thing", "a file"));
         QVERIFY(c.tree.write("dst/thing/inner", "i"));
-        c.remove();
+        c.removeObsolete();
         QVERIFY(c.tree.isDir("dst/thing"));
         QCOMPARE(c.tree.entries("dst/thing"), QByteArrayList());
     }
 
     void linksAreRemovedNotFollowed()
     {
-        Couple c;
+        TestCouple c;
         QVERIFY(c.tree.write("outside/precious", "p"));
         QVERIFY(c.tree.symlink("dst/link", "../outside"));
-        c.remove();
+        c.removeObsolete();
         QVERIFY(!c.tree.exists("dst/link"));
         QCOMPARE(c.tree.entries("outside"), QByteArrayList{"precious"});
     }
@@ -105,7 +91,7 @@ private slots:
 
     void vanishedSourceRemovesNothing()
     {
-        Couple c;
+        TestCouple c;
         QVERIFY(c.tree.write("dst/f", "f"));
         c.engine.removeObsolete(c.tree.pathText("nosuch"), c.target());
         QCOMPARE(c.tree.entries("dst"), QByteArrayList{"f"});
@@ -113,22 +99,22 @@ private slots:
 
     void stopKeepsWhatIsLeft()
     {
-        Couple c;
+        TestCouple c;
         for (int i = 0; i < 6; ++i)
             QVERIFY(c.tree.write("dst/f" + QByteArray::number(i), "x"));
         c.engine.host.stopAfterYields = 2;
-        c.remove();
+        c.removeObsolete();
         QCOMPARE(c.engine.totals().FilesRemoved, 2);
         QCOMPARE(c.tree.entries("dst").size(), 4);
     }
 
     void unwritableLogDoesNotStopRemoval()
     {
-        Couple c;
+        TestCouple c;
         QVERIFY(c.tree.write("dst/a", "x"));
         QVERIFY(c.tree.write("dst/b", "x"));
         c.engine.logFails = true;
-        c.remove();
+        c.removeObsolete();
         QCOMPARE(c.engine.totals().FilesRemoved, 2);
     }
 };

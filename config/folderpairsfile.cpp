@@ -4,6 +4,7 @@
 #include "config/settingsfile.h"
 #include "platform/pathcodec.h"
 #include "platform/profile.h"
+#include "platform/wholefile.h"
 #include "platform/systeminfo.h"
 #include "shell/programidentity.h"
 #include "shell/userdialogs.h"

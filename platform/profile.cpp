@@ -1,13 +1,9 @@
 #include "platform/profile.h"
 
 #include "platform/pathcodec.h"
-#include "platform/uniquefd.h"
+#include "platform/wholefile.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vell::platform {
 
@@ -66,82 +62,6 @@ bool sameName(const QString &a, const QString &b)
 bool holdsLineBreak(const QString &text)
 {
     return text.contains(u'\n') || text.contains(u'\r');
-}
-
-int writeAll(int fd, const QByteArray &data)
-{
-    const char *p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -errno;
-        }
-        p += n;
-        left -= n;
-    }
-    return 0;
-}
-
-QByteArray folderOf(const QByteArray &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
-}
-
-QByteArray temporaryPathOf(const QByteArray &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return path.left(slash + 1) + '.' + path.mid(slash + 1) + ".vell-new";
-}
-
-// The file a write must replace: `path`, or what a link there names.
-int resolveTarget(QByteArray &target, struct stat &st, bool &existed)
-{
-    existed = false;
-    if (::lstat(target.constData(), &st) != 0)
-        return errno == ENOENT ? 0 : -errno;
-    if (S_ISLNK(st.st_mode)) {
-        char *real = ::realpath(target.constData(), nullptr);
-        if (real == nullptr)
-            return -errno;
-        target = real;
-        std::free(real);
-        if (::stat(target.constData(), &st) != 0)
-            return -errno;
-    }
-    if (S_ISDIR(st.st_mode))
-        return -EISDIR;
-    existed = true;
-    return 0;
-}
-
-// Writes, flushes and closes the temporary file.
-int fillTemporary(const QByteArray &tmp, const QByteArray &data, bool existed, const struct stat &old)
-{
-    UniqueFd fd(::open(tmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
-    if (!fd.valid())
-        return -errno;
-    if (existed) {
-        // The new file takes the place of the old one: same permissions, and
-        // the same owner when we may give it (root editing a user's file).
-        if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
-            return -errno;
-        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
-            (void)::fchown(fd.get(), old.st_uid, old.st_gid); // best effort: only root may
-    }
-    if (const int r = writeAll(fd.get(), data); r < 0)
-        return r;
-    if (::fsync(fd.get()) != 0)
-        return -errno;
-    // On Linux the descriptor is gone even when close reports EINTR.
-    if (::close(fd.release()) != 0 && errno != EINTR)
-        return -errno;
-    return 0;
 }
 
 } // namespace
@@ -311,60 +231,6 @@ int writeProfileString(const QString &path, const QString &section, const QStrin
     if (const int r = profile.setValue(section, key, value); r < 0)
         return r;
     return profile.save(path);
-}
-
-int readWholeFile(const QString &path, QByteArray &out)
-{
-    out.clear();
-    const UniqueFd fd(::open(PathToBytes(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid())
-        return -errno;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = -errno;
-            out.clear();
-            return err;
-        }
-        if (n == 0)
-            return 0;
-        out.append(buffer, n);
-    }
-}
-
-QString atomicTemporaryPath(const QString &path)
-{
-    return PathFromBytes(temporaryPathOf(PathToBytes(path)));
-}
-
-int writeFileAtomically(const QString &path, const QByteArray &data)
-{
-    QByteArray target = PathToBytes(path);
-    struct stat old {};
-    bool existed = false;
-    if (const int r = resolveTarget(target, old, existed); r < 0)
-        return r;
-
-    const QByteArray tmp = temporaryPathOf(target);
-    // A temporary file left by a crash of an earlier write goes first.
-    if (::unlink(tmp.constData()) != 0 && errno != ENOENT)
-        return -errno;
-    int r = fillTemporary(tmp, data, existed, old);
-    if (r == 0 && ::rename(tmp.constData(), target.constData()) != 0)
-        r = -errno;
-    if (r < 0) {
-        (void)::unlink(tmp.constData()); // the old file is untouched; only our leftover goes
-        return r;
-    }
-    // Make the rename itself durable. The new content is already in place,
-    // so a folder that cannot be flushed does not fail the write.
-    const UniqueFd dir(::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid())
-        (void)::fsync(dir.get());
-    return 0;
 }
 
 } // namespace vell::platform

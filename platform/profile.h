@@ -12,7 +12,8 @@
 // added at the end of its section, or the section at the end of the file);
 // every other line is kept byte for byte. Text is UTF-8 (bytes that are not
 // valid UTF-8 survive through the path codec), new lines end in CR LF, and
-// either line end is read. Every save goes through writeFileAtomically().
+// either line end is read. Every save goes through writeFileAtomically()
+// (platform/wholefile.h).
 
 #include <QByteArray>
 #include <QList>
@@ -81,20 +82,5 @@ private:
 // atomically. Returns 0 or -errno; on failure the file is as it was.
 [[nodiscard]] int writeProfileString(const QString &path, const QString &section, const QString &key,
                                      const QString &value);
-
-// Reads a whole file into `out`. Returns 0 or -errno (-ENOENT when absent).
-[[nodiscard]] int readWholeFile(const QString &path, QByteArray &out);
-
-// Replaces the content of `path` by `data` so that a crash, a kill or a full
-// disk at any moment leaves either the old or the new content whole: the
-// data go to a hidden temporary file beside it (a stale one from an earlier
-// crash is removed first), are flushed with fsync, keep the old file's
-// permissions, and the file is renamed over the old one; the folder is then
-// flushed. A link at `path` is followed, so the file it names is replaced.
-// Returns 0 or -errno; on failure the temporary file is removed.
-[[nodiscard]] int writeFileAtomically(const QString &path, const QByteArray &data);
-
-// The name of the temporary file writeFileAtomically() uses for `path`.
-[[nodiscard]] QString atomicTemporaryPath(const QString &path);
 
 } // namespace vell::platform

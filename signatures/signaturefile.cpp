@@ -1,14 +1,13 @@
 #include "signatures/signaturefile.h"
 
 #include "platform/pathcodec.h"
+#include "platform/wholefile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace vell {
 
@@ -241,36 +240,10 @@ SignatureSaveResult saveSignatureFile(const QString &path, const QList<Signature
         return check;
     const QByteArray bytes = formatSignatureText(entries);
 
-    // QSaveFile writes a temporary file beside the target and renames it
-    // over the target in commit(); never the target in place.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return writeFailure(path, file.errorString());
-    // Unbuffered, so a short write (full disk, file size limit) shows here:
-    // QFile reports a write that stopped part way as a plain short count.
-    errno = 0;
-    const qint64 written = file.write(bytes);
-    const int writeErrno = errno;
-    if (written != bytes.size()) {
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
-                : errnoText(writeErrno != 0 ? writeErrno : EIO);
-        file.cancelWriting(); // commit() is never called: the temporary file goes
-        return writeFailure(path, reason);
-    }
-    // commit() syncs too but ignores a failure; a file that did not reach
-    // the disk must not replace the old one.
-    int synced;
-    do
-        synced = ::fsync(file.handle());
-    while (synced < 0 && errno == EINTR);
-    if (synced < 0) {
-        const QString reason = errnoText(errno);
-        file.cancelWriting();
-        return writeFailure(path, reason);
-    }
-    if (!file.commit())
-        return writeFailure(path, file.errorString());
+    // A temporary file beside it, flushed, then renamed over it: a short
+    // write or a failed flush leaves the old file whole and no leftover.
+    if (const int r = platform::writeFileAtomically(path, bytes); r < 0)
+        return writeFailure(path, errnoText(-r));
     return {};
 }
 

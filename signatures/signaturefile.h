@@ -78,9 +78,11 @@ struct SignatureSaveResult
 
 // Rewrites the file with `entries` as formatSignatureText() gives them,
 // after checkSignaturesWritable(). The text goes to a temporary file beside
-// the file, is flushed to disk, then renamed over it: on any failure the
-// old file is left whole and nothing else is left behind. The caller reloads
-// the table (LoadSignatures) after a success.
+// the file, is flushed to disk, then renamed over it
+// (platform::writeFileAtomically): the new file keeps the old one's
+// permissions, and on any failure, a write stopped part way included, the
+// old file is left whole and nothing else is left behind. The caller
+// reloads the table (LoadSignatures) after a success.
 [[nodiscard]] SignatureSaveResult saveSignatureFile(const QString &path, const QList<SignatureEntry> &entries);
 
 // The text to show for a failed save, French when langue is 1, English

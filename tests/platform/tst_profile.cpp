@@ -188,23 +188,6 @@ private slots:
         QCOMPARE(writeProfileString(tree.pathText("Vell.ini"), "A", "k", "2"), -EISDIR);
         QVERIFY(tree.isDir("Vell.ini"));
     }
-
-    void atomicWriteKeepsModeAndLink()
-    {
-        TestTree tree;
-        QVERIFY(tree.write("real/Vell.ini", "old"));
-        QVERIFY(tree.setMode("real/Vell.ini", 0640));
-        QVERIFY(tree.symlink("Vell.ini", "real/Vell.ini"));
-        QVERIFY(tree.write(".Vell.ini.vell-new", "stale"));
-        QVERIFY(tree.write("real/.Vell.ini.vell-new", "stale"));
-
-        QCOMPARE(writeFileAtomically(tree.pathText("Vell.ini"), "new"), 0);
-        QVERIFY(tree.isLink("Vell.ini"));
-        QCOMPARE(tree.read("real/Vell.ini"), QByteArray("new"));
-        QCOMPARE(tree.mode("real/Vell.ini"), 0640u);
-        QVERIFY(!tree.exists("real/.Vell.ini.vell-new"));
-        QCOMPARE(atomicTemporaryPath("/a/Vell.w"), QStringLiteral("/a/.Vell.w.vell-new"));
-    }
 };
 
 QTEST_APPLESS_MAIN(TestProfile)

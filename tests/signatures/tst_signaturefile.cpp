@@ -1,3 +1,4 @@
+#include "common/filesizelimit.h"
 #include "common/scripteddialogs.h"
 #include "common/signatureentries.h"
 #include "common/testtree.h"
@@ -6,38 +7,12 @@
 #include "signatures/signaturetable.h"
 
 #include <QTest>
-#include <csignal>
-#include <sys/resource.h>
+#include <cerrno>
+#include <cstring>
 
 using namespace vell;
 
 namespace {
-
-// Caps the size of any file this process writes, for a write that stops
-// part way even as root; restores the limit and SIGXFSZ when it goes.
-class FileSizeLimit final
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_ok = ::getrlimit(RLIMIT_FSIZE, &m_saved) == 0;
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN); // EFBIG instead of death
-        rlimit capped = m_saved;
-        capped.rlim_cur = bytes;
-        m_ok = m_ok && ::setrlimit(RLIMIT_FSIZE, &capped) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        (void)::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    [[nodiscard]] bool ok() const { return m_ok; }
-
-private:
-    rlimit m_saved{};
-    void (*m_oldHandler)(int) = SIG_DFL;
-    bool m_ok = false;
-};
 
 const QByteArray OldFile = "\"OLDSIG01\",\"old\",\"The file before the save\"\r\n";
 
@@ -166,8 +141,19 @@ private slots:
         QCOMPARE(result.error, SignatureSaveError::WriteFailed);
         QVERIFY(signatureSaveMessage(result, 0).startsWith(QLatin1String("Cannot write Signatures file:\r\n")
                                                            + tree.pathText("Signatures.txt") + "\r\n"));
+        QVERIFY(result.reason.endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))));
         QCOMPARE(tree.read("Signatures.txt"), OldFile);
         QCOMPARE(tree.entries(""), QByteArrayList{"Signatures.txt"});
+    }
+
+    void saveKeepsThePermissions()
+    {
+        TestTree tree;
+        QVERIFY(tree.write("Signatures.txt", OldFile));
+        QVERIFY(tree.setMode("Signatures.txt", 0604));
+        QVERIFY(saveSignatureFile(tree.pathText("Signatures.txt"), {entry("AAAAAAAA", "a", "A")}).ok());
+        QCOMPARE(tree.read("Signatures.txt"), QByteArray("\"AAAAAAAA\",\"a\",\"A\"\r\n"));
+        QCOMPARE(tree.mode("Signatures.txt"), 0604u);
     }
 
     void unwritablePlaceKeepsOldFile_data()

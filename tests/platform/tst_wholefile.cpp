@@ -1,0 +1,81 @@
+#include "platform/wholefile.h"
+
+#include "common/filesizelimit.h"
+#include "common/testtree.h"
+
+#include <QTest>
+#include <cerrno>
+
+using namespace vell::platform;
+
+class TestWholeFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readsWholeFileOrErrno()
+    {
+        TestTree tree;
+        const QByteArray big(200000, 'b'); // more than one read
+        QVERIFY(tree.write("big", big));
+        QByteArray got = "left over";
+        QCOMPARE(readWholeFile(tree.pathText("big"), got), 0);
+        QCOMPARE(got, big);
+        QCOMPARE(readWholeFile(tree.pathText("gone"), got), -ENOENT);
+        QVERIFY(got.isEmpty());
+    }
+
+    void atomicWriteKeepsModeAndLink()
+    {
+        TestTree tree;
+        QVERIFY(tree.write("real/Vell.ini", "old"));
+        QVERIFY(tree.setMode("real/Vell.ini", 0640));
+        QVERIFY(tree.symlink("Vell.ini", "real/Vell.ini"));
+        QVERIFY(tree.write(".Vell.ini.vell-new", "stale"));
+        QVERIFY(tree.write("real/.Vell.ini.vell-new", "stale"));
+
+        QCOMPARE(writeFileAtomically(tree.pathText("Vell.ini"), "new"), 0);
+        QVERIFY(tree.isLink("Vell.ini"));
+        QCOMPARE(tree.read("real/Vell.ini"), QByteArray("new"));
+        QCOMPARE(tree.mode("real/Vell.ini"), 0640u);
+        QVERIFY(!tree.exists("real/.Vell.ini.vell-new"));
+        QCOMPARE(atomicTemporaryPath("/a/Vell.w"), QStringLiteral("/a/.Vell.w.vell-new"));
+    }
+
+    // The write stops part way: the kernel takes the bytes up to the cap,
+    // and only the next write says why.
+    void shortWriteKeepsOldFileWhole()
+    {
+        TestTree tree;
+        QVERIFY(tree.write("file", "old"));
+        int result = 0;
+        {
+            const FileSizeLimit limit(4096);
+            QVERIFY(limit.ok());
+            result = writeFileAtomically(tree.pathText("file"), QByteArray(3 * 4096, 'n'));
+        }
+        QCOMPARE(result, -EFBIG);
+        QCOMPARE(tree.read("file"), QByteArray("old"));
+        QCOMPARE(tree.entries(""), QByteArrayList{"file"});
+    }
+
+    void refusesAFolderAndAMissingFolder_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<int>("result");
+        QTest::newRow("target is a folder") << QByteArray("folder") << -EISDIR;
+        QTest::newRow("folder missing") << QByteArray("gone/file") << -ENOENT;
+    }
+    void refusesAFolderAndAMissingFolder()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(int, result);
+        TestTree tree;
+        QVERIFY(tree.write("folder/inside", "x"));
+        QCOMPARE(writeFileAtomically(tree.pathText(target), "data"), result);
+        QCOMPARE(tree.entries(""), QByteArrayList{"folder"});
+        QCOMPARE(tree.entries("folder"), QByteArrayList{"inside"});
+    }
+};
+
+QTEST_APPLESS_MAIN(TestWholeFile)
+#include "tst_wholefile.moc"

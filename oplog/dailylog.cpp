@@ -5,6 +5,7 @@
 #include "oplog/logline.h"
 #include "oplog/logpurge.h"
 #include "platform/pathcodec.h"
+#include "platform/wholefile.h"
 #include "shell/programidentity.h"
 
 #include <QLocale>
@@ -98,8 +99,7 @@ QStringList DailyLogHeader(int32_t langue, const QDate &day)
 
 bool OpenDailyLog(const QString &logFile, const Settings &settings)
 {
-    const QByteArray path = PathToBytes(logFile);
-    const int exists = logfiles::entryExists(path);
+    const int exists = logfiles::entryExists(PathToBytes(logFile));
     if (exists == 0)
         return true;
     if (exists != -ENOENT)
@@ -115,13 +115,13 @@ bool OpenDailyLog(const QString &logFile, const Settings &settings)
     QByteArray header;
     for (const QString &line : DailyLogHeader(settings.Langue, day))
         header += LogFileBytes(line) + LineEnd;
-    const int created = logfiles::appendToFile(path, header, true);
+    const int created = platform::appendToFile(logFile, header, true);
     return created == 0 || created == -EEXIST;
 }
 
 bool AppendLogLine(const QString &logFile, const QString &line)
 {
-    return logfiles::appendToFile(PathToBytes(logFile), LogFileBytes(line) + LineEnd, false) == 0;
+    return platform::appendToFile(logFile, LogFileBytes(line) + LineEnd, false) == 0;
 }
 
 } // namespace vell

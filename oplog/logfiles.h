@@ -1,8 +1,9 @@
 #pragma once
 
-// The few file calls of the log writer and the purge. Like platform/, they
+// The folder calls of the log writer and the purge. Like platform/, they
 // take names as bytes, retry EINTR and return 0 (or a count) on success and
-// -errno on failure; nothing here logs or throws.
+// -errno on failure; nothing here logs or throws. The log file itself is
+// written with platform::appendToFile (platform/wholefile.h).
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -12,13 +13,6 @@ namespace vell::logfiles {
 // 0 when an entry of that path exists (links not followed), -ENOENT when
 // not, another -errno when it cannot be told.
 [[nodiscard]] int entryExists(const QByteArray &path);
-
-// Appends the bytes to the regular file at path, creating it (mode 0666
-// less the umask) when missing; with exclusive, fails with -EEXIST instead
-// of appending to an existing file. The file is opened, written and closed
-// within the call, so a crash never leaves it open. Anything but a regular
-// file (a FIFO, a device) is refused with -EINVAL without blocking.
-[[nodiscard]] int appendToFile(const QByteArray &path, const QByteArray &data, bool exclusive);
 
 // The names of the regular files of a folder (links and folders left out,
 // links never followed), listed afresh. Returns the count or -errno.

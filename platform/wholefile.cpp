@@ -99,7 +99,8 @@ int fillTemporary(const QByteArray &tmp, const QByteArray &data, bool existed, c
 int readWholeFile(const QString &path, QByteArray &out)
 {
     out.clear();
-    const UniqueFd fd(sys::retry([&] { return ::open(PathToBytes(path).constData(), O_RDONLY | O_CLOEXEC); }));
+    const QByteArray bytes = PathToBytes(path);
+    const UniqueFd fd(sys::retry([&] { return ::open(bytes.constData(), O_RDONLY | O_CLOEXEC); }));
     if (!fd.valid())
         return sys::negErrno();
     char buffer[65536];
@@ -146,6 +147,28 @@ int writeFileAtomically(const QString &path, const QByteArray &data)
         [&] { return ::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
     if (dir.valid())
         (void)sys::retry([&] { return ::fsync(dir.get()); });
+    return 0;
+}
+
+int appendToFile(const QString &path, const QByteArray &data, bool exclusive)
+{
+    // O_NONBLOCK so that a FIFO of that name cannot hang the caller; it
+    // changes nothing for a regular file.
+    const int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (exclusive ? O_EXCL : 0);
+    const QByteArray bytes = PathToBytes(path);
+    UniqueFd fd(sys::retry([&] { return ::open(bytes.constData(), flags, 0666); }));
+    if (!fd.valid())
+        return sys::negErrno();
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0)
+        return sys::negErrno();
+    if (!S_ISREG(st.st_mode))
+        return -EINVAL;
+    if (const int r = writeAll(fd.get(), data); r < 0)
+        return r;
+    // A network file system may report a failed write only at close.
+    if (::close(fd.release()) != 0 && errno != EINTR)
+        return sys::negErrno();
     return 0;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
-// Whole files by path: the program's own small files (Vell.ini, Vell.w,
-// Signatures.txt) read at once or replaced atomically. Paths go through the
-// path codec. Every call retries EINTR and returns 0 or -errno; nothing
-// here logs or throws.
+// Whole files by path: the program's own files (Vell.ini, Vell.w,
+// Signatures.txt, the daily logs) read at once, replaced atomically or
+// appended to. Paths go through the path codec. Every call retries EINTR
+// and returns 0 or -errno; nothing here logs or throws.
 
 #include <QByteArray>
 #include <QString>
@@ -27,5 +27,13 @@ namespace vell::platform {
 
 // The name of the temporary file writeFileAtomically() uses for `path`.
 [[nodiscard]] QString atomicTemporaryPath(const QString &path);
+
+// Appends `data` to the regular file at `path`, creating it (mode 0666 less
+// the umask) when missing; with `exclusive`, fails with -EEXIST instead of
+// appending to an existing file. The file is opened, written and closed
+// within the call, so a crash never leaves it open. Anything but a regular
+// file is refused without blocking: -EINVAL, or -ENXIO for a FIFO that no
+// one reads.
+[[nodiscard]] int appendToFile(const QString &path, const QByteArray &data, bool exclusive);
 
 } // namespace vell::platform

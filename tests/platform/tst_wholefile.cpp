@@ -75,6 +75,33 @@ private slots:
         QCOMPARE(tree.entries(""), QByteArrayList{"folder"});
         QCOMPARE(tree.entries("folder"), QByteArrayList{"inside"});
     }
+
+    void appendsOnlyToARegularFile_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("exclusive");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QByteArray>("content"); // of the file afterwards; null: not a file
+        QTest::newRow("existing file") << QByteArray("file") << false << 0 << QByteArray("oldnew");
+        QTest::newRow("existing file, exclusive") << QByteArray("file") << true << -EEXIST << QByteArray("old");
+        QTest::newRow("missing file, exclusive") << QByteArray("fresh") << true << 0 << QByteArray("new");
+        QTest::newRow("fifo, no reader") << QByteArray("fifo") << false << -ENXIO << QByteArray();
+        QTest::newRow("folder") << QByteArray("folder") << false << -EISDIR << QByteArray();
+    }
+    void appendsOnlyToARegularFile()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, exclusive);
+        QFETCH(int, result);
+        QFETCH(QByteArray, content);
+        TestTree tree;
+        QVERIFY(tree.write("file", "old"));
+        QVERIFY(tree.mkfifo("fifo")); // opened without a reader: must not block
+        QVERIFY(tree.mkdir("folder"));
+        QCOMPARE(appendToFile(tree.pathText(name), "new", exclusive), result);
+        if (!content.isNull())
+            QCOMPARE(tree.read(name), content);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestWholeFile)

@@ -2,6 +2,8 @@
 
 #include "platform/windows1252.h"
 
+#include <QList>
+
 namespace vell {
 
 namespace {
@@ -23,17 +25,9 @@ QByteArray LogFileBytes(const QString &markup)
 {
     QByteArray out;
     out.reserve(markup.size());
-    const qsizetype n = markup.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t u = markup.at(i).unicode();
-        char32_t cp = u;
-        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(markup.at(i + 1).unicode())) {
-            cp = QChar::surrogateToUcs4(u, markup.at(i + 1).unicode());
-            ++i;
-        } else if (QChar::isSurrogate(u)) {
-            // A lone surrogate: a byte of a name that was not UTF-8.
-            cp = ReplacementCharacter;
-        }
+    // toUcs4() joins surrogate pairs and turns a lone surrogate (a byte of
+    // a name that was not UTF-8) into U+FFFD.
+    for (char32_t cp : markup.toUcs4()) {
         if (cp != '\t' && isControl(cp))
             cp = ReplacementCharacter;
         const int byte = Windows1252Byte(cp); // controls were replaced above

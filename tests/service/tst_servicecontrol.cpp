@@ -1,5 +1,7 @@
 #include "service/servicecontrol.h"
 
+#include "common/servicefixture.h"
+
 #include <QFile>
 #include <QDir>
 #include <QDirIterator>
@@ -12,25 +14,6 @@
 using namespace vell;
 
 namespace {
-
-// A control whose unit folder lies in a fresh temporary folder.
-struct Fixture
-{
-    QTemporaryDir dir;
-    RecordingCommandRunner runner;
-    RecordingEventLog log;
-    ServiceControl control;
-
-    explicit Fixture(bool marked = false, const QString &program = QStringLiteral("/opt/vell/vell"))
-        : control({dir.path() + QStringLiteral("/systemd/user"), program, marked}, runner, log)
-    {
-    }
-    [[nodiscard]] QString unitText() const
-    {
-        QFile file(control.unitFilePath());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-};
 
 CommandResult Answer(int exitCode, const QByteArray &output, const QByteArray &errors = {})
 {
@@ -120,7 +103,7 @@ private slots:
         const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
         if (analyze.isEmpty())
             QSKIP("systemd-analyze is not installed");
-        Fixture f(false, QString());
+        ServiceFixture f(false, QString());
         QVERIFY2(f.dir.isValid(), qPrintable(f.dir.errorString()));
         const QString program = f.dir.path() + QLatin1Char('/') + programName;
         QVERIFY(QFile::link(ThisExecutable(), program));
@@ -161,7 +144,7 @@ private slots:
     {
         QFETCH(int, startType);
         QFETCH(QStringList, commands);
-        Fixture f;
+        ServiceFixture f;
         QVERIFY(!f.control.IsInstalled());
         f.control.setStartType(startType);
         const ServiceOutcome outcome = f.control.Install();
@@ -173,14 +156,14 @@ private slots:
 
     void installStartNowStartsTheUnit()
     {
-        Fixture f;
+        ServiceFixture f;
         QVERIFY(f.control.Install(true).ok);
         QCOMPARE(f.runner.commandLines().last(), QStringLiteral("systemctl --user start Vell.service"));
     }
 
     void failedInstallLeavesNothing()
     {
-        Fixture f;
+        ServiceFixture f;
         f.runner.answer = [](const QString &, const QStringList &args) {
             return args.contains(QStringLiteral("enable"))
                 ? Answer(1, {}, "Failed to enable unit: Access denied\n")
@@ -197,7 +180,7 @@ private slots:
 
     void missingSystemctlFailsInstall()
     {
-        Fixture f;
+        ServiceFixture f;
         f.runner.answer = [](const QString &, const QStringList &) { return CommandResult{}; };
         const ServiceOutcome outcome = f.control.Install();
         QVERIFY(!outcome.ok);
@@ -207,7 +190,7 @@ private slots:
 
     void unwritableFolderFailsInstall()
     {
-        Fixture f;
+        ServiceFixture f;
         // A file where the unit folder should be: mkdir fails even for root.
         QFile blocker(f.dir.path() + QStringLiteral("/systemd"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
@@ -230,7 +213,7 @@ private slots:
     void unstartableProgramPathIsRefused()
     {
         QFETCH(QString, path);
-        Fixture f(false, path);
+        ServiceFixture f(false, path);
         const ServiceOutcome outcome = f.control.Install();
         QVERIFY(!outcome.ok);
         QVERIFY(outcome.message.contains(path));
@@ -240,7 +223,7 @@ private slots:
 
     void uninstallIssuesCommandsAndRemovesTheUnit()
     {
-        Fixture f;
+        ServiceFixture f;
         QVERIFY(f.control.Install().ok);
         f.runner.calls.clear();
         const ServiceOutcome outcome = f.control.Uninstall();
@@ -257,7 +240,7 @@ private slots:
 
     void uninstallThatCannotRemoveFails()
     {
-        Fixture f;
+        ServiceFixture f;
         // A non-empty folder in the unit's place: it "exists" but cannot be
         // removed as a file.
         QVERIFY(QDir().mkpath(f.control.unitFilePath() + QStringLiteral("/x")));
@@ -288,7 +271,7 @@ private slots:
 
     void startTypeAsksSystemctlOnlyWhenInstalled()
     {
-        Fixture f;
+        ServiceFixture f;
         f.control.setStartType(1);
         QCOMPARE(f.control.StartType(), 1);
         QVERIFY(f.runner.calls.isEmpty());
@@ -303,7 +286,7 @@ private slots:
 
     void interactiveIsReadFromTheUnit()
     {
-        Fixture f;
+        ServiceFixture f;
         f.control.setInteractive(true);
         QVERIFY(f.control.Install().ok);
         // A fresh control (the next program start) reads it back.
@@ -320,10 +303,10 @@ private slots:
 
     void markerMakesTheService()
     {
-        QCOMPARE(Fixture(true).control.RunsAsService(), true);
-        QCOMPARE(Fixture(true).control.ServiceActive(), true);
-        QCOMPARE(Fixture(false).control.RunsAsService(), false);
-        QCOMPARE(Fixture(false).control.ServiceActive(), false);
+        QCOMPARE(ServiceFixture(true).control.RunsAsService(), true);
+        QCOMPARE(ServiceFixture(true).control.ServiceActive(), true);
+        QCOMPARE(ServiceFixture(false).control.RunsAsService(), false);
+        QCOMPARE(ServiceFixture(false).control.ServiceActive(), false);
     }
 
     void setupOfThisProcess()
@@ -345,7 +328,7 @@ private slots:
 
     void logEventGoesToTheLog()
     {
-        Fixture f;
+        ServiceFixture f;
         f.control.LogEvent(QStringLiteral("Vell Service: started"), 4);
         f.control.LogEvent(QStringLiteral("12:00:00 - Unknown source folder: /x/"), 2);
         QCOMPARE(f.log.entries,

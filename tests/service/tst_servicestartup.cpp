@@ -1,4 +1,5 @@
 #include "common/scripteddialogs.h"
+#include "common/servicefixture.h"
 #include "service/serviceadmin.h"
 #include "service/servicestartup.h"
 
@@ -9,38 +10,13 @@
 
 using namespace vell;
 
-namespace {
-
-struct Fixture
-{
-    QTemporaryDir dir;
-    RecordingCommandRunner runner;
-    RecordingEventLog log;
-    ServiceControl control;
-    SystemInfo system;
-
-    explicit Fixture(bool marked = false)
-        : control({dir.path() + QStringLiteral("/systemd/user"), QStringLiteral("/opt/vell/vell"), marked}, runner,
-                  log)
-    {
-        system.IsNT = true;
-    }
-    void install()
-    {
-        QVERIFY(control.Install().ok);
-        runner.calls.clear();
-    }
-};
-
-} // namespace
-
 class TestServiceStartup : public QObject
 {
     Q_OBJECT
 private slots:
     void notInstalledRunsAsApplication()
     {
-        Fixture f(true);
+        ServiceFixture f(true);
         ScriptedDialogs dialogs;
         const StartupDecision d = ServiceStartupCheck(f.control, dialogs, f.system, 0);
         QCOMPARE(d.action, StartupAction::ContinueAsApplication);
@@ -50,7 +26,7 @@ private slots:
 
     void notNTIgnoresTheService()
     {
-        Fixture f;
+        ServiceFixture f;
         f.install();
         f.system.IsNT = false;
         ScriptedDialogs dialogs;
@@ -61,7 +37,7 @@ private slots:
 
     void theServiceItselfRunsAsService()
     {
-        Fixture f(true);
+        ServiceFixture f(true);
         f.install();
         ScriptedDialogs dialogs;
         const StartupDecision d = ServiceStartupCheck(f.control, dialogs, f.system, 0);
@@ -88,7 +64,7 @@ private slots:
     {
         QFETCH(int, langue);
         QFETCH(QString, question);
-        Fixture f;
+        ServiceFixture f;
         f.install();
         ScriptedDialogs dialogs;
         dialogs.answers = {MessageAnswer::No};
@@ -102,7 +78,7 @@ private slots:
 
     void answeringNoEndsAndKeepsTheService()
     {
-        Fixture f;
+        ServiceFixture f;
         f.install();
         ScriptedDialogs dialogs;
         dialogs.answers = {MessageAnswer::No};
@@ -116,7 +92,7 @@ private slots:
 
     void headlessAnswersNo()
     {
-        Fixture f;
+        ServiceFixture f;
         f.install();
         HeadlessDialogs dialogs;
         QCOMPARE(ServiceStartupCheck(f.control, dialogs, f.system, 0).action, StartupAction::EndProgram);
@@ -135,7 +111,7 @@ private slots:
     {
         QFETCH(int, langue);
         QFETCH(QString, logged);
-        Fixture f;
+        ServiceFixture f;
         f.install();
         ScriptedDialogs dialogs;
         dialogs.answers = {MessageAnswer::Yes};
@@ -152,7 +128,7 @@ private slots:
 
     void failedRemovalIsReported()
     {
-        Fixture f;
+        ServiceFixture f;
         // A non-empty folder in the unit's place cannot be removed as a file.
         QVERIFY(QDir().mkpath(f.control.unitFilePath() + QStringLiteral("/x")));
         ScriptedDialogs dialogs;
@@ -182,7 +158,7 @@ private slots:
         QFETCH(int, option);
         QFETCH(bool, interactive);
         QFETCH(QString, lastCommand);
-        Fixture f;
+        ServiceFixture f;
         const AdminResult r = AdminInstall(f.control, option, interactive, 0);
         QVERIFY(f.control.IsInstalled());
         QCOMPARE(f.control.Interactive(), interactive);
@@ -199,7 +175,7 @@ private slots:
 
     void installWhenInstalledOnlySaysSo()
     {
-        Fixture f;
+        ServiceFixture f;
         f.install();
         const AdminResult r = AdminInstall(f.control, 0, false, 2);
         QCOMPARE(r.statusText, QString::fromUtf8("Vell Service já instalado"));
@@ -212,7 +188,7 @@ private slots:
 
     void failedInstallKeepsRunning()
     {
-        Fixture f;
+        ServiceFixture f;
         f.runner.answer = [](const QString &, const QStringList &args) {
             CommandResult result;
             result.started = true;
@@ -233,7 +209,7 @@ private slots:
 
     void removeWhenInstalled()
     {
-        Fixture f;
+        ServiceFixture f;
         f.install();
         const AdminResult r = AdminRemove(f.control, 1);
         QVERIFY(!f.control.IsInstalled());
@@ -246,7 +222,7 @@ private slots:
 
     void removeWhenNotInstalled()
     {
-        Fixture f;
+        ServiceFixture f;
         const AdminResult r = AdminRemove(f.control, 2);
         QCOMPARE(r.statusText, QString::fromUtf8("Vell Service naõ instalado"));
         QVERIFY(r.beep);

@@ -1,9 +1,11 @@
 #include "service/servicecontrol.h"
 
+#include "platform/wholefile.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
+#include <cstring>
 
 namespace vell {
 
@@ -154,14 +156,12 @@ ServiceOutcome ServiceControl::writeUnitFile()
     }
     if (!QDir().mkpath(m_setup.unitFolder))
         return {false, QStringLiteral("Cannot create the folder ") + m_setup.unitFolder};
-    // Written beside and renamed over, so a full disk never leaves half a unit.
-    QSaveFile file(unitFilePath());
-    if (!file.open(QIODevice::WriteOnly)) {
-        return {false, file.errorString()};
-    }
+    // Written beside and renamed over, so a crash or a full disk never
+    // leaves half a unit.
     const QByteArray text = ServiceUnitText(m_setup.programPath, m_interactive).toUtf8();
-    if (file.write(text) != text.size() || !file.commit())
-        return {false, file.errorString()};
+    if (const int rc = platform::writeFileAtomically(unitFilePath(), text); rc < 0)
+        return {false, QStringLiteral("Cannot write ") + unitFilePath() + QStringLiteral(": ")
+                           + QString::fromLocal8Bit(std::strerror(-rc))};
     return {};
 }
 

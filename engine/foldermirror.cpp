@@ -63,12 +63,12 @@ private:
 
         std::vector<QByteArray> subFolders;
         for (const EntryInfo &entry : entries) {
-            if (!settings().MiroirSousDossiers) {
-                if (entry.kind == EntryKind::Folder || (entry.attributes & Attr::Hidden))
-                    continue;
-            } else if (entry.kind == EntryKind::Folder) {
-                // A target inside its own source is never mirrored into itself.
-                if (!m_folders.targetId.is(entry.dev, entry.ino))
+            // A target inside its own source is never mirrored into itself.
+            const EntryRole role = RoleOf(entry, settings().MiroirSousDossiers, m_folders.targetId);
+            if (role == EntryRole::PassOver)
+                continue;
+            if (role != EntryRole::File) {
+                if (role == EntryRole::SubFolder)
                     subFolders.push_back(entry.name);
                 if (!yieldAndGoOn())
                     return false;

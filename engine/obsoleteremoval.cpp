@@ -113,12 +113,12 @@ private:
 
         std::vector<QByteArray> subFolders;
         for (const EntryInfo &entry : entries) {
-            if (!settings().MiroirSousDossiers) {
-                if (entry.kind == EntryKind::Folder || (entry.attributes & Attr::Hidden))
-                    continue;
-            } else if (entry.kind == EntryKind::Folder) {
-                // A source inside its own target is never entered or removed.
-                if (!m_folders.sourceId.is(entry.dev, entry.ino))
+            // A source inside its own target is never entered or removed.
+            const EntryRole role = RoleOf(entry, settings().MiroirSousDossiers, m_folders.sourceId);
+            if (role == EntryRole::PassOver)
+                continue;
+            if (role != EntryRole::File) {
+                if (role == EntryRole::SubFolder)
                     subFolders.push_back(entry.name);
                 if (!yieldAndGoOn())
                     return false;

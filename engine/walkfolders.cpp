@@ -25,6 +25,16 @@ FolderId idOf(const UniqueFd &fd)
 
 } // namespace
 
+EntryRole RoleOf(const EntryInfo &entry, bool subFolders, const FolderId &otherTop)
+{
+    if (!subFolders)
+        return (entry.kind == EntryKind::Folder || (entry.attributes & Attr::Hidden)) ? EntryRole::PassOver
+                                                                                      : EntryRole::File;
+    if (entry.kind != EntryKind::Folder)
+        return EntryRole::File;
+    return otherTop.is(entry.dev, entry.ino) ? EntryRole::NestedTop : EntryRole::SubFolder;
+}
+
 CoupleFolders OpenCoupleFolders(const QString &source, const QString &target)
 {
     CoupleFolders folders;

@@ -3,6 +3,7 @@
 // What the two walks of a couple share: the couple's two top folders, held
 // open for the whole walk, and the descriptors of the folders being walked.
 
+#include "platform/fileops.h"
 #include "platform/uniquefd.h"
 
 #include <QByteArray>
@@ -34,6 +35,12 @@ struct CoupleFolders
     FolderId sourceId;
     FolderId targetId;
 };
+
+// What a walk does with one listed entry: without sub-folders, folders
+// and hidden items are passed over; with them, a folder is walked later,
+// unless it is the couple's other top folder nested inside this one.
+enum class EntryRole { PassOver, SubFolder, NestedTop, File };
+[[nodiscard]] EntryRole RoleOf(const platform::EntryInfo &entry, bool subFolders, const FolderId &otherTop);
 
 [[nodiscard]] CoupleFolders OpenCoupleFolders(const QString &source, const QString &target);
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times Vell's mirror (vellbench, pumping host, obsolete removal on) against
 # `rsync -a --delete` and `cp -a` on a generated tree, with a warm page
-# cache: (a) initial mirror into an empty target, (b) nothing changed,
-# (c) 1 % of the files modified and 1 % deleted, (d) a few 50 MiB files.
+# cache (warmed again before each run): (a) initial mirror into an empty
+# target, (b) nothing changed, (c) 1 % of the files modified and 1 %
+# deleted, (d) a few 50 MiB files.
 # Prints each median and the ratios rsync/vell and cp/vell.
 set -euo pipefail
 export LC_ALL=C
@@ -70,7 +71,7 @@ source="$tree/source"
 changed="$tree/changed"
 bigSource="$out/big-$bigCount-${bigMiB}m-s$seed"
 targets="$out/targets"
-logs="$out/logs"
+logs="$out/logs-$files-$folders-s$seed"
 mkdir -p "$logs"
 
 say() { printf '%s\n' "$*"; }
@@ -124,12 +125,17 @@ median() {
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "-" && b != "-" && b > 0) printf "%.2f", a / b; else print "-" }'; }
 
+# This machine pages out memory left untouched for about a minute (DAMON
+# proactive reclaim), page cache included, so the trees are warmed again
+# right before each timed run: the source's data when the run copies them,
+# then the folders and inodes of both trees (a bare walk looks up every
+# entry in both).
 warm() {
-    local dir
-    for dir in "$@"; do
-        [ -d "$dir" ] && find "$dir" -type f -exec cat {} + >/dev/null
-    done
-    return 0
+    local src=$1 tgt=$2 data=$3
+    if [ "$data" = data ]; then
+        find "$src" -type f -exec cat {} + >/dev/null
+    fi
+    "$vellbench" --bare-walk "$src" "$tgt" >/dev/null
 }
 
 # Names of the differences between a source and a target, folders' own
@@ -140,23 +146,26 @@ declare -A results # wall-clock seconds of each run, by "scenario:tool"
 declare -A cpus    # CPU seconds, the same way
 declare -A loads
 
-# scenario label, prepare function, source, tools...: each repetition
-# prepares every tool's target, flushes, then times the tools in an order
-# that rotates, so that no tool always runs right after another.
+# scenario label, prepare function, source, data|meta (what to warm),
+# tools...: each repetition times the tools in an order that rotates, so
+# that no tool always runs right after another.
 scenario() {
-    local name=$1 prepare=$2 src=$3
-    shift 3
+    local name=$1 prepare=$2 src=$3 what=$4
+    shift 4
     local tools=("$@") rep i tool wall cpu
     local log="$logs/$name.log"
     : >"$log"
     loads[$name]="$(loadavg)"
     for ((rep = 0; rep < reps; rep++)); do
-        for tool in "${tools[@]}"; do
-            "$prepare" "$targets/$tool"
-        done
-        sync
         for ((i = 0; i < ${#tools[@]}; i++)); do
             tool=${tools[$(((i + rep) % ${#tools[@]}))]}
+            # Each tool's target is made ready just before its run, so each
+            # one follows the same kind of work (removing a big tree slows
+            # the file creations that come next), and no tool pays for the
+            # write-back of the one before it.
+            "$prepare" "$targets/$tool"
+            sync
+            warm "$src" "$targets/$tool" "$what"
             echo "== $tool rep $rep" >>"$log"
             read -r wall cpu <<<"$(timed "$log" "run_$tool" "$src" "$targets/$tool")"
             results[$name:$tool]+="$wall "
@@ -179,27 +188,25 @@ say "cp: $(cp --version | head -1)"
 say "tree: $files files in $folders folders, seed $seed; $reps repetitions, medians of wall-clock seconds"
 say "load average at start: $(loadavg)"
 
-warm "$source" "$changed" "$bigSource"
-
-scenario a empty_target "$source" vell rsync cp
+scenario a empty_target "$source" data vell rsync cp
 say "check (a): vell target differs from source in $(differences "$source" "$targets/vell") items"
 again=(rsync)
 [ "$cpAll" = 1 ] && again+=(cp)
-scenario b keep_target "$source" vell vellnopump "${again[@]}"
+scenario b keep_target "$source" meta vell vellnopump "${again[@]}"
 say "check (b): vell target differs from source in $(differences "$source" "$targets/vell") items"
 
 : >"$logs/walk.log"
 for ((rep = 0; rep < reps; rep++)); do
+    warm "$source" "$targets/vell" meta
     read -r wall cpu <<<"$(timed "$logs/walk.log" "$vellbench" --bare-walk "$source" "$targets/vell")"
     results[walk:vell]+="$wall "
     cpus[walk:vell]+="$cpu "
 done
 
-scenario c reset_target "$changed" vell "${again[@]}"
+scenario c reset_target "$changed" data vell "${again[@]}"
 say "check (c): vell target differs from changed source in $(differences "$changed" "$targets/vell") items"
 if [ "$bigCount" -gt 0 ]; then
-    warm "$bigSource"
-    scenario d empty_target "$bigSource" vell rsync cp
+    scenario d empty_target "$bigSource" data vell rsync cp
 fi
 
 # Vell's own split of its time, from the lines vellbench printed.

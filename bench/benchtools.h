@@ -39,5 +39,8 @@ struct WalkCount
     uint64_t missingInTarget = 0;
 };
 [[nodiscard]] int BareWalk(const QByteArray &source, const QByteArray &target, WalkCount &count);
+// The same examinations with the two trees listed at once by two threads,
+// then matched by path: what a walk that used both cores could reach.
+[[nodiscard]] int BareWalkParallel(const QByteArray &source, const QByteArray &target, WalkCount &count);
 
 } // namespace vell::bench

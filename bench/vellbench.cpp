@@ -116,11 +116,13 @@ int runMirror(const MirrorOptions &options, const QString &source, const QString
     return 0;
 }
 
-int runBareWalk(const QString &source, const QString &target)
+int runBareWalk(const QString &source, const QString &target, bool parallel)
 {
     WalkCount count;
     const Clock::time_point start = Clock::now();
-    const int rc = BareWalk(QFile::encodeName(source), QFile::encodeName(target), count);
+    const QByteArray src = QFile::encodeName(source);
+    const QByteArray tgt = QFile::encodeName(target);
+    const int rc = parallel ? BareWalkParallel(src, tgt, count) : BareWalk(src, tgt, count);
     const double elapsed = secondsSince(start);
     if (rc < 0) {
         std::fprintf(stderr, "vellbench: walk failed: %s\n", std::strerror(-rc));
@@ -154,6 +156,7 @@ struct Parsed
     QCommandLineOption pumpInterval{"pump-interval", "Milliseconds between two pumps (5).", "ms", "5"};
     QCommandLineOption performance{"performance", "Pumps per yield (Performance).", "n", "1"};
     QCommandLineOption bareWalk{"bare-walk", "Time the two lstat calls per file and nothing else."};
+    QCommandLineOption parallel{"parallel", "--bare-walk lists the two trees in two threads."};
     QCommandLineOption generate{"generate", "Make a tree in the folder given.", "root"};
     QCommandLineOption mutate{"mutate", "Modify and delete files of the tree given.", "root"};
     QCommandLineOption big{"big", "Make big files in the folder given.", "root"};
@@ -171,7 +174,7 @@ struct Parsed
         parser.setApplicationDescription("Mirrors SOURCE into TARGET with Vell's engine and prints the totals.");
         parser.addHelpOption();
         parser.addOptions({newer, move, attributes, security, noSubfolders, remove, pump, noPump, pumpInterval,
-                           performance, bareWalk, generate, mutate, big, files, folders, depth, maxSize, sizeMiB,
+                           performance, bareWalk, parallel, generate, mutate, big, files, folders, depth, maxSize, sizeMiB,
                            modifyPercent, deletePercent, seed});
         parser.addPositionalArgument("source", "The source folder.");
         parser.addPositionalArgument("target", "The target folder.");
@@ -233,7 +236,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     if (p.parser.isSet(p.bareWalk))
-        return runBareWalk(args.at(0), args.at(1));
+        return runBareWalk(args.at(0), args.at(1), p.parser.isSet(p.parallel));
     const std::optional<MirrorOptions> options = mirrorOptions(p);
     if (!options)
         return 2;

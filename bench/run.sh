@@ -71,6 +71,7 @@ source="$tree/source"
 changed="$tree/changed"
 bigSource="$out/big-$bigCount-${bigMiB}m-s$seed"
 targets="$out/targets"
+trash="$out/trash"
 logs="$out/logs-$files-$folders-s$seed"
 mkdir -p "$logs"
 
@@ -175,11 +176,41 @@ scenario() {
     loads[$name]+=" -> $(loadavg)"
 }
 
-empty_target() { rm -rf "$1"; mkdir -p "$1"; }
+# Old targets are moved aside, not deleted: this file system (ext4 without
+# a journal) skips inodes freed in the last minute (six while their table
+# block is dirty) when it allocates new ones, so a tree deleted just
+# before a run would slow that run's file creations several times over.
+trashed=0
+empty_target() {
+    if [ -e "$1" ]; then
+        mkdir -p "$trash"
+        mv "$1" "$trash/$((trashed += 1))"
+    fi
+    mkdir -p "$1"
+}
 keep_target() { :; }
 # Back to an exact mirror of the original tree before the changed tree is
 # mirrored onto it, identically for every tool.
 reset_target() { rsync -a --delete "$source/" "$1/"; }
+
+# Empties the trash and notes when, so that the next run can wait until
+# the freed inodes are no longer recent.
+purge_trash() {
+    if [ -e "$trash" ]; then
+        rm -rf "$trash"
+        sync
+        touch "$out/.purged"
+    fi
+}
+purge_trash
+if [ -e "$out/.purged" ]; then
+    wait=$((70 - ($(date +%s) - $(stat -c %Y "$out/.purged"))))
+    if [ "$wait" -gt 0 ]; then
+        say "waiting ${wait}s for the inodes freed by the last purge to age"
+        sleep "$wait"
+    fi
+fi
+trap purge_trash EXIT
 
 say "vellbench: $vellbench"
 say "machine: $(nproc) cores, $(uname -r), $(df -T "$out" | awk 'NR == 2 { print $2 }') at $out"

@@ -169,6 +169,7 @@ scenario() {
             warm "$src" "$targets/$tool" "$what"
             echo "== $tool rep $rep" >>"$log"
             read -r wall cpu <<<"$(timed "$log" "run_$tool" "$src" "$targets/$tool")"
+            [ -n "$cpu" ] || exit 1 # timed() said why
             results[$name:$tool]+="$wall "
             cpus[$name:$tool]+="$cpu "
         done
@@ -216,7 +217,7 @@ say "vellbench: $vellbench"
 say "machine: $(nproc) cores, $(uname -r), $(df -T "$out" | awk 'NR == 2 { print $2 }') at $out"
 say "rsync: $(rsync --version | head -1)"
 say "cp: $(cp --version | head -1)"
-say "tree: $files files in $folders folders, seed $seed; $reps repetitions, medians of wall-clock seconds"
+say "tree: $files files in $folders folders, seed $seed; $reps repetitions of each run"
 say "load average at start: $(loadavg)"
 
 scenario a empty_target "$source" data vell rsync cp
@@ -230,6 +231,7 @@ say "check (b): vell target differs from source in $(differences "$source" "$tar
 for ((rep = 0; rep < reps; rep++)); do
     warm "$source" "$targets/vell" meta
     read -r wall cpu <<<"$(timed "$logs/walk.log" "$vellbench" --bare-walk "$source" "$targets/vell")"
+    [ -n "$cpu" ] || exit 1
     results[walk:vell]+="$wall "
     cpus[walk:vell]+="$cpu "
 done

@@ -45,10 +45,12 @@ bool deleteMovedSource(int srcDir, const QByteArray &E, int tgtDir, const Copied
 
 } // namespace
 
-bool CopyOneFile(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir, const QByteArray &N)
+bool CopyOneFile(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir, const QByteArray &N,
+                 bool targetAbsent)
 {
     const bool move = ctx.flags.Deplacer;
     CopyOptions options;
+    options.targetAbsent = targetAbsent && N == E;
     options.flushData = move;
     options.carryStreams = ctx.system.copyCarriesStreams();
     CopiedSource copied;

@@ -12,8 +12,11 @@ namespace vell {
 
 // Copies srcDir/E onto tgtDir/N with the streams the system carries, then
 // the permissions (CopierSecurite) and, in move mode, deletes the source
-// once the copy is safe on disk. Returns whether the copy itself succeeded.
-bool CopyOneFile(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir, const QByteArray &N);
+// once the copy is safe on disk. targetAbsent: the caller has just found
+// no file at N, so the copy need not look again. Returns whether the copy
+// itself succeeded.
+bool CopyOneFile(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir, const QByteArray &N,
+                 bool targetAbsent = false);
 
 // The name under which a Macintosh file is written: the characters the
 // server keeps for Macintosh-only characters replaced by "-", and the

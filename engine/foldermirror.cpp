@@ -122,7 +122,7 @@ private:
         EntryInfo target;
         const int found = tgtDir >= 0 ? lookUp(tgtDir, source.name, target, wantDosAttrib()) : -ENOENT;
         if (found == -ENOENT || found == -ENOTDIR) {
-            if (CopyOneFile(m_ctx, srcDir, source.name, tgtDir, targetNameFor(srcDir, source.name))) {
+            if (CopyOneFile(m_ctx, srcDir, source.name, tgtDir, targetNameFor(srcDir, source.name), true)) {
                 ++m_ctx.state.totals.FilesCreated;
                 return logFile(m_ctx.words.LogWordCreation, rel, source.name);
             }

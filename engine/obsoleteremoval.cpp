@@ -3,6 +3,7 @@
 #include "oplog/logline.h"
 #include "platform/fileops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -54,12 +55,15 @@ private:
             (void)m_ctx.logLine(line);
     }
 
-    [[nodiscard]] bool sourceLacks(int srcDir, SourceState state, const QByteArray &name) const
+    [[nodiscard]] bool sourceLacks(int srcDir, SourceState state, const QByteArray &name,
+                                   const std::vector<QByteArray> *sourceNames) const
     {
         if (state == SourceState::Missing || state == SourceState::FileInstead)
             return true;
         if (state == SourceState::Unknown)
             return false;
+        if (sourceNames)
+            return !std::binary_search(sourceNames->begin(), sourceNames->end(), name);
         EntryInfo info;
         const int rc = lookUp(srcDir, name, info, false);
         return rc == -ENOENT || rc == -ENOTDIR;
@@ -108,8 +112,16 @@ private:
               int depth)
     {
         std::vector<EntryInfo> entries;
-        if (listFolder(target.get(), entries, !settings().MiroirSousDossiers) != 0)
+        const int listed = settings().MiroirSousDossiers ? listKinds(target.get(), entries)
+                                                         : listFolder(target.get(), entries, true);
+        if (listed != 0)
             entries.clear(); // treated as empty: only the folder removal is tried
+        std::vector<QByteArray> names;
+        const std::vector<QByteArray> *sourceNames = nullptr;
+        if (state == SourceState::Present && !entries.empty()) {
+            if (listNames(source.get(), names) == 0)
+                sourceNames = &names; // otherwise: one lookup per item, as before
+        }
 
         std::vector<QByteArray> subFolders;
         for (const EntryInfo &entry : entries) {
@@ -124,7 +136,7 @@ private:
                     return false;
                 continue;
             }
-            if (sourceLacks(source.get(), state, entry.name) && deleteFile(target.get(), entry.name) == 0) {
+            if (sourceLacks(source.get(), state, entry.name, sourceNames) && deleteFile(target.get(), entry.name) == 0) {
                 ++m_ctx.state.totals.FilesRemoved;
                 log(FileLogLine(m_ctx.words.LogWordDelete, ItemText(m_folders.targetText, rel, entry.name)));
             }

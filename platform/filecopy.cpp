@@ -140,6 +140,8 @@ int copyByKernel(Step &&step, off_t expectedSize, bool (*unsupported)(int))
             return total == 0 && expectedSize > 0 ? Unsupported : 0;
         }
         total += uint64_t(n);
+        if (expectedSize > 0 && total >= uint64_t(expectedSize))
+            return 0; // the size seen at open is copied: no call just to learn the end
     }
 }
 
@@ -221,11 +223,8 @@ int copyXattrs(int src, int dst, const CopyOptions &options)
 // Permission bits and sticky; setuid/setgid only while the new file
 // belongs to the same owner/group as the source (a copy by another user
 // must not hand out that user's rights).
-int copyMode(int dst, const struct stat &source)
+int copyMode(int dst, const struct stat &source, const struct stat &st)
 {
-    struct stat st;
-    if (::fstat(dst, &st) != 0)
-        return sys::negErrno();
     mode_t mode = source.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO | S_ISVTX);
     if ((source.st_mode & S_ISUID) && st.st_uid == source.st_uid)
         mode |= S_ISUID;
@@ -352,19 +351,20 @@ int openSource(int srcDir, const QByteArray &srcName, struct stat &st)
         return sys::negErrno();
     if (!S_ISREG(st.st_mode))
         return -EINVAL;
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return sys::negErrno();
+    // O_NONBLOCK has no effect on a regular file (open(2)): it stays.
     return fd.release();
 }
 
 int writeNewFile(NewFile &file, int src, const struct stat &st, const CopyOptions &options)
 {
+    struct stat created;
+    if (::fstat(file.fd.get(), &created) != 0)
+        return sys::negErrno();
     if (const int rc = copyData(src, file.fd.get(), st); rc < 0)
         return rc;
     if (const int rc = copyXattrs(src, file.fd.get(), options); rc < 0)
         return rc;
-    if (const int rc = copyMode(file.fd.get(), st); rc < 0)
+    if (const int rc = copyMode(file.fd.get(), st, created); rc < 0)
         return rc;
     // Last: nothing written after it may move the modification time.
     if (const int rc = copyTimes(file.fd.get(), st); rc < 0)
@@ -392,15 +392,30 @@ int copyFile(int srcDir, const QByteArray &srcName, int dstDir, const QByteArray
     if (!src.valid())
         return src.get();
     bool targetExists = false;
-    if (const int rc = checkTarget(dstDir, dstName, st, targetExists); rc < 0)
-        return rc;
-    fillCopied(st, copied);
-
     NewFile file(dstDir);
     if (const int rc = openNewFile(file); rc < 0)
         return rc;
+    // A target the caller has just found absent is not looked up again: a
+    // name made meanwhile shows as EEXIST when the new file is linked, and
+    // is then checked and replaced as usual.
+    const bool deferCheck = options.targetAbsent && file.unnamed;
+    if (!deferCheck) {
+        if (const int rc = checkTarget(dstDir, dstName, st, targetExists); rc < 0)
+            return rc;
+    }
+    fillCopied(st, copied);
     if (const int rc = writeNewFile(file, src.get(), st, options); rc < 0)
         return rc;
+    if (deferCheck) {
+        const int rc = linkUnnamed(file.fd.get(), file.dirFd, dstName);
+        if (rc != -EEXIST) {
+            if (rc == 0 && options.flushData && sys::retry([&] { return ::fsync(dstDir); }) != 0)
+                return sys::negErrno();
+            return rc;
+        }
+        if (const int check = checkTarget(dstDir, dstName, st, targetExists); check < 0)
+            return check;
+    }
     if (const int rc = publish(file, dstName, targetExists); rc < 0)
         return rc;
     // Move mode deletes the source next: the new name must survive a crash

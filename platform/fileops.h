@@ -79,6 +79,15 @@ uint64_t ticksFromTimespec(const struct timespec &ts);
 // one); `out` then holds the entries read so far.
 [[nodiscard]] int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib);
 
+// A cheaper listFolder for walks that need only names and kinds: files and
+// links are taken from the listing's d_type alone (their attribute word
+// from the name only; lastWrite, size and mode unset); folders and entries
+// of unknown type are examined as listFolder does.
+[[nodiscard]] int listKinds(int dirFd, std::vector<EntryInfo> &out);
+// Every entry name of the folder (any kind, "." and ".." included), sorted,
+// with no call per entry: what exists, for a walk that only asks that.
+[[nodiscard]] int listNames(int dirFd, std::vector<QByteArray> &names);
+
 // Looks one entry up without following a link. -ENOENT when it is absent;
 // -EINVAL for a special file (which the walks treat as absent only when
 // the caller says so).
@@ -101,6 +110,7 @@ struct CopyOptions
 {
     bool carryStreams = true;  // user.DosStream.* attributes go with the data
     bool carryXattrs = true;   // the other user.* attributes go with the data
+    bool targetAbsent = false; // the caller has just found no target: no lookup before the copy
     bool flushData = false;    // fdatasync the data before the rename, fsync the folder after (move mode)
 };
 

@@ -3,6 +3,7 @@
 #include "platform/syscalls.h"
 #include "platform/uniquefd.h"
 
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -71,7 +72,74 @@ int takeEntry(int dirFd, const struct dirent64 &d, bool withDosAttrib, std::vect
     return 0;
 }
 
+// Handles one entry for listKinds: no stat unless the kind is unknown or
+// the entry is a folder.
+int takeKind(int dirFd, const struct dirent64 &d, std::vector<EntryInfo> &out)
+{
+    if (d.d_type == DT_UNKNOWN || d.d_type == DT_DIR)
+        return takeEntry(dirFd, d, false, out);
+    const QByteArray name(d.d_name);
+    if (isSpecialType(d.d_type))
+        return 0;
+    if (isTemporaryName(name)) {
+        if (d.d_type == DT_REG)
+            (void)::unlinkat(dirFd, name.constData(), 0);
+        return 0;
+    }
+    out.emplace_back();
+    EntryInfo &e = out.back();
+    e.name = name;
+    e.kind = d.d_type == DT_LNK ? EntryKind::Link : EntryKind::File;
+    e.mode = DTTOIF(d.d_type);
+    e.attributes = attributeWord(e.mode | S_IWUSR, name);
+    e.ino = d.d_ino;
+    return 0;
+}
+
+template<typename Take>
+int readEntries(int dirFd, Take &&take)
+{
+    const UniqueFd fd(sys::retry([&] { return ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    if (!fd.valid())
+        return sys::negErrno();
+    alignas(struct dirent64) char buffer[65536];
+    for (;;) {
+        const ssize_t n = sys::retry([&] { return ::getdents64(fd.get(), buffer, sizeof buffer); });
+        if (n < 0)
+            return sys::negErrno();
+        if (n == 0)
+            return 0;
+        for (ssize_t at = 0; at < n;) {
+            const auto *d = reinterpret_cast<const struct dirent64 *>(buffer + at);
+            if (const int rc = take(*d); rc < 0)
+                return rc;
+            at += d->d_reclen;
+        }
+    }
+}
+
 } // namespace
+
+int listKinds(int dirFd, std::vector<EntryInfo> &out)
+{
+    out.clear();
+    return readEntries(dirFd, [&](const struct dirent64 &d) {
+        if (d.d_name[0] == '.' && (d.d_name[1] == 0 || (d.d_name[1] == '.' && d.d_name[2] == 0)))
+            return 0;
+        return takeKind(dirFd, d, out);
+    });
+}
+
+int listNames(int dirFd, std::vector<QByteArray> &names)
+{
+    names.clear();
+    const int rc = readEntries(dirFd, [&](const struct dirent64 &d) {
+        names.emplace_back(d.d_name);
+        return 0;
+    });
+    std::sort(names.begin(), names.end());
+    return rc;
+}
 
 uint64_t ticksFromTimespec(const struct timespec &ts)
 {

@@ -96,6 +96,9 @@ int takeKind(int dirFd, const struct dirent64 &d, std::vector<EntryInfo> &out)
     return 0;
 }
 
+// Hands every entry of the folder to `take`, stopping at its first error.
+// A descriptor of its own: reading moves the offset, and dirFd may be read
+// again or by someone else.
 template<typename Take>
 int readEntries(int dirFd, Take &&take)
 {
@@ -152,25 +155,7 @@ uint64_t ticksFromTimespec(const struct timespec &ts)
 int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib)
 {
     out.clear();
-    // A descriptor of its own: reading moves the offset, and dirFd may be
-    // read again or by someone else.
-    const UniqueFd fd(sys::retry([&] { return ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (!fd.valid())
-        return sys::negErrno();
-    alignas(struct dirent64) char buffer[65536];
-    for (;;) {
-        const ssize_t n = sys::retry([&] { return ::getdents64(fd.get(), buffer, sizeof buffer); });
-        if (n < 0)
-            return sys::negErrno();
-        if (n == 0)
-            return 0;
-        for (ssize_t at = 0; at < n;) {
-            const auto *d = reinterpret_cast<const struct dirent64 *>(buffer + at);
-            if (const int rc = takeEntry(dirFd, *d, withDosAttrib, out); rc < 0)
-                return rc;
-            at += d->d_reclen;
-        }
-    }
+    return readEntries(dirFd, [&](const struct dirent64 &d) { return takeEntry(dirFd, d, withDosAttrib, out); });
 }
 
 int lookUp(int dirFd, const QByteArray &name, EntryInfo &out, bool withDosAttrib)

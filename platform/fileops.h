@@ -76,8 +76,12 @@ uint64_t ticksFromTimespec(const struct timespec &ts);
 // the name alone. Returns 0 or -errno when the folder cannot be read, or
 // when an entry cannot be examined for any reason other than having
 // vanished (so that no caller mistakes an unreadable entry for an absent
-// one); `out` then holds the entries read so far.
-[[nodiscard]] int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib);
+// one); `out` then holds the entries read so far. With staleTemporaries,
+// stale temporary files are not removed but their names added there, for a
+// listing made on another thread than the one that may be writing into the
+// folder.
+[[nodiscard]] int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib,
+                             std::vector<QByteArray> *staleTemporaries = nullptr);
 
 // A cheaper listFolder for walks that need only names and kinds: files and
 // links are taken from the listing's d_type alone (their attribute word

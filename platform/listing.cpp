@@ -1,7 +1,6 @@
 #include "platform/dosattrib.h"
 #include "platform/fileops.h"
 #include "platform/syscalls.h"
-#include "platform/uniquefd.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -49,8 +48,10 @@ bool isSpecialType(unsigned char type)
 }
 
 // Handles one directory entry. 0 when it was reported or left out, -errno
-// when it could not be examined.
-int takeEntry(int dirFd, const struct dirent64 &d, bool withDosAttrib, std::vector<EntryInfo> &out)
+// when it could not be examined. A stale temporary file goes to `stale`
+// when given, and is removed at once otherwise.
+int takeEntry(int dirFd, const struct dirent64 &d, bool withDosAttrib, std::vector<EntryInfo> &out,
+              std::vector<QByteArray> *stale = nullptr)
 {
     const QByteArray name(d.d_name);
     if (name == "." || name == ".." || isSpecialType(d.d_type))
@@ -63,8 +64,12 @@ int takeEntry(int dirFd, const struct dirent64 &d, bool withDosAttrib, std::vect
     if (isTemporaryName(name)) {
         // A temporary file left by a copy that was killed: its data were
         // never published, so nothing is lost by removing it.
-        if (S_ISREG(st.st_mode))
-            (void)::unlinkat(dirFd, name.constData(), 0);
+        if (S_ISREG(st.st_mode)) {
+            if (stale)
+                stale->push_back(name);
+            else
+                (void)::unlinkat(dirFd, name.constData(), 0);
+        }
         return 0;
     }
     out.emplace_back();
@@ -97,17 +102,17 @@ int takeKind(int dirFd, const struct dirent64 &d, std::vector<EntryInfo> &out)
 }
 
 // Hands every entry of the folder to `take`, stopping at its first error.
-// A descriptor of its own: reading moves the offset, and dirFd may be read
-// again or by someone else.
+// Reading moves the offset of dirFd: it starts again from the first entry,
+// so that a folder can be listed twice through one descriptor (which the
+// caller must not read from two threads at once).
 template<typename Take>
 int readEntries(int dirFd, Take &&take)
 {
-    const UniqueFd fd(sys::retry([&] { return ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (!fd.valid())
+    if (::lseek(dirFd, 0, SEEK_SET) < 0)
         return sys::negErrno();
     alignas(struct dirent64) char buffer[65536];
     for (;;) {
-        const ssize_t n = sys::retry([&] { return ::getdents64(fd.get(), buffer, sizeof buffer); });
+        const ssize_t n = sys::retry([&] { return ::getdents64(dirFd, buffer, sizeof buffer); });
         if (n < 0)
             return sys::negErrno();
         if (n == 0)
@@ -152,10 +157,12 @@ uint64_t ticksFromTimespec(const struct timespec &ts)
     return uint64_t(sec) * TicksPerSecond + uint64_t(ts.tv_nsec) / 100;
 }
 
-int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib)
+int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib, std::vector<QByteArray> *staleTemporaries)
 {
     out.clear();
-    return readEntries(dirFd, [&](const struct dirent64 &d) { return takeEntry(dirFd, d, withDosAttrib, out); });
+    return readEntries(dirFd, [&](const struct dirent64 &d) {
+        return takeEntry(dirFd, d, withDosAttrib, out, staleTemporaries);
+    });
 }
 
 int lookUp(int dirFd, const QByteArray &name, EntryInfo &out, bool withDosAttrib)

@@ -158,6 +158,20 @@ private slots:
         QVERIFY(tree.isDir(".vell-tmp-Zz9zz9")); // only files are removed
     }
 
+    void staleTemporaryFilesCanBeLeftToTheCaller()
+    {
+        TestTree tree;
+        QVERIFY(tree.write(".vell-tmp-Ab3dE9", "partial"));
+        QVERIFY(tree.mkdir(".vell-tmp-Zz9zz9"));
+        const UniqueFd dir(openFolderPath(tree.root()));
+        std::vector<EntryInfo> entries;
+        std::vector<QByteArray> stale;
+        QCOMPARE(listFolder(dir.get(), entries, false, &stale), 0);
+        QVERIFY(entries.empty());
+        QCOMPARE(stale, std::vector<QByteArray>{".vell-tmp-Ab3dE9"});
+        QVERIFY(tree.exists(".vell-tmp-Ab3dE9"));
+    }
+
     void temporaryNames_data()
     {
         QTest::addColumn<QByteArray>("name");

@@ -94,7 +94,7 @@ int runMirror(const MirrorOptions &options, const QString &source, const QString
     BenchHost host(options.pump ? std::optional<EventPump>(std::chrono::milliseconds(options.pumpIntervalMs))
                                 : std::nullopt);
     MirrorContext ctx{options.settings, system, state, host, options.flags, LogWordsFor(options.settings.Langue),
-                      {}, {}};
+                      {}, {}, {}};
 
     // Something for the pumps to deliver, as the window's timers would.
     uint64_t ticks = 0;

@@ -1,10 +1,13 @@
 #include "engine/fileoperations.h"
+#include "engine/folderlister.h"
 #include "engine/mirroring.h"
 #include "engine/walkfolders.h"
 #include "oplog/logline.h"
 #include "platform/fileops.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <sys/stat.h>
 #include <vector>
 
 namespace vell {
@@ -13,8 +16,45 @@ using namespace platform;
 
 namespace {
 
-// One couple's mirroring walk. Every step returns false when the walk must
-// end: the user chose Stop, or a wanted log line could not be written.
+// How a folder's walk ended: Stop when the whole walk must end (the user
+// chose Stop, or a wanted log line could not be written); Clean when the
+// folder and everything below it held nothing the source lacks.
+enum class Walked { Stop, Dirty, Clean };
+
+// Both listings of the folder being walked.
+struct Listings
+{
+    std::vector<EntryInfo> source;
+    std::vector<EntryInfo> target; // sorted by name
+    bool targetListed = false;     // false: each name is looked up instead
+};
+
+// A sub-folder still to walk, with the listings asked for it.
+struct SubFolder
+{
+    QByteArray name;
+    PendingListing source;
+    PendingListing target;
+};
+
+bool byName(const EntryInfo &a, const EntryInfo &b) { return a.name < b.name; }
+
+const EntryInfo *findByName(const std::vector<EntryInfo> &sorted, const QByteArray &name)
+{
+    const auto found = std::lower_bound(sorted.begin(), sorted.end(), name,
+                                        [](const EntryInfo &e, const QByteArray &n) { return e.name < n; });
+    return found != sorted.end() && found->name == name ? &*found : nullptr;
+}
+
+bool sameFolder(int fd, const FolderListing &listing)
+{
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && st.st_dev == listing.dev && st.st_ino == listing.ino;
+}
+
+// One couple's mirroring walk. The target's folders are listed as a whole,
+// on a second thread where one can be had, while the walk examines the
+// source: one listing per folder instead of one lookup per file.
 class MirrorWalk
 {
 public:
@@ -26,7 +66,8 @@ public:
             return;
         UniqueFd source(::dup(m_folders.source.get()));
         UniqueFd target(m_folders.target.valid() ? ::dup(m_folders.target.get()) : -1);
-        (void)walk(QByteArray(), std::move(source), std::move(target), 0);
+        if (walk(QByteArray(), std::move(source), std::move(target), 0, {}, {}) == Walked::Clean)
+            m_ctx.cleanTargets.folders.insert(QByteArray());
     }
 
 private:
@@ -55,51 +96,138 @@ private:
         return m_ctx.logLine(FolderLogLine(words, ItemText(m_folders.targetText, rel, name)));
     }
 
-    bool walk(const QByteArray &rel, UniqueFd source, UniqueFd target, int depth)
+    // The listing asked for this folder when it is the one open as fd, or
+    // a fresh one. Stale temporary files are removed here, by the thread
+    // that writes into the folder. False when the folder cannot be read.
+    bool takeListing(PendingListing asked, int fd, std::vector<EntryInfo> &entries)
     {
-        std::vector<EntryInfo> entries;
-        if (!source.valid() || listFolder(source.get(), entries, wantDosAttrib()) != 0)
-            return true; // a folder that cannot be listed is left with its sub-tree
+        FolderListing listing;
+        if (asked.asked())
+            listing = m_lister.take(std::move(asked));
+        if (listing.rc != 0 || !sameFolder(fd, listing))
+            listing = ListFolderAt(fd, wantDosAttrib());
+        for (const QByteArray &name : listing.staleTemporaries)
+            (void)deleteFile(fd, name); // gone already, or no longer a file: nothing to do
+        entries = std::move(listing.entries);
+        return listing.rc == 0;
+    }
 
-        std::vector<QByteArray> subFolders;
-        for (const EntryInfo &entry : entries) {
+    // The target entry of this name: from the folder's listing, or looked
+    // up when the listing could not be read or does not have it (a special
+    // file is left out of listings, and must not pass for an absent one).
+    static int findTarget(int tgtDir, const Listings &listed, const QByteArray &name, bool withDosAttrib,
+                          EntryInfo &out)
+    {
+        if (tgtDir < 0)
+            return -ENOENT;
+        if (listed.targetListed) {
+            if (const EntryInfo *found = findByName(listed.target, name)) {
+                out = *found;
+                return 0;
+            }
+        }
+        return lookUp(tgtDir, name, out, withDosAttrib);
+    }
+
+    // True when every item of the target folder has a source item of its
+    // name, a folder for a folder: the removal walk would delete nothing here.
+    [[nodiscard]] static bool nothingObsoleteHere(const Listings &listed)
+    {
+        if (!listed.targetListed)
+            return false;
+        std::size_t matched = 0;
+        for (const EntryInfo &entry : listed.source) {
+            const EntryInfo *target = findByName(listed.target, entry.name);
+            if (target && (target->kind != EntryKind::Folder || entry.kind == EntryKind::Folder))
+                ++matched;
+        }
+        return matched == listed.target.size();
+    }
+
+    // Asks for the listings of the sub-folders, last first (see FolderLister),
+    // so that they are read while this folder's files are examined. Deep
+    // levels, whose paths are long to resolve, list their folders themselves.
+    void askListings(const QByteArray &rel, int depth, const Listings &listed, std::vector<SubFolder> &subFolders)
+    {
+        if (depth >= KeepOpenLevels)
+            return;
+        for (auto it = subFolders.rbegin(); it != subFolders.rend(); ++it) {
+            const QByteArray childRel = JoinRelative(rel, it->name);
+            const EntryInfo *target = listed.targetListed ? findByName(listed.target, it->name) : nullptr;
+            if (target && target->kind == EntryKind::Folder)
+                it->target = m_lister.ask(m_folders.target.get(), childRel, wantDosAttrib());
+            it->source = m_lister.ask(m_folders.source.get(), childRel, wantDosAttrib());
+        }
+    }
+
+    Walked walk(const QByteArray &rel, UniqueFd source, UniqueFd target, int depth, PendingListing sourceAsked,
+                PendingListing targetAsked)
+    {
+        Listings listed;
+        if (!source.valid() || !takeListing(std::move(sourceAsked), source.get(), listed.source))
+            return Walked::Dirty; // a folder that cannot be listed is left with its sub-tree
+        if (target.valid()) {
+            listed.targetListed = takeListing(std::move(targetAsked), target.get(), listed.target);
+            std::sort(listed.target.begin(), listed.target.end(), byName);
+        }
+        bool clean = nothingObsoleteHere(listed);
+
+        std::vector<SubFolder> subFolders;
+        for (const EntryInfo &entry : listed.source) {
             // A target inside its own source is never mirrored into itself.
+            const EntryRole role = RoleOf(entry, settings().MiroirSousDossiers, m_folders.targetId);
+            if (role == EntryRole::SubFolder)
+                subFolders.push_back(SubFolder{entry.name, {}, {}});
+            else if (role == EntryRole::NestedTop)
+                clean = false;
+        }
+        askListings(rel, depth, listed, subFolders);
+
+        for (const EntryInfo &entry : listed.source) {
             const EntryRole role = RoleOf(entry, settings().MiroirSousDossiers, m_folders.targetId);
             if (role == EntryRole::PassOver)
                 continue;
-            if (role != EntryRole::File) {
-                if (role == EntryRole::SubFolder)
-                    subFolders.push_back(entry.name);
-                if (!yieldAndGoOn())
-                    return false;
-                continue;
+            if (role == EntryRole::File) {
+                const bool logged = applyFileRule(source.get(), target.get(), rel, entry, listed);
+                ++m_ctx.state.totals.FilesExamined;
+                if (!logged)
+                    return Walked::Stop;
             }
-            const bool logged = applyFileRule(source.get(), target.get(), rel, entry);
-            ++m_ctx.state.totals.FilesExamined;
-            if (!logged)
-                return false;
             if (!yieldAndGoOn())
-                return false;
+                return Walked::Stop;
         }
-        std::vector<EntryInfo>().swap(entries); // a deep walk keeps only names
 
-        for (const QByteArray &name : subFolders) {
+        for (SubFolder &sub : subFolders) {
             if (stopped())
-                return false;
+                return Walked::Stop;
             EnsureOpen(source, m_folders.source.get(), rel);
             EnsureOpen(target, m_folders.target.get(), rel);
-            if (!applyFolderRule(source.get(), target.get(), rel, name))
-                return false;
-            UniqueFd childSource = OpenChild(source, name);
-            UniqueFd childTarget = OpenChild(target, name);
+            if (!applyFolderRule(source.get(), target.get(), rel, sub.name, listed))
+                return Walked::Stop;
+            UniqueFd childSource = OpenChild(source, sub.name);
+            UniqueFd childTarget = OpenChild(target, sub.name);
             if (depth >= KeepOpenLevels) {
                 source.reset();
                 target.reset();
             }
-            if (!walk(JoinRelative(rel, name), std::move(childSource), std::move(childTarget), depth + 1))
-                return false;
+            const Walked walked = walk(JoinRelative(rel, sub.name), std::move(childSource), std::move(childTarget),
+                                       depth + 1, std::move(sub.source), std::move(sub.target));
+            if (walked == Walked::Stop)
+                return Walked::Stop;
+            clean = clean && walked == Walked::Clean;
         }
-        return true;
+        if (clean)
+            noteClean(rel, subFolders);
+        return clean ? Walked::Clean : Walked::Dirty;
+    }
+
+    // Only the highest clean folders are kept: one entry for a clean tree.
+    void noteClean(const QByteArray &rel, const std::vector<SubFolder> &subFolders)
+    {
+        for (const SubFolder &sub : subFolders)
+            m_ctx.cleanTargets.folders.remove(JoinRelative(rel, sub.name));
+        if (!rel.isEmpty())
+            m_ctx.cleanTargets.folders.insert(rel);
     }
 
     QByteArray targetNameFor(int srcDir, const QByteArray &name) const
@@ -117,10 +245,10 @@ private:
     }
 
     // Returns false only when a wanted log line could not be written.
-    bool applyFileRule(int srcDir, int tgtDir, const QByteArray &rel, const EntryInfo &source)
+    bool applyFileRule(int srcDir, int tgtDir, const QByteArray &rel, const EntryInfo &source, const Listings &listed)
     {
         EntryInfo target;
-        const int found = tgtDir >= 0 ? lookUp(tgtDir, source.name, target, wantDosAttrib()) : -ENOENT;
+        const int found = findTarget(tgtDir, listed, source.name, wantDosAttrib(), target);
         if (found == -ENOENT || found == -ENOTDIR) {
             if (CopyOneFile(m_ctx, srcDir, source.name, tgtDir, targetNameFor(srcDir, source.name), true)) {
                 ++m_ctx.state.totals.FilesCreated;
@@ -168,10 +296,15 @@ private:
     }
 
     // Move mode, the target already holds the file: the source goes, but only
-    // when it is not the target itself, has not changed since it was listed,
-    // and the target's data are on disk.
-    static bool removeCopiedSource(int srcDir, int tgtDir, const EntryInfo &source, const EntryInfo &target)
+    // when it is not the target itself, neither has changed since they were
+    // listed, and the target's data are on disk.
+    static bool removeCopiedSource(int srcDir, int tgtDir, const EntryInfo &source, const EntryInfo &listedTarget)
     {
+        EntryInfo target;
+        if (lookUp(tgtDir, source.name, target, false) != 0 || target.kind != listedTarget.kind
+            || target.ino != listedTarget.ino || target.lastWrite != listedTarget.lastWrite
+            || target.size != listedTarget.size)
+            return false;
         if (source.dev == target.dev && source.ino == target.ino)
             return false;
         if (target.kind == EntryKind::File && flushFile(tgtDir, source.name) != 0)
@@ -184,10 +317,11 @@ private:
     }
 
     // Returns false only when a wanted log line could not be written.
-    bool applyFolderRule(int srcDir, int tgtDir, const QByteArray &rel, const QByteArray &name)
+    bool applyFolderRule(int srcDir, int tgtDir, const QByteArray &rel, const QByteArray &name,
+                         const Listings &listed)
     {
         EntryInfo target;
-        int found = tgtDir >= 0 ? lookUp(tgtDir, name, target, settings().CopierAttributs) : -ENOENT;
+        int found = findTarget(tgtDir, listed, name, settings().CopierAttributs, target);
         // A link where the source has a folder is replaced by a real folder;
         // the walk never goes through it.
         if (found == 0 && target.kind == EntryKind::Link && deleteFile(tgtDir, name) == 0)
@@ -239,12 +373,14 @@ private:
 
     MirrorContext &m_ctx;
     CoupleFolders &m_folders;
+    FolderLister m_lister;
 };
 
 } // namespace
 
 void MirrorFolder(MirrorContext &ctx, const QString &source, const QString &target)
 {
+    ctx.cleanTargets = CleanTargets{source, target, ctx.settings.MiroirSousDossiers, {}};
     CoupleFolders folders = OpenCoupleFolders(source, target);
     MirrorWalk(ctx, folders).run();
 }

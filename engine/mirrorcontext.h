@@ -6,6 +6,8 @@
 #include "oplog/logwords.h"
 #include "platform/systeminfo.h"
 
+#include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -24,6 +26,25 @@ using LogLineWriter = std::function<bool(const QString &line)>;
 // The extension of a Finder signature (type + creator), empty when unknown.
 using ExtensionLookup = std::function<QString(const QString &signature)>;
 
+// What a couple's mirror walk saw of its target, for the removal walk that
+// follows it: the target folders (relative to the target, "" for the target
+// itself) whose whole sub-tree held nothing the source lacks when the two
+// were listed. The removal walk passes them over instead of listing both
+// trees again; a folder not noted is walked as ever.
+struct CleanTargets
+{
+    QString source;
+    QString target;
+    bool subFolders = false;
+    QSet<QByteArray> folders;
+
+    [[nodiscard]] bool covers(const QString &src, const QString &tgt, bool withSubFolders,
+                              const QByteArray &rel) const
+    {
+        return src == source && tgt == target && withSubFolders == subFolders && folders.contains(rel);
+    }
+};
+
 // Everything one couple's walks read and write. The settings are read at
 // each use, so a change made during a yield takes effect at once.
 struct MirrorContext
@@ -36,6 +57,7 @@ struct MirrorContext
     LogWords words;
     LogLineWriter AppendLogLine;          // empty: lines are dropped
     ExtensionLookup ExtensionForSignature; // empty: no extension is known
+    CleanTargets cleanTargets;             // left by MirrorFolder for RemoveObsolete
 
     [[nodiscard]] bool logsFiles() const { return settings.Logs && settings.FichiersLogs; }
     // Hands the line to the log when file lines are wanted; false only when

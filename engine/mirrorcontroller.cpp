@@ -159,7 +159,7 @@ void MirrorController::mirrorCouple(FolderPair &pair)
 {
     // The modes are taken just before the couple is mirrored.
     MirrorContext ctx{m_env.settings, m_env.system, m_env.state, m_env.host, {}, LogWordsFor(m_env.settings.Langue),
-                      {}, m_env.extensions};
+                      {}, m_env.extensions, {}};
     ctx.flags.Deplacer = pair.Deplacer;
     ctx.flags.Renommer = pair.Renommer;
     ctx.flags.Nouveau = pair.Nouveau;

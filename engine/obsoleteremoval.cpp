@@ -108,9 +108,18 @@ private:
         return true;
     }
 
+    // The mirror walk that just ran saw nothing obsolete below this folder.
+    [[nodiscard]] bool seenClean(const QByteArray &rel) const
+    {
+        return m_ctx.cleanTargets.covers(m_folders.sourceText, m_folders.targetText, settings().MiroirSousDossiers,
+                                         rel);
+    }
+
     bool walk(const QByteArray &rel, UniqueFd source, SourceState state, UniqueFd target, int parentTarget,
               int depth)
     {
+        if (state == SourceState::Present && seenClean(rel))
+            return true;
         std::vector<EntryInfo> entries;
         const int listed = settings().MiroirSousDossiers ? listKinds(target.get(), entries)
                                                          : listFolder(target.get(), entries, true);

@@ -71,7 +71,7 @@ struct EngineFixture
 
     vell::MirrorContext context()
     {
-        vell::MirrorContext ctx{settings, system, state, host, flags, vell::LogWordsFor(settings.Langue), {}, {}};
+        vell::MirrorContext ctx{settings, system, state, host, flags, vell::LogWordsFor(settings.Langue), {}, {}, {}};
         ctx.AppendLogLine = [this](const QString &line) {
             if (logFails)
                 return false;
@@ -94,6 +94,18 @@ struct EngineFixture
         vell::RemoveObsolete(ctx, source, target);
     }
 
+    // Both walks in one context, as a run makes them: the removal walk gets
+    // what the mirror walk noted (kept in `noted`).
+    void mirrorAndRemove(const QString &source, const QString &target)
+    {
+        vell::MirrorContext ctx = context();
+        vell::MirrorFolder(ctx, source, target);
+        noted = ctx.cleanTargets;
+        vell::RemoveObsolete(ctx, source, target);
+    }
+
+    vell::CleanTargets noted;
+
     const vell::RunTotals &totals() const { return state.totals; }
 };
 
@@ -113,6 +125,7 @@ struct TestCouple
     QString target() const { return tree.pathText("dst"); }
     void mirror() { engine.mirror(source(), target()); }
     void removeObsolete() { engine.removeObsolete(source(), target()); }
+    void mirrorAndRemove() { engine.mirrorAndRemove(source(), target()); }
     void resetTotals()
     {
         engine.state.totals = vell::RunTotals();

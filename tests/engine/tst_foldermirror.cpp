@@ -199,6 +199,57 @@ private slots:
         QCOMPARE(c.tree.read("src/" + kept), QByteArray("written meanwhile"));
     }
 
+    // The target is listed before its files are handled: a move still
+    // deletes a source only when its target is what the listing saw.
+    void moveModeKeepsASourceWhoseTargetChangedSinceItWasListed()
+    {
+        TestCouple c;
+        c.engine.flags.Deplacer = true;
+        c.engine.flags.Nouveau = true;
+        for (const QByteArray name : {"a", "b"}) {
+            QVERIFY(c.tree.write("src/sub/" + name, "same"));
+            QVERIFY(c.tree.write("dst/sub/" + name, "same"));
+            QVERIFY(c.tree.setMtime("src/sub/" + name, 1000));
+            QVERIFY(c.tree.setMtime("dst/sub/" + name, 2000));
+        }
+        c.engine.host.onYield = [&] {
+            if (c.engine.host.yields == 2) {
+                const QByteArray left = c.tree.exists("src/sub/a") ? "dst/sub/a" : "dst/sub/b";
+                QVERIFY(c.tree.write(left, "replaced meanwhile"));
+            }
+        };
+        c.mirror();
+        QCOMPARE(c.engine.totals().FilesRemoved, 1);
+        QCOMPARE(c.tree.entries("src/sub").size(), 1);
+    }
+
+    void staleTemporariesAreRemovedAtEveryLevel()
+    {
+        TestCouple c;
+        QVERIFY(c.tree.write("src/sub/deeper/f", "f"));
+        for (const QByteArray folder : {"dst", "dst/sub", "dst/sub/deeper", "src/sub"})
+            QVERIFY(c.tree.write(folder + "/.vell-tmp-Ab3dE9", "partial"));
+        QVERIFY(c.tree.mkdir("dst/sub/.vell-tmp-Zz9zz9"));
+        c.mirror();
+        QCOMPARE(c.tree.entries("dst"), QByteArrayList{"sub"});
+        QCOMPARE(c.tree.entries("dst/sub"), (QByteArrayList{".vell-tmp-Zz9zz9", "deeper"}));
+        QCOMPARE(c.tree.entries("dst/sub/deeper"), QByteArrayList{"f"});
+        QCOMPARE(c.tree.entries("src/sub"), QByteArrayList{"deeper"});
+    }
+
+    void aSpecialTargetIsLeftAlone()
+    {
+        TestCouple c;
+        QVERIFY(c.tree.write("src/sub/p", "a file"));
+        QVERIFY(c.tree.mkdir("dst/sub"));
+        QVERIFY(c.tree.mkfifo("dst/sub/p"));
+        c.mirror();
+        QCOMPARE(c.engine.totals().FilesCreated, 0);
+        QCOMPARE(c.engine.totals().FilesModified, 0);
+        struct stat st;
+        QVERIFY(::lstat(c.tree.path("dst/sub/p").constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+    }
+
     void moveWithSecurityCopiesPermissionsThenDeletes()
     {
         TestCouple c;

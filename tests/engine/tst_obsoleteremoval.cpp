@@ -5,6 +5,53 @@
 
 using namespace vell;
 
+namespace {
+
+// Builds items under root from specs: "a/f" a file, "a/" a folder,
+// "a/l@text" a link, "a/p|" a FIFO.
+bool build(TestTree &tree, const QByteArray &root, const QByteArrayList &specs)
+{
+    for (const QByteArray &spec : specs) {
+        const QByteArray rel = root + '/' + spec;
+        bool ok = false;
+        if (spec.endsWith('/'))
+            ok = tree.mkdir(rel.chopped(1));
+        else if (spec.endsWith('|'))
+            ok = tree.mkdir(rel.left(rel.lastIndexOf('/'))) && tree.mkfifo(rel.chopped(1));
+        else if (const qsizetype at = rel.indexOf('@'); at >= 0)
+            ok = tree.mkdir(rel.left(rel.lastIndexOf('/', at))) && tree.symlink(rel.left(at), rel.mid(at + 1));
+        else
+            ok = tree.write(rel, "data of " + spec);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// Every item below rel, depth first, folders marked with "/".
+QByteArrayList treeOf(const TestTree &tree, const QByteArray &rel)
+{
+    QByteArrayList all;
+    for (const QByteArray &name : tree.entries(rel)) {
+        const QByteArray path = rel + '/' + name;
+        const bool folder = tree.isDir(path) && !tree.isLink(path);
+        all << path + (folder ? "/" : "");
+        if (folder)
+            all << treeOf(tree, path);
+    }
+    return all;
+}
+
+// The removal walk's log lines, without the couple's own folder.
+QStringList deletions(const TestCouple &c)
+{
+    QStringList lines = c.engine.logLines.filter(QStringLiteral("Delete"));
+    lines.replaceInStrings(c.target(), QStringLiteral("dst"));
+    return lines;
+}
+
+} // namespace
+
 class TestObsoleteRemoval : public QObject
 {
     Q_OBJECT
@@ -106,6 +153,81 @@ private slots:
         c.removeObsolete();
         QCOMPARE(c.engine.totals().FilesRemoved, 2);
         QCOMPARE(c.tree.entries("dst").size(), 4);
+    }
+
+    // A run's removal walk passes over the target folders its mirror walk
+    // found clean: it must still remove all that a full walk removes.
+    void removalAfterTheMirrorMissesNothing_data()
+    {
+        QTest::addColumn<QByteArrayList>("source");
+        QTest::addColumn<QByteArrayList>("target");
+        QTest::addColumn<bool>("subFolders");
+        QTest::newRow("identical") << QByteArrayList{"a/b/f", "a/g", "h"} << QByteArrayList{"a/b/f", "a/g", "h"}
+                                   << true;
+        QTest::newRow("file gone deep") << QByteArrayList{"a/b/f", "c/"} << QByteArrayList{"a/b/f", "a/b/old", "c/"}
+                                        << true;
+        QTest::newRow("folder gone") << QByteArrayList{"a/keep"} << QByteArrayList{"a/keep", "a/x/y/z", "a/x/w"}
+                                     << true;
+        QTest::newRow("folder where the source has a file")
+            << QByteArrayList{"a/thing"} << QByteArrayList{"a/thing/inner", "a/thing/deeper/f"} << true;
+        QTest::newRow("file where the source has a folder")
+            << QByteArrayList{"a/name/f"} << QByteArrayList{"a/name"} << true;
+        QTest::newRow("link the source lacks") << QByteArrayList{"a/f"} << QByteArrayList{"a/f", "a/l@../../outside"}
+                                               << true;
+        QTest::newRow("source FIFO keeps its namesake")
+            << QByteArrayList{"a/p|", "a/f"} << QByteArrayList{"a/p", "a/f"} << true;
+        QTest::newRow("empty folders gone") << QByteArrayList{"a/"} << QByteArrayList{"a/", "b/", "a/c/"} << true;
+        QTest::newRow("top only") << QByteArrayList{"f", "s/f"} << QByteArrayList{"f", "gone", ".hidden", "s/gone"}
+                                  << false;
+    }
+
+    void removalAfterTheMirrorMissesNothing()
+    {
+        QFETCH(QByteArrayList, source);
+        QFETCH(QByteArrayList, target);
+        QFETCH(bool, subFolders);
+        TestCouple full;
+        TestCouple run;
+        for (TestCouple *c : {&full, &run}) {
+            QVERIFY(build(c->tree, "src", source));
+            QVERIFY(build(c->tree, "dst", target));
+            QVERIFY(c->tree.write("outside/precious", "p"));
+            c->engine.settings.MiroirSousDossiers = subFolders;
+        }
+        full.mirror();
+        full.removeObsolete();
+        run.mirrorAndRemove();
+        QCOMPARE(treeOf(run.tree, "dst"), treeOf(full.tree, "dst"));
+        QCOMPARE(run.engine.totals().FilesRemoved, full.engine.totals().FilesRemoved);
+        QCOMPARE(run.engine.totals().FoldersRemoved, full.engine.totals().FoldersRemoved);
+        QCOMPARE(deletions(run), deletions(full));
+        QCOMPARE(treeOf(run.tree, "outside"), QByteArrayList{"outside/precious"});
+    }
+
+    void theMirrorNotesOnlyTheHighestCleanFolders()
+    {
+        TestCouple c;
+        QVERIFY(build(c.tree, "src", {"a/b/f", "a/c/f", "d/e/f"}));
+        QVERIFY(build(c.tree, "dst", {"a/b/f", "a/b/old", "a/c/f", "d/e/f"}));
+        c.mirrorAndRemove();
+        QCOMPARE(c.engine.noted.folders, (QSet<QByteArray>{"a/c", "d"}));
+        QVERIFY(!c.tree.exists("dst/a/b/old"));
+
+        c.mirrorAndRemove();
+        QCOMPARE(c.engine.noted.folders, QSet<QByteArray>{""});
+        QCOMPARE(c.engine.noted.target, c.target());
+    }
+
+    void aNoteOfAnotherCoupleIsNotUsed()
+    {
+        TestCouple c;
+        QVERIFY(build(c.tree, "src", {"f"}));
+        QVERIFY(build(c.tree, "dst", {"f", "gone"}));
+        EngineFixture &e = c.engine;
+        MirrorContext ctx = e.context();
+        ctx.cleanTargets = CleanTargets{c.tree.pathText("other"), c.target(), true, {""}};
+        RemoveObsolete(ctx, c.source(), c.target());
+        QVERIFY(!c.tree.exists("dst/gone"));
     }
 
     void unwritableLogDoesNotStopRemoval()

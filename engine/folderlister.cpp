@@ -1,0 +1,181 @@
+#include "engine/folderlister.h"
+
+#include "platform/uniquefd.h"
+
+#include <csignal>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <system_error>
+
+namespace vell {
+
+using namespace platform;
+
+namespace {
+
+// The helper stops this many listings ahead of the walk: enough to keep it
+// busy, little enough that memory stays small and what the walk acts on was
+// read a moment before.
+constexpr std::size_t ReadyLimit = 64;
+
+} // namespace
+
+FolderListing ListFolderAt(int dirFd, bool withDosAttrib)
+{
+    FolderListing listing;
+    struct stat st;
+    if (::fstat(dirFd, &st) != 0) {
+        listing.rc = -errno;
+        return listing;
+    }
+    listing.dev = st.st_dev;
+    listing.ino = st.st_ino;
+    listing.rc = listFolder(dirFd, listing.entries, withDosAttrib, &listing.staleTemporaries);
+    return listing;
+}
+
+PendingListing::PendingListing(PendingListing &&other) noexcept
+    : m_lister(std::exchange(other.m_lister, nullptr)), m_key(other.m_key)
+{
+}
+
+PendingListing &PendingListing::operator=(PendingListing &&other) noexcept
+{
+    if (this != &other) {
+        if (m_lister)
+            m_lister->drop(m_key);
+        m_lister = std::exchange(other.m_lister, nullptr);
+        m_key = other.m_key;
+    }
+    return *this;
+}
+
+PendingListing::~PendingListing()
+{
+    if (m_lister)
+        m_lister->drop(m_key);
+}
+
+FolderLister::FolderLister(bool helperThread)
+{
+    if (!helperThread)
+        return;
+    try {
+        m_helper = std::thread([this] { work(); });
+    } catch (const std::system_error &) {
+        // No thread to be had: every listing is made by take(), as before.
+    }
+}
+
+FolderLister::~FolderLister()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    if (m_helper.joinable())
+        m_helper.join();
+}
+
+PendingListing FolderLister::ask(int rootFd, const QByteArray &rel, bool withDosAttrib)
+{
+    uint64_t key = 0;
+    {
+        const std::lock_guard lock(m_mutex);
+        key = m_nextKey++;
+        m_waiting.emplace(key, Request{rootFd, rel, withDosAttrib});
+    }
+    m_changed.notify_all();
+    return PendingListing(this, key);
+}
+
+FolderListing FolderLister::take(PendingListing &&pending)
+{
+    FolderLister *const lister = std::exchange(pending.m_lister, nullptr);
+    if (lister != this)
+        return FolderListing{};
+    const uint64_t key = pending.m_key;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (const auto ready = m_ready.find(key); ready != m_ready.end()) {
+            FolderListing listing = std::move(ready->second);
+            m_ready.erase(ready);
+            lock.unlock();
+            m_changed.notify_all(); // a slot may have been all the helper waited for
+            return listing;
+        }
+        if (const auto waiting = m_waiting.find(key); waiting != m_waiting.end()) {
+            const Request request = std::move(waiting->second);
+            m_waiting.erase(waiting);
+            lock.unlock();
+            return list(request);
+        }
+        if (m_waiting.empty()) {
+            m_changed.wait(lock);
+            continue;
+        }
+        // The helper is reading this one: read the next one meanwhile
+        // rather than wait.
+        const auto next = std::prev(m_waiting.end());
+        const uint64_t nextKey = next->first;
+        const Request request = std::move(next->second);
+        m_waiting.erase(next);
+        lock.unlock();
+        FolderListing listing = list(request);
+        lock.lock();
+        m_ready.emplace(nextKey, std::move(listing));
+    }
+}
+
+void FolderLister::drop(uint64_t key)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_waiting.erase(key) == 0 && m_ready.erase(key) == 0 && m_busyKey == key)
+            m_dropBusy = true;
+    }
+    m_changed.notify_all();
+}
+
+void FolderLister::work()
+{
+    // Signals (the service's stop, pause and continue) go to the walk's
+    // thread, whose handlers and event loop expect them.
+    sigset_t all;
+    sigfillset(&all);
+    (void)pthread_sigmask(SIG_BLOCK, &all, nullptr); // fails only for a bad argument
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [&] { return m_stopping || (!m_waiting.empty() && m_ready.size() < ReadyLimit); });
+        if (m_stopping)
+            return;
+        const auto last = std::prev(m_waiting.end());
+        const uint64_t key = last->first;
+        const Request request = std::move(last->second);
+        m_waiting.erase(last);
+        m_busyKey = key;
+        m_dropBusy = false;
+        lock.unlock();
+        FolderListing listing = list(request);
+        lock.lock();
+        if (!m_dropBusy)
+            m_ready.emplace(key, std::move(listing));
+        m_busyKey = 0;
+        m_changed.notify_all();
+    }
+}
+
+FolderListing FolderLister::list(const Request &request)
+{
+    const int fd = openFolderBeneath(request.rootFd, request.rel);
+    if (fd < 0) {
+        FolderListing failed;
+        failed.rc = fd;
+        return failed;
+    }
+    const UniqueFd folder(fd);
+    return ListFolderAt(folder.get(), request.withDosAttrib);
+}
+
+} // namespace vell

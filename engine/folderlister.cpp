@@ -30,7 +30,7 @@ FolderListing ListFolderAt(int dirFd, bool withDosAttrib)
     }
     listing.dev = st.st_dev;
     listing.ino = st.st_ino;
-    listing.rc = listFolder(dirFd, listing.entries, withDosAttrib, &listing.staleTemporaries);
+    listing.rc = listFolder(dirFd, listing.entries, withDosAttrib, &listing.extras);
     return listing;
 }
 

@@ -26,7 +26,7 @@ struct FolderListing
     dev_t dev = 0;    // the folder that was listed, to check it is the one
     ino_t ino = 0;    // the walk opened itself
     std::vector<platform::EntryInfo> entries;
-    std::vector<QByteArray> staleTemporaries; // for the walk to remove
+    platform::ListingExtras extras; // stale temporary files for the walk to remove
 };
 
 // Lists one folder through a descriptor of the caller's thread.

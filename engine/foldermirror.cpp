@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct Listings
     std::vector<EntryInfo> source;
     std::vector<EntryInfo> target; // sorted by name
     bool targetListed = false;     // false: each name is looked up instead
+    bool targetComplete = false;   // no special file left out: a name not listed is absent
 };
 
 // A sub-folder still to walk, with the listings asked for it.
@@ -35,6 +37,8 @@ struct SubFolder
     QByteArray name;
     PendingListing source;
     PendingListing target;
+    std::optional<EntryInfo> listedTarget; // the target item of its name, when listed
+    bool targetAbsent = false;              // the target's complete listing lacks it
 };
 
 bool byName(const EntryInfo &a, const EntryInfo &b) { return a.name < b.name; }
@@ -99,34 +103,44 @@ private:
     // The listing asked for this folder when it is the one open as fd, or
     // a fresh one. Stale temporary files are removed here, by the thread
     // that writes into the folder. False when the folder cannot be read.
-    bool takeListing(PendingListing asked, int fd, std::vector<EntryInfo> &entries)
+    bool takeListing(PendingListing asked, int fd, std::vector<EntryInfo> &entries, bool *complete = nullptr)
     {
         FolderListing listing;
         if (asked.asked())
             listing = m_lister.take(std::move(asked));
         if (listing.rc != 0 || !sameFolder(fd, listing))
             listing = ListFolderAt(fd, wantDosAttrib());
-        for (const QByteArray &name : listing.staleTemporaries)
+        for (const QByteArray &name : listing.extras.staleTemporaries)
             (void)deleteFile(fd, name); // gone already, or no longer a file: nothing to do
         entries = std::move(listing.entries);
+        if (complete)
+            *complete = listing.rc == 0 && !listing.extras.specialsLeftOut;
         return listing.rc == 0;
     }
 
-    // The target entry of this name: from the folder's listing, or looked
-    // up when the listing could not be read or does not have it (a special
-    // file is left out of listings, and must not pass for an absent one).
-    static int findTarget(int tgtDir, const Listings &listed, const QByteArray &name, bool withDosAttrib,
-                          EntryInfo &out)
+    // The target item of this name: the one listed, absent when a complete
+    // listing lacks it, or else looked up (a special file left out of the
+    // listing must not pass for an absent one).
+    static int findTarget(int tgtDir, const EntryInfo *listed, bool absent, const QByteArray &name,
+                          bool withDosAttrib, EntryInfo &out)
     {
-        if (tgtDir < 0)
+        if (tgtDir < 0 || absent)
             return -ENOENT;
-        if (listed.targetListed) {
-            if (const EntryInfo *found = findByName(listed.target, name)) {
-                out = *found;
-                return 0;
-            }
+        if (listed) {
+            out = *listed;
+            return 0;
         }
         return lookUp(tgtDir, name, out, withDosAttrib);
+    }
+
+    [[nodiscard]] static const EntryInfo *listedTarget(const Listings &listed, const QByteArray &name)
+    {
+        return listed.targetListed ? findByName(listed.target, name) : nullptr;
+    }
+
+    [[nodiscard]] static bool surelyAbsent(const Listings &listed, const EntryInfo *found)
+    {
+        return !found && listed.targetComplete;
     }
 
     // True when every item of the target folder has a source item of its
@@ -153,8 +167,7 @@ private:
             return;
         for (auto it = subFolders.rbegin(); it != subFolders.rend(); ++it) {
             const QByteArray childRel = JoinRelative(rel, it->name);
-            const EntryInfo *target = listed.targetListed ? findByName(listed.target, it->name) : nullptr;
-            if (target && target->kind == EntryKind::Folder)
+            if (it->listedTarget && it->listedTarget->kind == EntryKind::Folder)
                 it->target = m_lister.ask(m_folders.target.get(), childRel, wantDosAttrib());
             it->source = m_lister.ask(m_folders.source.get(), childRel, wantDosAttrib());
         }
@@ -167,7 +180,8 @@ private:
         if (!source.valid() || !takeListing(std::move(sourceAsked), source.get(), listed.source))
             return Walked::Dirty; // a folder that cannot be listed is left with its sub-tree
         if (target.valid()) {
-            listed.targetListed = takeListing(std::move(targetAsked), target.get(), listed.target);
+            listed.targetListed =
+                takeListing(std::move(targetAsked), target.get(), listed.target, &listed.targetComplete);
             std::sort(listed.target.begin(), listed.target.end(), byName);
         }
         bool clean = nothingObsoleteHere(listed);
@@ -176,8 +190,11 @@ private:
         for (const EntryInfo &entry : listed.source) {
             // A target inside its own source is never mirrored into itself.
             const EntryRole role = RoleOf(entry, settings().MiroirSousDossiers, m_folders.targetId);
-            if (role == EntryRole::SubFolder)
-                subFolders.push_back(SubFolder{entry.name, {}, {}});
+            if (role == EntryRole::SubFolder) {
+                const EntryInfo *target = listedTarget(listed, entry.name);
+                subFolders.push_back(SubFolder{entry.name, {}, {}, target ? std::optional(*target) : std::nullopt,
+                                               surelyAbsent(listed, target)});
+            }
             else if (role == EntryRole::NestedTop)
                 clean = false;
         }
@@ -196,13 +213,14 @@ private:
             if (!yieldAndGoOn())
                 return Walked::Stop;
         }
+        listed = Listings(); // a deep walk keeps only what its sub-folders need
 
         for (SubFolder &sub : subFolders) {
             if (stopped())
                 return Walked::Stop;
             EnsureOpen(source, m_folders.source.get(), rel);
             EnsureOpen(target, m_folders.target.get(), rel);
-            if (!applyFolderRule(source.get(), target.get(), rel, sub.name, listed))
+            if (!applyFolderRule(source.get(), target.get(), rel, sub))
                 return Walked::Stop;
             UniqueFd childSource = OpenChild(source, sub.name);
             UniqueFd childTarget = OpenChild(target, sub.name);
@@ -248,7 +266,9 @@ private:
     bool applyFileRule(int srcDir, int tgtDir, const QByteArray &rel, const EntryInfo &source, const Listings &listed)
     {
         EntryInfo target;
-        const int found = findTarget(tgtDir, listed, source.name, wantDosAttrib(), target);
+        const EntryInfo *listedOne = listedTarget(listed, source.name);
+        const int found = findTarget(tgtDir, listedOne, surelyAbsent(listed, listedOne), source.name,
+                                     wantDosAttrib(), target);
         if (found == -ENOENT || found == -ENOTDIR) {
             if (CopyOneFile(m_ctx, srcDir, source.name, tgtDir, targetNameFor(srcDir, source.name), true)) {
                 ++m_ctx.state.totals.FilesCreated;
@@ -317,11 +337,12 @@ private:
     }
 
     // Returns false only when a wanted log line could not be written.
-    bool applyFolderRule(int srcDir, int tgtDir, const QByteArray &rel, const QByteArray &name,
-                         const Listings &listed)
+    bool applyFolderRule(int srcDir, int tgtDir, const QByteArray &rel, const SubFolder &sub)
     {
+        const QByteArray &name = sub.name;
         EntryInfo target;
-        int found = findTarget(tgtDir, listed, name, settings().CopierAttributs, target);
+        int found = findTarget(tgtDir, sub.listedTarget ? &*sub.listedTarget : nullptr, sub.targetAbsent, name,
+                               settings().CopierAttributs, target);
         // A link where the source has a folder is replaced by a real folder;
         // the walk never goes through it.
         if (found == 0 && target.kind == EntryKind::Link && deleteFile(tgtDir, name) == 0)

@@ -161,6 +161,8 @@ private:
         for (const QByteArray &name : subFolders) {
             if (stopped())
                 return false;
+            if (state == SourceState::Present && seenClean(JoinRelative(rel, name)))
+                continue; // not even opened
             EnsureOpen(target, m_folders.target.get(), rel);
             if (state == SourceState::Present)
                 EnsureOpen(source, m_folders.source.get(), rel);

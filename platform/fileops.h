@@ -68,6 +68,16 @@ uint64_t ticksFromTimespec(const struct timespec &ts);
 // time when that is not available or the path is too long).
 [[nodiscard]] int openFolderBeneath(int rootFd, const QByteArray &relPath);
 
+// What listFolder tells a caller that lists on one thread and acts on
+// another: stale temporary files are reported, not removed (the other
+// thread may be writing into the folder), and whether a special file was
+// left out (a name absent from the listing may still exist).
+struct ListingExtras
+{
+    std::vector<QByteArray> staleTemporaries;
+    bool specialsLeftOut = false;
+};
+
 // Reads every entry of the folder: name, kind, attribute word, last-write
 // ticks, size. "." and "..", special files and names that are Vell's own
 // temporary files are left out (stale temporary files of a crashed copy are
@@ -76,12 +86,9 @@ uint64_t ticksFromTimespec(const struct timespec &ts);
 // the name alone. Returns 0 or -errno when the folder cannot be read, or
 // when an entry cannot be examined for any reason other than having
 // vanished (so that no caller mistakes an unreadable entry for an absent
-// one); `out` then holds the entries read so far. With staleTemporaries,
-// stale temporary files are not removed but their names added there, for a
-// listing made on another thread than the one that may be writing into the
-// folder.
+// one); `out` then holds the entries read so far.
 [[nodiscard]] int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib,
-                             std::vector<QByteArray> *staleTemporaries = nullptr);
+                             ListingExtras *extras = nullptr);
 
 // A cheaper listFolder for walks that need only names and kinds: files and
 // links are taken from the listing's d_type alone (their attribute word

@@ -48,25 +48,30 @@ bool isSpecialType(unsigned char type)
 }
 
 // Handles one directory entry. 0 when it was reported or left out, -errno
-// when it could not be examined. A stale temporary file goes to `stale`
-// when given, and is removed at once otherwise.
+// when it could not be examined. With `extras`, a stale temporary file is
+// reported there instead of being removed at once.
 int takeEntry(int dirFd, const struct dirent64 &d, bool withDosAttrib, std::vector<EntryInfo> &out,
-              std::vector<QByteArray> *stale = nullptr)
+              ListingExtras *extras = nullptr)
 {
     const QByteArray name(d.d_name);
-    if (name == "." || name == ".." || isSpecialType(d.d_type))
+    if (name == "." || name == "..")
         return 0;
     struct stat st;
-    if (const int rc = sys::statAt(dirFd, name, st); rc < 0)
+    if (isSpecialType(d.d_type))
+        st.st_mode = DTTOIF(d.d_type);
+    else if (const int rc = sys::statAt(dirFd, name, st); rc < 0)
         return rc == -ENOENT ? 0 : rc; // removed since the folder was read
-    if (!isListedKind(st.st_mode))
+    if (!isListedKind(st.st_mode)) {
+        if (extras)
+            extras->specialsLeftOut = true;
         return 0;
+    }
     if (isTemporaryName(name)) {
         // A temporary file left by a copy that was killed: its data were
         // never published, so nothing is lost by removing it.
         if (S_ISREG(st.st_mode)) {
-            if (stale)
-                stale->push_back(name);
+            if (extras)
+                extras->staleTemporaries.push_back(name);
             else
                 (void)::unlinkat(dirFd, name.constData(), 0);
         }
@@ -157,12 +162,12 @@ uint64_t ticksFromTimespec(const struct timespec &ts)
     return uint64_t(sec) * TicksPerSecond + uint64_t(ts.tv_nsec) / 100;
 }
 
-int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib, std::vector<QByteArray> *staleTemporaries)
+int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib, ListingExtras *extras)
 {
     out.clear();
-    return readEntries(dirFd, [&](const struct dirent64 &d) {
-        return takeEntry(dirFd, d, withDosAttrib, out, staleTemporaries);
-    });
+    if (extras)
+        *extras = ListingExtras();
+    return readEntries(dirFd, [&](const struct dirent64 &d) { return takeEntry(dirFd, d, withDosAttrib, out, extras); });
 }
 
 int lookUp(int dirFd, const QByteArray &name, EntryInfo &out, bool withDosAttrib)

@@ -135,7 +135,7 @@ private slots:
         const FolderListing listing = lister.take(lister.ask(root.get(), "sub", false));
         QCOMPARE(listing.rc, 0);
         QCOMPARE(listing.entries.size(), std::size_t(1));
-        QCOMPARE(listing.staleTemporaries, std::vector<QByteArray>{".vell-tmp-Ab3dE9"});
+        QCOMPARE(listing.extras.staleTemporaries, std::vector<QByteArray>{".vell-tmp-Ab3dE9"});
         QVERIFY(tree.exists("root/sub/.vell-tmp-Ab3dE9"));
     }
 };

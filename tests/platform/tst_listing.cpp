@@ -158,18 +158,22 @@ private slots:
         QVERIFY(tree.isDir(".vell-tmp-Zz9zz9")); // only files are removed
     }
 
-    void staleTemporaryFilesCanBeLeftToTheCaller()
+    void theCallerCanBeToldWhatWasLeftOut()
     {
         TestTree tree;
         QVERIFY(tree.write(".vell-tmp-Ab3dE9", "partial"));
         QVERIFY(tree.mkdir(".vell-tmp-Zz9zz9"));
         const UniqueFd dir(openFolderPath(tree.root()));
         std::vector<EntryInfo> entries;
-        std::vector<QByteArray> stale;
-        QCOMPARE(listFolder(dir.get(), entries, false, &stale), 0);
+        ListingExtras extras;
+        QCOMPARE(listFolder(dir.get(), entries, false, &extras), 0);
         QVERIFY(entries.empty());
-        QCOMPARE(stale, std::vector<QByteArray>{".vell-tmp-Ab3dE9"});
+        QCOMPARE(extras.staleTemporaries, std::vector<QByteArray>{".vell-tmp-Ab3dE9"});
+        QVERIFY(!extras.specialsLeftOut);
         QVERIFY(tree.exists(".vell-tmp-Ab3dE9"));
+        QVERIFY(tree.mkfifo("pipe"));
+        QCOMPARE(listFolder(dir.get(), entries, false, &extras), 0);
+        QVERIFY(extras.specialsLeftOut);
     }
 
     void temporaryNames_data()

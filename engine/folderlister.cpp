@@ -5,6 +5,7 @@
 #include <csignal>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <new>
 #include <system_error>
 
 namespace vell {
@@ -13,16 +14,17 @@ using namespace platform;
 
 namespace {
 
-// The helper stops this many listings ahead of the walk: enough to keep it
-// busy, little enough that memory stays small and what the walk acts on was
-// read a moment before.
+// The helper stops this many listings, or entries, ahead of the walk:
+// enough to keep it busy, little enough that memory stays small.
 constexpr std::size_t ReadyLimit = 64;
+constexpr std::size_t ReadyEntryLimit = 100000;
 
 } // namespace
 
 FolderListing ListFolderAt(int dirFd, bool withDosAttrib)
 {
     FolderListing listing;
+    listing.listedAt = FolderListing::Clock::now();
     struct stat st;
     if (::fstat(dirFd, &st) != 0) {
         listing.rc = -errno;
@@ -100,6 +102,7 @@ FolderListing FolderLister::take(PendingListing &&pending)
     for (;;) {
         if (const auto ready = m_ready.find(key); ready != m_ready.end()) {
             FolderListing listing = std::move(ready->second);
+            m_readyEntries -= listing.entries.size();
             m_ready.erase(ready);
             lock.unlock();
             m_changed.notify_all(); // a slot may have been all the helper waited for
@@ -124,7 +127,7 @@ FolderListing FolderLister::take(PendingListing &&pending)
         lock.unlock();
         FolderListing listing = list(request);
         lock.lock();
-        m_ready.emplace(nextKey, std::move(listing));
+        keepReady(nextKey, std::move(listing));
     }
 }
 
@@ -132,8 +135,12 @@ void FolderLister::drop(uint64_t key)
 {
     {
         const std::lock_guard lock(m_mutex);
-        if (m_waiting.erase(key) == 0 && m_ready.erase(key) == 0 && m_busyKey == key)
+        if (const auto ready = m_ready.find(key); ready != m_ready.end()) {
+            m_readyEntries -= ready->second.entries.size();
+            m_ready.erase(ready);
+        } else if (m_waiting.erase(key) == 0 && m_busyKey == key) {
             m_dropBusy = true;
+        }
     }
     m_changed.notify_all();
 }
@@ -147,7 +154,10 @@ void FolderLister::work()
     (void)pthread_sigmask(SIG_BLOCK, &all, nullptr); // fails only for a bad argument
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [&] { return m_stopping || (!m_waiting.empty() && m_ready.size() < ReadyLimit); });
+        m_changed.wait(lock, [&] {
+            return m_stopping
+                || (!m_waiting.empty() && m_ready.size() < ReadyLimit && m_readyEntries < ReadyEntryLimit);
+        });
         if (m_stopping)
             return;
         const auto last = std::prev(m_waiting.end());
@@ -160,13 +170,30 @@ void FolderLister::work()
         FolderListing listing = list(request);
         lock.lock();
         if (!m_dropBusy)
-            m_ready.emplace(key, std::move(listing));
+            keepReady(key, std::move(listing));
         m_busyKey = 0;
         m_changed.notify_all();
     }
 }
 
+void FolderLister::keepReady(uint64_t key, FolderListing &&listing)
+{
+    m_readyEntries += listing.entries.size();
+    m_ready.emplace(key, std::move(listing));
+}
+
 FolderListing FolderLister::list(const Request &request)
+{
+    // Out of memory is not worth ending the program for: the walk lists the
+    // folder again itself, and copes there as it always did.
+    try {
+        return listOrThrow(request);
+    } catch (const std::bad_alloc &) {
+        return FolderListing{};
+    }
+}
+
+FolderListing FolderLister::listOrThrow(const Request &request)
 {
     const int fd = openFolderBeneath(request.rootFd, request.rel);
     if (fd < 0) {

@@ -9,6 +9,7 @@
 #include "platform/fileops.h"
 
 #include <QByteArray>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -22,7 +23,9 @@ namespace vell {
 // One folder as it was read.
 struct FolderListing
 {
+    using Clock = std::chrono::steady_clock;
     int rc = -ENOENT; // 0 when listed, else -errno of the open or the listing
+    Clock::time_point listedAt; // when the reading began
     dev_t dev = 0;    // the folder that was listed, to check it is the one
     ino_t ino = 0;    // the walk opened itself
     std::vector<platform::EntryInfo> entries;
@@ -88,12 +91,15 @@ private:
 
     void drop(uint64_t key);
     void work();
+    void keepReady(uint64_t key, FolderListing &&listing);
     static FolderListing list(const Request &request);
+    static FolderListing listOrThrow(const Request &request);
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::map<uint64_t, Request> m_waiting; // highest key first
     std::map<uint64_t, FolderListing> m_ready;
+    std::size_t m_readyEntries = 0; // entries held in m_ready
     uint64_t m_busyKey = 0; // the request being listed by the helper, 0 when none
     bool m_dropBusy = false;
     uint64_t m_nextKey = 1;

@@ -22,6 +22,17 @@ namespace {
 // folder and everything below it held nothing the source lacks.
 enum class Walked { Stop, Dirty, Clean };
 
+using Clock = FolderListing::Clock;
+
+// A listing read longer ago than this is read again before the walk acts
+// on it: the folders may have changed meanwhile (a long copy, a user).
+constexpr auto MaxListingAge = std::chrono::seconds(1);
+// The removal walk trusts the mirror walk's note only when that walk was
+// this short: otherwise what it saw first may be long out of date.
+constexpr auto MaxNoteAge = std::chrono::seconds(10);
+
+bool recent(Clock::time_point at) { return Clock::now() - at <= MaxListingAge; }
+
 // Both listings of the folder being walked.
 struct Listings
 {
@@ -29,6 +40,15 @@ struct Listings
     std::vector<EntryInfo> target; // sorted by name
     bool targetListed = false;     // false: each name is looked up instead
     bool targetComplete = false;   // no special file left out: a name not listed is absent
+    Clock::time_point targetListedAt;
+};
+
+// What the target's listing says of one name, when it is recent enough to
+// act on: the item, or that there is none. Neither: look the name up.
+struct ListedTarget
+{
+    std::optional<EntryInfo> item;
+    bool absent = false;
 };
 
 // A sub-folder still to walk, with the listings asked for it.
@@ -37,8 +57,8 @@ struct SubFolder
     QByteArray name;
     PendingListing source;
     PendingListing target;
-    std::optional<EntryInfo> listedTarget; // the target item of its name, when listed
-    bool targetAbsent = false;              // the target's complete listing lacks it
+    ListedTarget listed;
+    Clock::time_point listedAt;
 };
 
 bool byName(const EntryInfo &a, const EntryInfo &b) { return a.name < b.name; }
@@ -100,62 +120,83 @@ private:
         return m_ctx.logLine(FolderLogLine(words, ItemText(m_folders.targetText, rel, name)));
     }
 
-    // The listing asked for this folder when it is the one open as fd, or
-    // a fresh one. Stale temporary files are removed here, by the thread
-    // that writes into the folder. False when the folder cannot be read.
-    bool takeListing(PendingListing asked, int fd, std::vector<EntryInfo> &entries, bool *complete = nullptr)
+    // The listing asked for this folder when it is the one open as fd and
+    // recent, or else a fresh one. Stale temporary files are removed here,
+    // by the thread that writes into the folder.
+    FolderListing takeListing(PendingListing asked, int fd)
     {
         FolderListing listing;
         if (asked.asked())
             listing = m_lister.take(std::move(asked));
-        if (listing.rc != 0 || !sameFolder(fd, listing))
+        if (listing.rc != 0 || !sameFolder(fd, listing) || !recent(listing.listedAt))
             listing = ListFolderAt(fd, wantDosAttrib());
         for (const QByteArray &name : listing.extras.staleTemporaries)
             (void)deleteFile(fd, name); // gone already, or no longer a file: nothing to do
-        entries = std::move(listing.entries);
-        if (complete)
-            *complete = listing.rc == 0 && !listing.extras.specialsLeftOut;
-        return listing.rc == 0;
+        return listing;
     }
 
-    // The target item of this name: the one listed, absent when a complete
-    // listing lacks it, or else looked up (a special file left out of the
-    // listing must not pass for an absent one).
-    static int findTarget(int tgtDir, const EntryInfo *listed, bool absent, const QByteArray &name,
-                          bool withDosAttrib, EntryInfo &out)
+    // False when the source folder cannot be read.
+    bool takeListings(Listings &listed, int srcDir, int tgtDir, PendingListing sourceAsked,
+                      PendingListing targetAsked)
     {
-        if (tgtDir < 0 || absent)
+        FolderListing source = takeListing(std::move(sourceAsked), srcDir);
+        if (source.rc != 0)
+            return false;
+        listed.source = std::move(source.entries);
+        if (tgtDir < 0)
+            return true;
+        FolderListing target = takeListing(std::move(targetAsked), tgtDir);
+        listed.targetListed = target.rc == 0;
+        listed.targetComplete = target.rc == 0 && !target.extras.specialsLeftOut;
+        listed.targetListedAt = target.listedAt;
+        listed.target = std::move(target.entries);
+        std::sort(listed.target.begin(), listed.target.end(), byName);
+        return true;
+    }
+
+    // The target item of this name: the one listed, absent when the listing
+    // says so, or else looked up (a special file left out of the listing
+    // must not pass for an absent one).
+    static int findTarget(int tgtDir, const ListedTarget &listed, const QByteArray &name, bool withDosAttrib,
+                          EntryInfo &out)
+    {
+        if (tgtDir < 0 || listed.absent)
             return -ENOENT;
-        if (listed) {
-            out = *listed;
+        if (listed.item) {
+            out = *listed.item;
             return 0;
         }
         return lookUp(tgtDir, name, out, withDosAttrib);
     }
 
-    [[nodiscard]] static const EntryInfo *listedTarget(const Listings &listed, const QByteArray &name)
+    [[nodiscard]] static ListedTarget listedTarget(const Listings &listed, const QByteArray &name)
     {
-        return listed.targetListed ? findByName(listed.target, name) : nullptr;
+        ListedTarget view;
+        if (!listed.targetListed || !recent(listed.targetListedAt))
+            return view;
+        if (const EntryInfo *found = findByName(listed.target, name))
+            view.item = *found;
+        else
+            view.absent = listed.targetComplete;
+        return view;
     }
 
-    [[nodiscard]] static bool surelyAbsent(const Listings &listed, const EntryInfo *found)
+    // How many items of the target folder the removal walk would keep at
+    // this level for certain: files and links whose name the source has.
+    // Folders count only when the source has a folder of that name whose
+    // walk found nothing obsolete (see walk()).
+    [[nodiscard]] static std::size_t keptFilesHere(const Listings &listed)
     {
-        return !found && listed.targetComplete;
-    }
-
-    // True when every item of the target folder has a source item of its
-    // name, a folder for a folder: the removal walk would delete nothing here.
-    [[nodiscard]] static bool nothingObsoleteHere(const Listings &listed)
-    {
-        if (!listed.targetListed)
-            return false;
-        std::size_t matched = 0;
-        for (const EntryInfo &entry : listed.source) {
-            const EntryInfo *target = findByName(listed.target, entry.name);
-            if (target && (target->kind != EntryKind::Folder || entry.kind == EntryKind::Folder))
-                ++matched;
-        }
-        return matched == listed.target.size();
+        std::vector<QByteArray> names;
+        names.reserve(listed.source.size());
+        for (const EntryInfo &entry : listed.source)
+            names.push_back(entry.name);
+        std::sort(names.begin(), names.end());
+        std::size_t kept = 0;
+        for (const EntryInfo &entry : listed.target)
+            if (entry.kind != EntryKind::Folder && std::binary_search(names.begin(), names.end(), entry.name))
+                ++kept;
+        return kept;
     }
 
     // Asks for the listings of the sub-folders, last first (see FolderLister),
@@ -167,7 +208,7 @@ private:
             return;
         for (auto it = subFolders.rbegin(); it != subFolders.rend(); ++it) {
             const QByteArray childRel = JoinRelative(rel, it->name);
-            if (it->listedTarget && it->listedTarget->kind == EntryKind::Folder)
+            if (it->listed.item && it->listed.item->kind == EntryKind::Folder)
                 it->target = m_lister.ask(m_folders.target.get(), childRel, wantDosAttrib());
             it->source = m_lister.ask(m_folders.source.get(), childRel, wantDosAttrib());
         }
@@ -177,24 +218,20 @@ private:
                 PendingListing targetAsked)
     {
         Listings listed;
-        if (!source.valid() || !takeListing(std::move(sourceAsked), source.get(), listed.source))
+        if (!source.valid() || !takeListings(listed, source.get(), target.get(), std::move(sourceAsked),
+                                             std::move(targetAsked)))
             return Walked::Dirty; // a folder that cannot be listed is left with its sub-tree
-        if (target.valid()) {
-            listed.targetListed =
-                takeListing(std::move(targetAsked), target.get(), listed.target, &listed.targetComplete);
-            std::sort(listed.target.begin(), listed.target.end(), byName);
-        }
-        bool clean = nothingObsoleteHere(listed);
+        bool clean = listed.targetListed;
+        const std::size_t targetItems = listed.target.size();
+        std::size_t kept = keptFilesHere(listed);
 
         std::vector<SubFolder> subFolders;
         for (const EntryInfo &entry : listed.source) {
             // A target inside its own source is never mirrored into itself.
             const EntryRole role = RoleOf(entry, settings().MiroirSousDossiers, m_folders.targetId);
-            if (role == EntryRole::SubFolder) {
-                const EntryInfo *target = listedTarget(listed, entry.name);
-                subFolders.push_back(SubFolder{entry.name, {}, {}, target ? std::optional(*target) : std::nullopt,
-                                               surelyAbsent(listed, target)});
-            }
+            if (role == EntryRole::SubFolder)
+                subFolders.push_back(
+                    SubFolder{entry.name, {}, {}, listedTarget(listed, entry.name), listed.targetListedAt});
             else if (role == EntryRole::NestedTop)
                 clean = false;
         }
@@ -232,8 +269,12 @@ private:
                                        depth + 1, std::move(sub.source), std::move(sub.target));
             if (walked == Walked::Stop)
                 return Walked::Stop;
-            clean = clean && walked == Walked::Clean;
+            if (walked == Walked::Clean && sub.listed.item && sub.listed.item->kind == EntryKind::Folder)
+                ++kept;
+            else
+                clean = false;
         }
+        clean = clean && kept == targetItems;
         if (clean)
             noteClean(rel, subFolders);
         return clean ? Walked::Clean : Walked::Dirty;
@@ -266,9 +307,7 @@ private:
     bool applyFileRule(int srcDir, int tgtDir, const QByteArray &rel, const EntryInfo &source, const Listings &listed)
     {
         EntryInfo target;
-        const EntryInfo *listedOne = listedTarget(listed, source.name);
-        const int found = findTarget(tgtDir, listedOne, surelyAbsent(listed, listedOne), source.name,
-                                     wantDosAttrib(), target);
+        const int found = findTarget(tgtDir, listedTarget(listed, source.name), source.name, wantDosAttrib(), target);
         if (found == -ENOENT || found == -ENOTDIR) {
             if (CopyOneFile(m_ctx, srcDir, source.name, tgtDir, targetNameFor(srcDir, source.name), true)) {
                 ++m_ctx.state.totals.FilesCreated;
@@ -318,12 +357,11 @@ private:
     // Move mode, the target already holds the file: the source goes, but only
     // when it is not the target itself, neither has changed since they were
     // listed, and the target's data are on disk.
-    static bool removeCopiedSource(int srcDir, int tgtDir, const EntryInfo &source, const EntryInfo &listedTarget)
+    static bool removeCopiedSource(int srcDir, int tgtDir, const EntryInfo &source, const EntryInfo &seen)
     {
         EntryInfo target;
-        if (lookUp(tgtDir, source.name, target, false) != 0 || target.kind != listedTarget.kind
-            || target.ino != listedTarget.ino || target.lastWrite != listedTarget.lastWrite
-            || target.size != listedTarget.size)
+        if (lookUp(tgtDir, source.name, target, false) != 0 || target.kind != seen.kind || target.ino != seen.ino
+            || target.lastWrite != seen.lastWrite || target.size != seen.size)
             return false;
         if (source.dev == target.dev && source.ino == target.ino)
             return false;
@@ -341,7 +379,7 @@ private:
     {
         const QByteArray &name = sub.name;
         EntryInfo target;
-        int found = findTarget(tgtDir, sub.listedTarget ? &*sub.listedTarget : nullptr, sub.targetAbsent, name,
+        int found = findTarget(tgtDir, recent(sub.listedAt) ? sub.listed : ListedTarget(), name,
                                settings().CopierAttributs, target);
         // A link where the source has a folder is replaced by a real folder;
         // the walk never goes through it.
@@ -401,9 +439,16 @@ private:
 
 void MirrorFolder(MirrorContext &ctx, const QString &source, const QString &target)
 {
-    ctx.cleanTargets = CleanTargets{source, target, ctx.settings.MiroirSousDossiers, {}};
+    const Clock::time_point start = Clock::now();
     CoupleFolders folders = OpenCoupleFolders(source, target);
+    ctx.cleanTargets = CleanTargets{CoupleKey(folders, ctx.settings.MiroirSousDossiers), {}};
     MirrorWalk(ctx, folders).run();
+    // Renamed copies are names the source lacks, made after the target was
+    // listed: the removal walk must see them. A long walk's first listings
+    // are too old to spare the removal walk its own.
+    const bool renamed = ctx.flags.Renommer && ctx.system.IsNT;
+    if (renamed || Clock::now() - start > MaxNoteAge)
+        ctx.cleanTargets = CleanTargets();
 }
 
 } // namespace vell

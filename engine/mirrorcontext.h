@@ -33,15 +33,12 @@ using ExtensionLookup = std::function<QString(const QString &signature)>;
 // trees again; a folder not noted is walked as ever.
 struct CleanTargets
 {
-    QString source;
-    QString target;
-    bool subFolders = false;
+    QByteArray couple; // the couple's folders and mode, as CoupleKey() gives them
     QSet<QByteArray> folders;
 
-    [[nodiscard]] bool covers(const QString &src, const QString &tgt, bool withSubFolders,
-                              const QByteArray &rel) const
+    [[nodiscard]] bool covers(const QByteArray &coupleKey, const QByteArray &rel) const
     {
-        return src == source && tgt == target && withSubFolders == subFolders && folders.contains(rel);
+        return !couple.isEmpty() && coupleKey == couple && folders.contains(rel);
     }
 };
 

@@ -23,7 +23,11 @@ enum class SourceState { Present, Missing, FileInstead, Unknown };
 class RemovalWalk
 {
 public:
-    RemovalWalk(MirrorContext &ctx, CoupleFolders &folders) : m_ctx(ctx), m_folders(folders) {}
+    RemovalWalk(MirrorContext &ctx, CoupleFolders &folders)
+        : m_ctx(ctx), m_folders(folders), m_keyWithSubFolders(CoupleKey(folders, true)),
+          m_keyWithout(CoupleKey(folders, false))
+    {
+    }
 
     void run()
     {
@@ -111,8 +115,8 @@ private:
     // The mirror walk that just ran saw nothing obsolete below this folder.
     [[nodiscard]] bool seenClean(const QByteArray &rel) const
     {
-        return m_ctx.cleanTargets.covers(m_folders.sourceText, m_folders.targetText, settings().MiroirSousDossiers,
-                                         rel);
+        const QByteArray &key = settings().MiroirSousDossiers ? m_keyWithSubFolders : m_keyWithout;
+        return m_ctx.cleanTargets.covers(key, rel);
     }
 
     bool walk(const QByteArray &rel, UniqueFd source, SourceState state, UniqueFd target, int parentTarget,
@@ -184,6 +188,8 @@ private:
 
     MirrorContext &m_ctx;
     CoupleFolders &m_folders;
+    const QByteArray m_keyWithSubFolders;
+    const QByteArray m_keyWithout;
 };
 
 } // namespace

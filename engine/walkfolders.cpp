@@ -53,6 +53,18 @@ CoupleFolders OpenCoupleFolders(const QString &source, const QString &target)
     return folders;
 }
 
+QByteArray CoupleKey(const CoupleFolders &folders, bool subFolders)
+{
+    const auto id = [](const FolderId &folder) {
+        return folder.known ? QByteArray::number(quint64(folder.dev)) + ':' + QByteArray::number(quint64(folder.ino))
+                            : QByteArray("?");
+    };
+    QByteArray key;
+    key.append(folders.sourceText.toUtf8()).append('\0').append(folders.targetText.toUtf8()).append('\0');
+    key.append(id(folders.sourceId)).append(' ').append(id(folders.targetId)).append(subFolders ? " 1" : " 0");
+    return key;
+}
+
 QByteArray JoinRelative(const QByteArray &rel, const QByteArray &name)
 {
     if (rel.isEmpty())

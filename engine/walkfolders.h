@@ -44,6 +44,11 @@ enum class EntryRole { PassOver, SubFolder, NestedTop, File };
 
 [[nodiscard]] CoupleFolders OpenCoupleFolders(const QString &source, const QString &target);
 
+// Names one couple as its walks see it: both paths, the two folders they
+// opened (so that a remount or a changed link between walks tells), and
+// whether sub-folders are mirrored.
+[[nodiscard]] QByteArray CoupleKey(const CoupleFolders &folders, bool subFolders);
+
 // "a/b" + "c" -> "a/b/c"; "" + "c" -> "c".
 [[nodiscard]] QByteArray JoinRelative(const QByteArray &rel, const QByteArray &name);
 

@@ -2,6 +2,8 @@
 #include "common/testtree.h"
 
 #include <QTest>
+#include <thread>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -221,6 +223,28 @@ private slots:
         c.mirror();
         QCOMPARE(c.engine.totals().FilesRemoved, 1);
         QCOMPARE(c.tree.entries("src/sub").size(), 1);
+    }
+
+    // Sub-folders are read ahead of the walk; one read more than a second
+    // before the walk gets to it is read again, so a change made meanwhile
+    // decides (this test waits that second).
+    void aListingReadLongAgoIsReadAgain()
+    {
+        TestCouple c;
+        c.engine.flags.Nouveau = true;
+        QVERIFY(c.tree.write("src/sub/a", "source"));
+        QVERIFY(c.tree.write("dst/sub/a", "target"));
+        QVERIFY(c.tree.setMtime("src/sub/a", 1000));
+        QVERIFY(c.tree.setMtime("dst/sub/a", 2000));
+        c.engine.host.onYield = [&] {
+            if (c.engine.host.yields == 1) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+                QVERIFY(c.tree.setMtime("dst/sub/a", 500)); // now older than the source
+            }
+        };
+        c.mirror();
+        QCOMPARE(c.engine.totals().FilesModified, 1);
+        QCOMPARE(c.tree.read("dst/sub/a"), QByteArray("source"));
     }
 
     void staleTemporariesAreRemovedAtEveryLevel()

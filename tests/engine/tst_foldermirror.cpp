@@ -175,36 +175,19 @@ private slots:
         QVERIFY(!c.tree.exists("src/f"));
     }
 
-    void moveModeKeepsASourceChangedSinceItWasListed()
+    // A move deletes a source only when neither it nor its target has
+    // changed since the walk listed them (the target's folder is listed
+    // before its files are handled).
+    void moveModeKeepsWhatChangedSinceItWasListed_data()
     {
-        TestCouple c;
-        c.engine.flags.Deplacer = true;
-        c.engine.flags.Nouveau = true;
-        for (const QByteArray name : {"a", "b"}) {
-            QVERIFY(c.tree.write("src/" + name, "same"));
-            QVERIFY(c.tree.write("dst/" + name, "same"));
-            QVERIFY(c.tree.setMtime("src/" + name, 1000));
-            QVERIFY(c.tree.setMtime("dst/" + name, 2000));
-        }
-        // Someone writes to the source not handled yet while the walk handles
-        // the first entry: it no longer matches what was listed.
-        c.engine.host.onYield = [&] {
-            if (c.engine.host.yields == 1) {
-                const QByteArray left = c.tree.exists("src/a") ? "src/a" : "src/b";
-                QVERIFY(c.tree.write(left, "written meanwhile"));
-            }
-        };
-        c.mirror();
-        QCOMPARE(c.engine.totals().FilesRemoved, 1);
-        QCOMPARE(c.tree.entries("src").size(), 1);
-        const QByteArray kept = c.tree.entries("src").first();
-        QCOMPARE(c.tree.read("src/" + kept), QByteArray("written meanwhile"));
+        QTest::addColumn<QByteArray>("changed");
+        QTest::newRow("source written meanwhile") << QByteArray("src");
+        QTest::newRow("target written meanwhile") << QByteArray("dst");
     }
 
-    // The target is listed before its files are handled: a move still
-    // deletes a source only when its target is what the listing saw.
-    void moveModeKeepsASourceWhoseTargetChangedSinceItWasListed()
+    void moveModeKeepsWhatChangedSinceItWasListed()
     {
+        QFETCH(QByteArray, changed);
         TestCouple c;
         c.engine.flags.Deplacer = true;
         c.engine.flags.Nouveau = true;
@@ -214,15 +197,18 @@ private slots:
             QVERIFY(c.tree.setMtime("src/sub/" + name, 1000));
             QVERIFY(c.tree.setMtime("dst/sub/" + name, 2000));
         }
+        // Yield 1 is the folder "sub"; yield 2 comes after its first file.
         c.engine.host.onYield = [&] {
             if (c.engine.host.yields == 2) {
-                const QByteArray left = c.tree.exists("src/sub/a") ? "dst/sub/a" : "dst/sub/b";
-                QVERIFY(c.tree.write(left, "replaced meanwhile"));
+                const QByteArray left = c.tree.exists("src/sub/a") ? "a" : "b";
+                QVERIFY(c.tree.write(changed + "/sub/" + left, "written meanwhile"));
             }
         };
         c.mirror();
         QCOMPARE(c.engine.totals().FilesRemoved, 1);
         QCOMPARE(c.tree.entries("src/sub").size(), 1);
+        const QByteArray kept = c.tree.entries("src/sub").first();
+        QCOMPARE(c.tree.read(changed + "/sub/" + kept), QByteArray("written meanwhile"));
     }
 
     // Sub-folders are read ahead of the walk; one read more than a second

@@ -6,8 +6,8 @@
 #include "platform/profile.h"
 #include "platform/wholefile.h"
 #include "platform/systeminfo.h"
-#include "shell/programidentity.h"
-#include "shell/userdialogs.h"
+#include "base/programidentity.h"
+#include "base/userdialogs.h"
 
 #include <cerrno>
 

@@ -2,7 +2,7 @@
 
 #include "config/folderprobe.h"
 #include "platform/profile.h"
-#include "shell/programidentity.h"
+#include "base/programidentity.h"
 
 #include <cmath>
 #include <limits>

@@ -6,7 +6,7 @@
 #include "oplog/dailylog.h"
 #include "oplog/logline.h"
 #include "oplog/logwords.h"
-#include "service/alerts.h"
+#include "engine/alertpolicy.h"
 
 namespace vell {
 

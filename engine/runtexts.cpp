@@ -1,6 +1,6 @@
 #include "engine/runtexts.h"
 
-#include "shell/programidentity.h"
+#include "base/programidentity.h"
 
 namespace vell {
 

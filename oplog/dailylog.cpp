@@ -6,7 +6,7 @@
 #include "oplog/logpurge.h"
 #include "platform/pathcodec.h"
 #include "platform/wholefile.h"
-#include "shell/programidentity.h"
+#include "base/programidentity.h"
 
 #include <QLocale>
 #include <cerrno>

@@ -53,29 +53,4 @@ bool ProcessCommandRunner::startDetached(const QString &program, const QStringLi
     return process.startDetached();
 }
 
-CommandResult RecordingCommandRunner::run(const QString &program, const QStringList &arguments)
-{
-    calls.append({program, arguments, false});
-    if (answer)
-        return answer(program, arguments);
-    CommandResult result;
-    result.started = true;
-    result.exitCode = 0;
-    return result;
-}
-
-bool RecordingCommandRunner::startDetached(const QString &program, const QStringList &arguments)
-{
-    calls.append({program, arguments, true});
-    return detachedStarts;
-}
-
-QStringList RecordingCommandRunner::commandLines() const
-{
-    QStringList lines;
-    for (const Call &call : calls)
-        lines.append((QStringList{call.program} + call.arguments).join(QLatin1Char(' ')));
-    return lines;
-}
-
 } // namespace vell

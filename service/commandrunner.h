@@ -53,29 +53,4 @@ private:
     QProcessEnvironment m_environment;
 };
 
-// Records every command instead of running it, for tests. The answer
-// function decides what run() returns (by default: started, exit 0, no
-// output); startDetached() returns detachedStarts.
-class RecordingCommandRunner final : public CommandRunner
-{
-public:
-    struct Call
-    {
-        QString program;
-        QStringList arguments;
-        bool detached = false;
-    };
-    using Answer = std::function<CommandResult(const QString &program, const QStringList &arguments)>;
-
-    [[nodiscard]] CommandResult run(const QString &program, const QStringList &arguments) override;
-    bool startDetached(const QString &program, const QStringList &arguments) override;
-
-    // Each call as "program arg1 arg2", blanks between, in call order.
-    [[nodiscard]] QStringList commandLines() const;
-
-    QList<Call> calls;
-    Answer answer;
-    bool detachedStarts = true;
-};
-
 } // namespace vell

@@ -33,18 +33,4 @@ public:
 // (4 information included) info.
 [[nodiscard]] int SyslogPriority(int type);
 
-class RecordingEventLog final : public EventLog
-{
-public:
-    struct Entry
-    {
-        QString text;
-        int type = 0;
-        bool operator==(const Entry &) const = default;
-    };
-    void write(const QString &text, int type) override { entries.append({text, type}); }
-
-    QList<Entry> entries;
-};
-
 } // namespace vell

@@ -1,7 +1,7 @@
 #include "service/serviceadmin.h"
 
 #include "service/servicetexts.h"
-#include "shell/programidentity.h"
+#include "base/programidentity.h"
 
 namespace vell {
 

@@ -1,7 +1,7 @@
 #include "service/servicestartup.h"
 
 #include "service/servicetexts.h"
-#include "shell/programidentity.h"
+#include "base/programidentity.h"
 
 namespace vell {
 

@@ -2,7 +2,7 @@
 
 #include "platform/systeminfo.h"
 #include "service/servicecontrol.h"
-#include "shell/userdialogs.h"
+#include "base/userdialogs.h"
 
 namespace vell {
 

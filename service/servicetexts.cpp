@@ -1,6 +1,6 @@
 #include "service/servicetexts.h"
 
-#include "shell/programidentity.h"
+#include "base/programidentity.h"
 
 namespace vell {
 

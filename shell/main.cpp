@@ -4,7 +4,7 @@
 #include "service/eventlog.h"
 #include "service/serviceevents.h"
 #include "shell/headlesshost.h"
-#include "shell/userdialogs.h"
+#include "shell/headlessdialogs.h"
 #include "shell/vellprogram.h"
 
 #include <QCoreApplication>

@@ -11,8 +11,8 @@
 #include "service/commandrunner.h"
 #include "service/eventlog.h"
 #include "service/servicecontrol.h"
-#include "shell/programidentity.h"
-#include "shell/userdialogs.h"
+#include "base/programidentity.h"
+#include "base/userdialogs.h"
 #include "signatures/signaturetable.h"
 
 #include <QString>

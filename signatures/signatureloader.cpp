@@ -1,7 +1,7 @@
 #include "signatures/signatureloader.h"
 
-#include "shell/programidentity.h"
-#include "shell/userdialogs.h"
+#include "base/programidentity.h"
+#include "base/userdialogs.h"
 #include "signatures/signaturefile.h"
 
 namespace vell {

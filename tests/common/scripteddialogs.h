@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/userdialogs.h"
+#include "base/userdialogs.h"
 
 #include <QList>
 

@@ -3,6 +3,7 @@
 #include "platform/systeminfo.h"
 #include "service/commandrunner.h"
 #include "service/eventlog.h"
+#include "common/recorders.h"
 #include "service/servicecontrol.h"
 
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "common/testtree.h"
 #include "platform/profile.h"
 #include "platform/systeminfo.h"
-#include "shell/programidentity.h"
+#include "base/programidentity.h"
 
 #include <QScopeGuard>
 #include <QTest>

@@ -5,7 +5,7 @@
 #include "platform/pathcodec.h"
 #include "platform/profile.h"
 #include "platform/systeminfo.h"
-#include "shell/programidentity.h"
+#include "base/programidentity.h"
 
 #include <QScopeGuard>
 #include <QTest>

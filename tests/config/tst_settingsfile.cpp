@@ -2,7 +2,7 @@
 
 #include "common/testtree.h"
 #include "platform/profile.h"
-#include "shell/programidentity.h"
+#include "base/programidentity.h"
 
 #include <QTest>
 

@@ -1,4 +1,6 @@
 #include "service/alerts.h"
+#include "engine/alertpolicy.h"
+#include "common/recorders.h"
 
 #include <QTest>
 

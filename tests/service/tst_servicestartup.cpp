@@ -1,3 +1,4 @@
+#include "shell/headlessdialogs.h"
 #include "common/scripteddialogs.h"
 #include "common/servicefixture.h"
 #include "service/serviceadmin.h"

@@ -5,7 +5,7 @@
 #include "config/folderpairsfile.h"
 #include "config/settingsfile.h"
 #include "platform/systeminfo.h"
-#include "shell/programidentity.h"
+#include "base/programidentity.h"
 
 #include <QFile>
 #include <QProcess>

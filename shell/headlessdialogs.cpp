@@ -1,4 +1,4 @@
-#include "shell/userdialogs.h"
+#include "shell/headlessdialogs.h"
 
 #include <cstdio>
 

@@ -75,10 +75,12 @@ struct MirrorOptions
 
 void printTotals(const RunTotals &t)
 {
-    std::printf(" FilesExamined=%d FilesCreated=%d FilesModified=%d FilesRemoved=%d SecuritiesCopied=%d"
-                " SecuritiesNotCopied=%d AttributesCopied=%d FoldersCreated=%d FoldersRemoved=%d",
-                t.FilesExamined, t.FilesCreated, t.FilesModified, t.FilesRemoved, t.SecuritiesCopied,
-                t.SecuritiesNotCopied, t.AttributesCopied, t.FoldersCreated, t.FoldersRemoved);
+    const auto n = [](int64_t value) { return static_cast<long long>(value); };
+    std::printf(" FilesExamined=%lld FilesCreated=%lld FilesModified=%lld FilesRemoved=%lld SecuritiesCopied=%lld"
+                " SecuritiesNotCopied=%lld AttributesCopied=%lld FoldersCreated=%lld FoldersRemoved=%lld Failures=%lld",
+                n(t.FilesExamined), n(t.FilesCreated), n(t.FilesModified), n(t.FilesRemoved), n(t.SecuritiesCopied),
+                n(t.SecuritiesNotCopied), n(t.AttributesCopied), n(t.FoldersCreated), n(t.FoldersRemoved),
+                n(t.Failures));
 }
 
 int runMirror(const MirrorOptions &options, const QString &source, const QString &target)
@@ -93,8 +95,11 @@ int runMirror(const MirrorOptions &options, const QString &source, const QString
     state.ManualRun = true;
     BenchHost host(options.pump ? std::optional<EventPump>(std::chrono::milliseconds(options.pumpIntervalMs))
                                 : std::nullopt);
-    MirrorContext ctx{options.settings, system, state, host, options.flags, LogWordsFor(options.settings.Langue),
-                      {}, {}, {}};
+    MirrorContext ctx{options.settings, system, state, options.flags, {}, {}, {}, {}};
+    ctx.yield = [&host, &options] {
+        if (options.settings.Performance >= 1)
+            host.yieldToInterface(options.settings.Performance);
+    };
 
     // Something for the pumps to deliver, as the window's timers would.
     uint64_t ticks = 0;

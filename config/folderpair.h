@@ -20,7 +20,15 @@ struct FolderPair
     bool Renommer = false;
     bool Effacer = false;
     bool Nouveau = false;
+    // The file system the source lay on at the couple's last complete run
+    // (stored; empty when never known): an empty source on another one is
+    // a disk that is not mounted, never a reason to empty the target.
+    QString SourceFileSystem;
 };
+
+// The key of FolderPair::SourceFileSystem in the couple's "Mirror_" section;
+// older settings files simply lack it.
+inline const QString SourceFileSystemKey = QStringLiteral("SystemeFichiersSource");
 
 // The ordered couples; position k (from 1) is the k-th line of Vell.w.
 using FolderPairList = QList<FolderPair>;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "oplog/itemevent.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -34,6 +36,10 @@ public:
     virtual void beep() {}
     virtual void runAlertCommand(const QStringList & /*argv*/) {}
     virtual void logEvent(const QString & /*text*/, int /*type*/) {}
+    // An operation of the run failed (also a day's log that cannot be
+    // written); `text` renders it in the language of the interface. Each
+    // failure comes once, in the order of the walk.
+    virtual void reportFailure(const ItemEvent & /*event*/, const QString & /*text*/) {}
 };
 
 } // namespace vell

@@ -1,5 +1,6 @@
 #include "engine/fileoperations.h"
 
+#include "platform/compare.h"
 #include "platform/fileops.h"
 #include "platform/pathcodec.h"
 #include "platform/windows1252.h"
@@ -27,50 +28,68 @@ bool isMacintoshOnlyChar(char16_t unit)
     }
 }
 
-// Move mode: the source goes only once its copy is on disk and only if it
-// is still what was copied. A source changed since (or the very same file
-// as its target) stays for the next run.
-bool deleteMovedSource(int srcDir, const QByteArray &E, int tgtDir, const CopiedSource &copied)
-{
-    if (flushFolder(tgtDir) != 0)
-        return false;
-    EntryInfo now;
-    if (lookUp(srcDir, E, now, false) != 0)
-        return false;
-    if (now.lastWrite != copied.lastWrite || now.size != copied.size || now.dev != copied.dev
-        || now.ino != copied.ino)
-        return false;
-    return deleteFile(srcDir, E) == 0;
-}
-
 } // namespace
 
-bool CopyOneFile(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir, const QByteArray &N,
-                 bool targetAbsent)
+int CopyOneFile(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir, const QByteArray &N,
+                CopiedSource &copied, bool targetAbsent)
 {
     const bool move = ctx.flags.Deplacer;
     CopyOptions options;
     options.targetAbsent = targetAbsent && N == E;
     options.flushData = move;
     options.carryStreams = ctx.system.copyCarriesStreams();
-    CopiedSource copied;
-    const bool copiedOk = copyFile(srcDir, E, tgtDir, N, options, &copied) == 0;
+    const int rc = copyFile(srcDir, E, tgtDir, N, options, &copied);
 
     if (ctx.system.IsNT) {
         // Older systems copy the two Macintosh streams one by one.
-        if (copiedOk && !options.carryStreams) {
+        if (rc == 0 && !options.carryStreams) {
             for (const QByteArray &stream : {AfpInfoStream, AfpResourceStream}) {
                 if (copyStream(srcDir, E, tgtDir, N, stream) == 0 && move)
-                    (void)deleteStream(srcDir, E, stream); // stream failures are not reported
+                    (void)deleteStream(srcDir, E, stream); // the stream is in the target now
             }
         }
         if (ctx.settings.CopierSecurite)
             CopyPermissions(ctx, srcDir, E, tgtDir, N);
     }
+    return rc;
+}
 
-    if (copiedOk && move && deleteMovedSource(srcDir, E, tgtDir, copied))
-        ++ctx.state.totals.FilesRemoved;
-    return copiedOk;
+namespace {
+
+// The target holds the source's content, and that content is on disk.
+int targetHoldsSource(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir, const QByteArray &N,
+                      const CopiedSource &seen, MoveProof proof)
+{
+    if (proof == MoveProof::CopiedNow)
+        return flushFolder(tgtDir); // the data were flushed by the copy
+    EntryInfo target;
+    if (lookUp(tgtDir, N, target, false) != 0 || (target.dev == seen.dev && target.ino == seen.ino))
+        return 1; // gone, or the very file: nothing else holds the content
+    bool same = false;
+    const int compared = sameContent(srcDir, E, tgtDir, N, same, [&ctx] { return ctx.yieldAndGoOn(); });
+    if (compared == -ECANCELED)
+        return 1;
+    if (compared < 0 || !same)
+        return 1;
+    if (target.kind == EntryKind::File) {
+        if (const int rc = flushFile(tgtDir, N); rc < 0)
+            return rc;
+    }
+    return 0;
+}
+
+} // namespace
+
+int DeleteMovedSource(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir, const QByteArray &N,
+                      const CopiedSource &seen, MoveProof proof)
+{
+    if (const int held = targetHoldsSource(ctx, srcDir, E, tgtDir, N, seen, proof); held != 0)
+        return held < 0 ? 1 : held; // a target not on disk proves nothing: the source stays
+    EntryInfo now;
+    if (lookUp(srcDir, E, now, false) != 0 || now.lastWrite != seen.lastWrite || now.size != seen.size
+        || now.dev != seen.dev || now.ino != seen.ino)
+        return 1; // changed since: kept for the next run
+    return deleteFile(srcDir, E);
 }
 
 QString ReadFinderSignature(int dirFd, const QByteArray &name)
@@ -106,44 +125,39 @@ QByteArray MacintoshTargetName(const MirrorContext &ctx, int srcDir, const QByte
     return PathToBytes(name);
 }
 
-void CopyPermissions(MirrorContext &ctx, int srcDir, const QByteArray &srcName, int tgtDir,
-                     const QByteArray &tgtName)
+int CopyPermissions(MirrorContext &ctx, int srcDir, const QByteArray &srcName, int tgtDir,
+                    const QByteArray &tgtName)
 {
     QByteArray descriptor;
-    const int rc = readPermissions(srcDir, srcName, descriptor);
+    int rc = readPermissions(srcDir, srcName, descriptor);
     if (rc == -EOPNOTSUPP)
-        return; // a link has no permissions of its own
-    if (rc != 0 || descriptor.isEmpty()) {
-        ++ctx.state.totals.SecuritiesNotCopied;
-        return;
-    }
-    if (writePermissions(tgtDir, tgtName, descriptor) == 0)
-        ++ctx.state.totals.SecuritiesCopied;
-    else
-        ++ctx.state.totals.SecuritiesNotCopied;
+        return 0; // a link has no permissions of its own
+    if (rc == 0)
+        rc = writePermissions(tgtDir, tgtName, descriptor);
+    ++(rc == 0 ? ctx.state.totals.SecuritiesCopied : ctx.state.totals.SecuritiesNotCopied);
+    return rc;
 }
 
-bool SyncPermissions(MirrorContext &ctx, int srcDir, const QByteArray &srcName, int tgtDir,
-                     const QByteArray &tgtName)
+int SyncPermissions(MirrorContext &ctx, int srcDir, const QByteArray &srcName, int tgtDir,
+                    const QByteArray &tgtName)
 {
     QByteArray source;
     QByteArray target;
     const int srcRc = readPermissions(srcDir, srcName, source);
     const int tgtRc = readPermissions(tgtDir, tgtName, target);
     if (srcRc == -EOPNOTSUPP || tgtRc == -EOPNOTSUPP)
-        return false; // links: nothing to compare
-    if (srcRc != 0 || tgtRc != 0 || source.isEmpty() || target.isEmpty()) {
+        return 0; // links: nothing to compare
+    int rc = srcRc != 0 ? srcRc : tgtRc;
+    if (rc == 0 && source == target)
+        return 0;
+    if (rc == 0)
+        rc = writePermissions(tgtDir, tgtName, source);
+    if (rc != 0) {
         ++ctx.state.totals.SecuritiesNotCopied;
-        return false;
-    }
-    if (source == target)
-        return false;
-    if (writePermissions(tgtDir, tgtName, source) != 0) {
-        ++ctx.state.totals.SecuritiesNotCopied;
-        return false;
+        return rc;
     }
     ++ctx.state.totals.SecuritiesCopied;
-    return true;
+    return 1;
 }
 
 } // namespace vell

@@ -17,21 +17,15 @@ using namespace platform;
 
 namespace {
 
-// How a folder's walk ended: Stop when the whole walk must end (the user
-// chose Stop, or a wanted log line could not be written); Clean when the
+// How a folder's walk ended: Stop when the user chose Stop; Clean when the
 // folder and everything below it held nothing the source lacks.
 enum class Walked { Stop, Dirty, Clean };
 
 using Clock = FolderListing::Clock;
 
-// A listing read longer ago than this is read again before the walk acts
-// on it: the folders may have changed meanwhile (a long copy, a user).
-constexpr auto MaxListingAge = std::chrono::seconds(1);
 // The removal walk trusts the mirror walk's note only when that walk was
 // this short: otherwise what it saw first may be long out of date.
 constexpr auto MaxNoteAge = std::chrono::seconds(10);
-
-bool recent(Clock::time_point at) { return Clock::now() - at <= MaxListingAge; }
 
 // Both listings of the folder being walked.
 struct Listings
@@ -88,70 +82,73 @@ public:
     {
         if (!m_folders.source.valid())
             return;
-        UniqueFd source(::dup(m_folders.source.get()));
-        UniqueFd target(m_folders.target.valid() ? ::dup(m_folders.target.get()) : -1);
+        UniqueFd source(duplicateFd(m_folders.source.get()));
+        UniqueFd target(m_folders.target.valid() ? duplicateFd(m_folders.target.get()) : -1);
         if (walk(QByteArray(), std::move(source), std::move(target), 0, {}, {}) == Walked::Clean)
             m_ctx.cleanTargets.folders.insert(QByteArray());
     }
 
 private:
     [[nodiscard]] const Settings &settings() const { return m_ctx.settings; }
-    [[nodiscard]] bool stopped() const { return m_ctx.state.MirroringOff; }
+    [[nodiscard]] bool stopped() const { return m_ctx.stopped(); }
     // DOS attributes cost a call per entry: read them only where they matter.
     [[nodiscard]] bool wantDosAttrib() const { return settings().CopierAttributs || !settings().MiroirSousDossiers; }
+    // A listing read longer ago than this is read again before the walk acts
+    // on it: the folders may have changed meanwhile (a long copy, a user).
+    [[nodiscard]] bool recent(Clock::time_point at) const { return Clock::now() - at <= m_ctx.listingMaxAge; }
 
-    bool yieldAndGoOn()
+    [[nodiscard]] QString targetPath(const QByteArray &rel, const QByteArray &name = {}) const
     {
-        YieldToInterface(m_ctx.settings, m_ctx.host);
-        return !stopped();
+        return ItemText(m_folders.targetText, rel, name);
+    }
+    [[nodiscard]] QString sourcePath(const QByteArray &rel, const QByteArray &name = {}) const
+    {
+        return ItemText(m_folders.sourceText, rel, name);
     }
 
-    bool logFile(const QString &words, const QByteArray &rel, const QByteArray &name)
+    void done(ItemOperation operation, bool folder, const QByteArray &rel, const QByteArray &name)
     {
-        if (!m_ctx.logsFiles())
-            return true;
-        return m_ctx.logLine(FileLogLine(words, ItemText(m_folders.targetText, rel, name)));
+        m_ctx.done(operation, folder, [&] { return targetPath(rel, name); });
     }
-
-    bool logFolder(const QString &words, const QByteArray &rel, const QByteArray &name)
+    void failed(ItemOperation operation, bool folder, const QString &path, int error)
     {
-        if (!m_ctx.logsFiles())
-            return true;
-        return m_ctx.logLine(FolderLogLine(words, ItemText(m_folders.targetText, rel, name)));
+        m_ctx.failed(operation, folder, path, error);
     }
 
     // The listing asked for this folder when it is the one open as fd and
     // recent, or else a fresh one. Stale temporary files are removed here,
-    // by the thread that writes into the folder.
-    FolderListing takeListing(PendingListing asked, int fd)
+    // by the thread that writes into the folder, and only in the target:
+    // nothing in a source is ever deleted by this walk.
+    FolderListing takeListing(PendingListing asked, int fd, bool isTarget)
     {
         FolderListing listing;
         if (asked.asked())
             listing = m_lister.take(std::move(asked));
         if (listing.rc != 0 || !sameFolder(fd, listing) || !recent(listing.listedAt))
             listing = ListFolderAt(fd, wantDosAttrib());
-        for (const QByteArray &name : listing.extras.staleTemporaries)
-            (void)deleteFile(fd, name); // gone already, or no longer a file: nothing to do
+        if (isTarget) {
+            for (const QByteArray &name : listing.extras.staleTemporaries)
+                (void)deleteFile(fd, name); // STALE-CHECK pending
+        }
         return listing;
     }
 
-    // False when the source folder cannot be read.
-    bool takeListings(Listings &listed, int srcDir, int tgtDir, PendingListing sourceAsked,
-                      PendingListing targetAsked)
+    // 0, or the -errno of reading the source folder.
+    int takeListings(Listings &listed, int srcDir, int tgtDir, PendingListing sourceAsked, PendingListing targetAsked)
     {
-        FolderListing source = takeListing(std::move(sourceAsked), srcDir);
+        FolderListing source = takeListing(std::move(sourceAsked), srcDir, false);
         if (source.rc != 0)
-            return false;
+            return source.rc;
         listed.source = std::move(source.entries);
         if (tgtDir < 0)
-            return true;
-        FolderListing target = takeListing(std::move(targetAsked), tgtDir);
+            return 0;
+        FolderListing target = takeListing(std::move(targetAsked), tgtDir, true);
         listed.targetListed = target.rc == 0;
         listed.targetComplete = target.rc == 0 && !target.extras.specialsLeftOut;
         listed.targetListedAt = target.listedAt;
         listed.target = std::move(target.entries);
         std::sort(listed.target.begin(), listed.target.end(), byName);
-        return true;
+        return 0;
     }
 
     // The target item of this name: the one listed, absent when the listing
@@ -169,7 +166,7 @@ private:
         return lookUp(tgtDir, name, out, withDosAttrib);
     }
 
-    [[nodiscard]] static ListedTarget listedTarget(const Listings &listed, const QByteArray &name)
+    [[nodiscard]] ListedTarget listedTarget(const Listings &listed, const QByteArray &name) const
     {
         ListedTarget view;
         if (!listed.targetListed || !recent(listed.targetListedAt))
@@ -202,7 +199,7 @@ private:
     // Asks for the listings of the sub-folders, last first (see FolderLister),
     // so that they are read while this folder's files are examined. Deep
     // levels, whose paths are long to resolve, list their folders themselves.
-    void askListings(const QByteArray &rel, int depth, const Listings &listed, std::vector<SubFolder> &subFolders)
+    void askListings(const QByteArray &rel, int depth, std::vector<SubFolder> &subFolders)
     {
         if (depth >= KeepOpenLevels)
             return;
@@ -218,9 +215,16 @@ private:
                 PendingListing targetAsked)
     {
         Listings listed;
-        if (!source.valid() || !takeListings(listed, source.get(), target.get(), std::move(sourceAsked),
-                                             std::move(targetAsked)))
-            return Walked::Dirty; // a folder that cannot be listed is left with its sub-tree
+        if (!source.valid())
+            return Walked::Dirty; // reported by the caller
+        if (const int rc = takeListings(listed, source.get(), target.get(), std::move(sourceAsked),
+                                        std::move(targetAsked));
+            rc != 0) {
+            // A folder that cannot be read is left with its sub-tree.
+            if (rc != -ENOENT)
+                failed(ItemOperation::Reading, true, sourcePath(rel), rc);
+            return Walked::Dirty;
+        }
         bool clean = listed.targetListed;
         const std::size_t targetItems = listed.target.size();
         std::size_t kept = keptFilesHere(listed);
@@ -235,19 +239,18 @@ private:
             else if (role == EntryRole::NestedTop)
                 clean = false;
         }
-        askListings(rel, depth, listed, subFolders);
+        askListings(rel, depth, subFolders);
 
         for (const EntryInfo &entry : listed.source) {
             const EntryRole role = RoleOf(entry, settings().MiroirSousDossiers, m_folders.targetId);
             if (role == EntryRole::PassOver)
                 continue;
             if (role == EntryRole::File) {
-                const bool logged = applyFileRule(source.get(), target.get(), rel, entry, listed);
+                if (!applyFileRule(source.get(), target.get(), rel, entry, listed))
+                    clean = false; // a target entry of another kind went
                 ++m_ctx.state.totals.FilesExamined;
-                if (!logged)
-                    return Walked::Stop;
             }
-            if (!yieldAndGoOn())
+            if (!m_ctx.yieldAndGoOn())
                 return Walked::Stop;
         }
         listed = Listings(); // a deep walk keeps only what its sub-folders need
@@ -257,10 +260,9 @@ private:
                 return Walked::Stop;
             EnsureOpen(source, m_folders.source.get(), rel);
             EnsureOpen(target, m_folders.target.get(), rel);
-            if (!applyFolderRule(source.get(), target.get(), rel, sub))
-                return Walked::Stop;
-            UniqueFd childSource = OpenChild(source, sub.name);
-            UniqueFd childTarget = OpenChild(target, sub.name);
+            const bool targetReported = applyFolderRule(source.get(), target.get(), rel, sub);
+            UniqueFd childSource = openChild(source, rel, sub.name, false, false);
+            UniqueFd childTarget = openChild(target, rel, sub.name, true, targetReported);
             if (depth >= KeepOpenLevels) {
                 source.reset();
                 target.reset();
@@ -278,6 +280,22 @@ private:
         if (clean)
             noteClean(rel, subFolders);
         return clean ? Walked::Clean : Walked::Dirty;
+    }
+
+    // Opens a sub-folder to walk; one that exists and cannot be opened is
+    // reported (unless its failure was reported already). A source folder
+    // gone since it was listed is simply passed over.
+    UniqueFd openChild(const UniqueFd &parent, const QByteArray &rel, const QByteArray &name, bool isTarget,
+                       bool reported)
+    {
+        if (!parent.valid())
+            return UniqueFd();
+        const int fd = openFolderAt(parent.get(), name);
+        if (fd >= 0)
+            return UniqueFd(fd);
+        if (fd != -ENOENT && !reported)
+            failed(ItemOperation::Reading, true, isTarget ? targetPath(rel, name) : sourcePath(rel, name), fd);
+        return UniqueFd();
     }
 
     // Only the highest clean folders are kept: one entry for a clean tree.
@@ -303,131 +321,199 @@ private:
         return source.lastWrite != target.lastWrite || source.size != target.size;
     }
 
-    // Returns false only when a wanted log line could not be written.
+    // Whether a target entry of another kind than its source's goes: only
+    // when the couple removes obsolete entries (and does not move).
+    [[nodiscard]] bool replacesOtherKinds() const { return m_ctx.flags.Effacer && !m_ctx.flags.Deplacer; }
+
+    // A copy that did not happen because nothing was wrong: the source and
+    // target are one file, the user stopped, or the source went meanwhile.
+    static bool quietCopyFailure(int rc, int srcDir, const QByteArray &name)
+    {
+        if (rc == -ESAME || rc == -ECANCELED)
+            return true;
+        EntryInfo source;
+        return rc == -ENOENT && lookUp(srcDir, name, source, false) == -ENOENT;
+    }
+
+    // Copies the source file as a creation or a modification, counts and
+    // records it, and in move mode deletes the source once it is safe.
+    void copyFile(int srcDir, int tgtDir, const QByteArray &rel, const EntryInfo &source, ItemOperation operation)
+    {
+        if (tgtDir < 0)
+            return; // the target folder could not be made or opened: reported once for the folder
+        CopiedSource copied;
+        const bool absent = operation == ItemOperation::Creation;
+        const int rc = CopyOneFile(m_ctx, srcDir, source.name, tgtDir, targetNameFor(srcDir, source.name), copied,
+                                   absent);
+        if (rc != 0) {
+            if (!quietCopyFailure(rc, srcDir, source.name))
+                failed(operation, false, targetPath(rel, source.name), rc);
+            return;
+        }
+        ++(absent ? m_ctx.state.totals.FilesCreated : m_ctx.state.totals.FilesModified);
+        done(operation, false, rel, source.name);
+        if (m_ctx.flags.Deplacer) {
+            const QByteArray written = targetNameFor(srcDir, source.name);
+            const int moved = DeleteMovedSource(m_ctx, srcDir, source.name, tgtDir, written, copied,
+                                                MoveProof::CopiedNow);
+            if (moved == 0)
+                ++m_ctx.state.totals.FilesRemoved;
+            else if (moved < 0)
+                failed(ItemOperation::Delete, false, sourcePath(rel, source.name), moved);
+        }
+    }
+
+    // Returns false when a target entry of another kind was removed, so the
+    // folder is not clean.
     bool applyFileRule(int srcDir, int tgtDir, const QByteArray &rel, const EntryInfo &source, const Listings &listed)
     {
         EntryInfo target;
         const int found = findTarget(tgtDir, listedTarget(listed, source.name), source.name, wantDosAttrib(), target);
         if (found == -ENOENT || found == -ENOTDIR) {
-            if (CopyOneFile(m_ctx, srcDir, source.name, tgtDir, targetNameFor(srcDir, source.name), true)) {
-                ++m_ctx.state.totals.FilesCreated;
-                return logFile(m_ctx.words.LogWordCreation, rel, source.name);
-            }
+            copyFile(srcDir, tgtDir, rel, source, ItemOperation::Creation);
             return true;
         }
-        // A target that cannot be examined, or a folder or special file where
-        // the source has a file, is left alone: never overwritten, and never
-        // a reason to delete a moved source.
-        if (found != 0 || target.kind == EntryKind::Folder)
+        if (found != 0) {
+            // A target that cannot be examined, or a special file where the
+            // source has a file: never overwritten, never a reason to delete
+            // a moved source.
+            failed(ItemOperation::Creation, false, targetPath(rel, source.name), found == -EINVAL ? EEXIST : found);
             return true;
-
+        }
+        if (target.kind == EntryKind::Folder) {
+            // A folder where the source has a file: obsolete when the couple
+            // removes obsolete entries, then the file takes its place.
+            if (!replacesOtherKinds()) {
+                failed(ItemOperation::Creation, false, targetPath(rel, source.name), EISDIR);
+                return true;
+            }
+            if (RemoveTargetTree(m_ctx, m_folders, tgtDir, rel, source.name))
+                copyFile(srcDir, tgtDir, rel, source, ItemOperation::Creation);
+            return false;
+        }
         if (outOfDate(source, target)) {
-            if (CopyOneFile(m_ctx, srcDir, source.name, tgtDir, targetNameFor(srcDir, source.name))) {
-                ++m_ctx.state.totals.FilesModified;
-                return logFile(m_ctx.words.LogWordModification, rel, source.name);
-            }
+            copyFile(srcDir, tgtDir, rel, source, ItemOperation::Modification);
             return true;
         }
-        return applyUpToDateRule(srcDir, tgtDir, rel, source, target);
-    }
-
-    bool applyUpToDateRule(int srcDir, int tgtDir, const QByteArray &rel, const EntryInfo &source,
-                           const EntryInfo &target)
-    {
-        const LogWords &words = m_ctx.words;
-        if (settings().CopierAttributs && attributesDiffer(source.attributes, target.attributes, target.hasDosAttrib)
-            && setAttributes(tgtDir, source.name, source.attributes) == 0) {
-            ++m_ctx.state.totals.AttributesCopied;
-            if (!logFile(words.LogWordModification + QLatin1Char(' ') + words.LogWordAttributes, rel, source.name))
-                return false;
-        }
-        if (!m_ctx.flags.Deplacer) {
-            if (m_ctx.system.IsNT && settings().CopierSecurite && settings().CopierSecuriteTout
-                && SyncPermissions(m_ctx, srcDir, source.name, tgtDir, source.name))
-                return logFile(words.LogWordSecurity, rel, source.name);
-            return true;
-        }
-        if (removeCopiedSource(srcDir, tgtDir, source, target)) {
-            ++m_ctx.state.totals.FilesRemoved;
-            return logFile(words.LogWordDelete, rel, source.name);
-        }
+        applyUpToDateRule(srcDir, tgtDir, rel, source, target);
         return true;
     }
 
-    // Move mode, the target already holds the file: the source goes, but only
-    // when it is not the target itself, neither has changed since they were
-    // listed, and the target's data are on disk.
-    static bool removeCopiedSource(int srcDir, int tgtDir, const EntryInfo &source, const EntryInfo &seen)
+    void applyUpToDateRule(int srcDir, int tgtDir, const QByteArray &rel, const EntryInfo &source,
+                           const EntryInfo &target)
     {
-        EntryInfo target;
-        if (lookUp(tgtDir, source.name, target, false) != 0 || target.kind != seen.kind || target.ino != seen.ino
-            || target.lastWrite != seen.lastWrite || target.size != seen.size)
-            return false;
-        if (source.dev == target.dev && source.ino == target.ino)
-            return false;
-        if (target.kind == EntryKind::File && flushFile(tgtDir, source.name) != 0)
-            return false;
-        EntryInfo now;
-        if (lookUp(srcDir, source.name, now, false) != 0 || now.lastWrite != source.lastWrite
-            || now.size != source.size || now.ino != source.ino)
-            return false;
-        return deleteFile(srcDir, source.name) == 0;
+        if (settings().CopierAttributs && attributesDiffer(source.attributes, target.attributes, target.hasDosAttrib)) {
+            if (const int rc = setAttributes(tgtDir, source.name, source.attributes); rc == 0) {
+                ++m_ctx.state.totals.AttributesCopied;
+                done(ItemOperation::Attributes, false, rel, source.name);
+            } else {
+                failed(ItemOperation::Attributes, false, targetPath(rel, source.name), rc);
+            }
+        }
+        if (!m_ctx.flags.Deplacer) {
+            if (m_ctx.system.IsNT && settings().CopierSecurite && settings().CopierSecuriteTout)
+                syncPermissions(srcDir, tgtDir, rel, source.name, false);
+            return;
+        }
+        // Move mode: the target counts as holding the file; the source goes
+        // only when the target's bytes prove it.
+        CopiedSource seen;
+        seen.lastWrite = source.lastWrite;
+        seen.size = source.size;
+        seen.dev = source.dev;
+        seen.ino = source.ino;
+        const int moved = DeleteMovedSource(m_ctx, srcDir, source.name, tgtDir, source.name, seen, MoveProof::UpToDate);
+        if (moved == 0) {
+            ++m_ctx.state.totals.FilesRemoved;
+            done(ItemOperation::Delete, false, rel, source.name);
+        } else if (moved < 0) {
+            failed(ItemOperation::Delete, false, sourcePath(rel, source.name), moved);
+        }
     }
 
-    // Returns false only when a wanted log line could not be written.
+    void syncPermissions(int srcDir, int tgtDir, const QByteArray &rel, const QByteArray &name, bool folder)
+    {
+        const int rc = SyncPermissions(m_ctx, srcDir, name, tgtDir, name);
+        if (rc > 0)
+            done(ItemOperation::Security, folder, rel, name);
+        else if (rc < 0)
+            failed(ItemOperation::Security, folder, targetPath(rel, name), rc);
+    }
+
+    // Brings the target folder of a sub-folder in step, or makes it.
+    // Returns true when a failure was reported for the target folder.
     bool applyFolderRule(int srcDir, int tgtDir, const QByteArray &rel, const SubFolder &sub)
     {
         const QByteArray &name = sub.name;
+        if (tgtDir < 0)
+            return true; // its parent could not be made: reported there
         EntryInfo target;
         int found = findTarget(tgtDir, recent(sub.listedAt) ? sub.listed : ListedTarget(), name,
                                settings().CopierAttributs, target);
-        // A link where the source has a folder is replaced by a real folder;
-        // the walk never goes through it.
-        if (found == 0 && target.kind == EntryKind::Link && deleteFile(tgtDir, name) == 0)
+        // A link where the source has a folder is replaced by a real folder
+        // (the walk never goes through it); a file there is obsolete when
+        // the couple removes obsolete entries.
+        const bool replaceable = found == 0
+            && (target.kind == EntryKind::Link || (target.kind == EntryKind::File && replacesOtherKinds()));
+        if (replaceable) {
+            if (const int rc = deleteFile(tgtDir, name); rc != 0) {
+                failed(ItemOperation::Delete, false, targetPath(rel, name), rc);
+                return true;
+            }
+            ++m_ctx.state.totals.FilesRemoved;
+            done(ItemOperation::Delete, false, rel, name);
             found = -ENOENT;
-        if (found == 0 && target.kind == EntryKind::Folder)
-            return syncExistingFolder(srcDir, tgtDir, rel, name, target);
+        }
+        if (found == 0 && target.kind == EntryKind::Folder) {
+            syncExistingFolder(srcDir, tgtDir, rel, name, target);
+            return false;
+        }
         if (found == -ENOENT || found == -ENOTDIR)
-            return createFolderLike(srcDir, tgtDir, rel, name);
+            return !createFolderLike(srcDir, tgtDir, rel, name);
+        // A file kept where the source has a folder, a special file, or an
+        // entry that cannot be examined: the sub-tree cannot be mirrored.
+        const int error = found == 0 ? ENOTDIR : found == -EINVAL ? EEXIST : found;
+        failed(ItemOperation::Creation, true, targetPath(rel, name), error);
         return true;
     }
 
-    bool syncExistingFolder(int srcDir, int tgtDir, const QByteArray &rel, const QByteArray &name,
+    void syncExistingFolder(int srcDir, int tgtDir, const QByteArray &rel, const QByteArray &name,
                             const EntryInfo &target)
     {
-        const LogWords &words = m_ctx.words;
         if (settings().CopierAttributs) {
             uint32_t sourceWord = 0;
             if (getAttributes(srcDir, name, sourceWord) == 0
-                && attributesDiffer(sourceWord, target.attributes, target.hasDosAttrib)
-                && setAttributes(tgtDir, name, sourceWord) == 0) {
-                ++m_ctx.state.totals.AttributesCopied;
-                if (!logFolder(words.LogWordModification + QLatin1Char(' ') + words.LogWordAttributes
-                                   + QLatin1Char(' ') + words.LogWordFolder,
-                               rel, name))
-                    return false;
+                && attributesDiffer(sourceWord, target.attributes, target.hasDosAttrib)) {
+                if (const int rc = setAttributes(tgtDir, name, sourceWord); rc == 0) {
+                    ++m_ctx.state.totals.AttributesCopied;
+                    done(ItemOperation::Attributes, true, rel, name);
+                } else {
+                    failed(ItemOperation::Attributes, true, targetPath(rel, name), rc);
+                }
             }
         }
         if (m_ctx.system.IsNT && settings().CopierSecurite
-            && (settings().CopierSecuriteDossiers || settings().CopierSecuriteTout)
-            && SyncPermissions(m_ctx, srcDir, name, tgtDir, name))
-            return logFolder(words.LogWordSecurity + QLatin1Char(' ') + words.LogWordFolder, rel, name);
-        return true;
+            && (settings().CopierSecuriteDossiers || settings().CopierSecuriteTout))
+            syncPermissions(srcDir, tgtDir, rel, name, true);
     }
 
+    // False when the folder could not be made (reported).
     bool createFolderLike(int srcDir, int tgtDir, const QByteArray &rel, const QByteArray &name)
     {
-        bool logged = true;
-        if (tgtDir >= 0 && createFolder(tgtDir, name) == 0) {
+        const int rc = createFolder(tgtDir, name);
+        if (rc == 0) {
             ++m_ctx.state.totals.FoldersCreated;
-            const LogWords &words = m_ctx.words;
-            logged = logFolder(words.LogWordCreation + QLatin1Char(' ') + words.LogWordFolder, rel, name);
-            if (m_ctx.system.IsNT && settings().CopierSecurite)
-                CopyPermissions(m_ctx, srcDir, name, tgtDir, name);
+            done(ItemOperation::Creation, true, rel, name);
+            if (m_ctx.system.IsNT && settings().CopierSecurite) {
+                if (const int copied = CopyPermissions(m_ctx, srcDir, name, tgtDir, name); copied < 0)
+                    failed(ItemOperation::Security, true, targetPath(rel, name), copied);
+            }
+        } else {
+            failed(ItemOperation::Creation, true, targetPath(rel, name), rc);
         }
-        if (m_ctx.system.IsNT && tgtDir >= 0)
+        if (m_ctx.system.IsNT)
             (void)copyStream(srcDir, name, tgtDir, name, QByteArrayLiteral("AFP_AfpInfo")); // absent: nothing to copy
-        return logged;
+        return rc == 0;
     }
 
     MirrorContext &m_ctx;

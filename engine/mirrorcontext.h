@@ -3,12 +3,13 @@
 #include "config/settings.h"
 #include "engine/enginehost.h"
 #include "engine/runstate.h"
-#include "oplog/logwords.h"
+#include "oplog/itemevent.h"
 #include "platform/systeminfo.h"
 
 #include <QByteArray>
 #include <QSet>
 #include <QString>
+#include <chrono>
 #include <functional>
 
 namespace vell {
@@ -19,10 +20,16 @@ struct RunFlags
     bool Deplacer = false;
     bool Renommer = false;
     bool Nouveau = false;
+    bool Effacer = false; // a target entry of another kind than its source's is obsolete too
 };
 
-// Writes one line to the day's log; false when it could not be written.
-using LogLineWriter = std::function<bool(const QString &line)>;
+// Receives what the walks did and failed to do: the done items only when
+// file lines are logged, every failure always.
+using ItemRecorder = std::function<void(const ItemEvent &event)>;
+// Lets the interface breathe and takes a stop request: the walk reads
+// MirroringOff right after it.
+using YieldFunction = std::function<void()>;
+
 // The extension of a Finder signature (type + creator), empty when unknown.
 using ExtensionLookup = std::function<QString(const QString &signature)>;
 
@@ -49,29 +56,43 @@ struct MirrorContext
     const Settings &settings;
     const SystemInfo &system;
     RunState &state;
-    EngineHost &host;
     RunFlags flags;
-    LogWords words;
-    LogLineWriter AppendLogLine;          // empty: lines are dropped
+    YieldFunction yield;                   // empty: no yield
+    ItemRecorder record;                   // empty: events are dropped (failures still counted)
     ExtensionLookup ExtensionForSignature; // empty: no extension is known
     CleanTargets cleanTargets;             // left by MirrorFolder for RemoveObsolete
+    // A listing read longer ago than this is read again before the walk acts
+    // on it (tests shorten it instead of waiting).
+    std::chrono::steady_clock::duration listingMaxAge = std::chrono::seconds(1);
 
     [[nodiscard]] bool logsFiles() const { return settings.Logs && settings.FichiersLogs; }
-    // Hands the line to the log when file lines are wanted; false only when
-    // a wanted line could not be written.
-    bool logLine(const QString &line) const
+    [[nodiscard]] bool stopped() const { return state.MirroringOff; }
+
+    // Yields, then tells whether the walk may go on.
+    bool yieldAndGoOn() const
     {
-        if (!logsFiles() || !AppendLogLine)
-            return true;
-        return AppendLogLine(line);
+        if (yield)
+            yield();
+        return !stopped();
+    }
+
+    // An item done: recorded when file lines are logged. `path` is built
+    // only then.
+    template<typename PathOf>
+    void done(ItemOperation operation, bool folder, PathOf &&path) const
+    {
+        if (logsFiles() && record)
+            record(ItemEvent{operation, folder, path(), 0});
+    }
+
+    // An item that could not be done (error: -errno or errno): counted and
+    // always recorded.
+    void failed(ItemOperation operation, bool folder, const QString &path, int error) const
+    {
+        ++state.totals.Failures;
+        if (record)
+            record(ItemEvent{operation, folder, path, error < 0 ? -error : error});
     }
 };
-
-// Lets the interface breathe `Performance` times (not at all below 1).
-inline void YieldToInterface(const Settings &settings, EngineHost &host)
-{
-    if (settings.Performance >= 1)
-        host.yieldToInterface(settings.Performance);
-}
 
 } // namespace vell

@@ -1,12 +1,18 @@
 #include "engine/mirrorcontroller.h"
 
+#include "base/exitstatus.h"
 #include "config/folderprobe.h"
+#include "engine/alertpolicy.h"
 #include "engine/mirroring.h"
 #include "engine/runtexts.h"
 #include "oplog/dailylog.h"
 #include "oplog/logline.h"
-#include "oplog/logwords.h"
-#include "engine/alertpolicy.h"
+#include "platform/fileops.h"
+#include "platform/mounts.h"
+#include "platform/pathcodec.h"
+#include "platform/uniquefd.h"
+
+#include <QFileInfo>
 
 namespace vell {
 
@@ -37,6 +43,13 @@ int MirrorController::waitProgressMaximum() const
     return delay < 2 ? 1 : delay - 1;
 }
 
+int MirrorController::lastRunExitStatus() const
+{
+    if (m_unknownFolderMet)
+        return ExitStatus::UnknownFolder;
+    return m_env.state.totals.Failures > 0 ? ExitStatus::RunFailures : ExitStatus::Normal;
+}
+
 void MirrorController::StartStop()
 {
     EngineHost &host = m_env.host;
@@ -62,6 +75,16 @@ void MirrorController::StartStop()
     host.setTrayState(TrayState::Idle);
 }
 
+void MirrorController::requestEnd(int exitStatus)
+{
+    m_env.state.MirroringOff = true;
+    m_timer.stop();
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_env.host.endProgram(exitStatus);
+}
+
 void MirrorController::tick()
 {
     if (m_secondsToNextRun < 1) {
@@ -75,20 +98,50 @@ void MirrorController::tick()
     --m_secondsToNextRun;
 }
 
+void MirrorController::YieldToInterface()
+{
+    if (m_env.settings.Performance >= 1)
+        m_env.host.yieldToInterface(m_env.settings.Performance);
+    if (m_env.stopPending && !m_ended && m_env.stopPending())
+        requestEnd(ExitStatus::Normal);
+}
+
 void MirrorController::startLog(const QDateTime &start)
 {
     const Settings &settings = m_env.settings;
+    m_env.state.CurrentLogFile.clear();
     if (!settings.Logs)
         return;
     m_env.state.CurrentLogFile = DailyLogFileName(settings.PathLogs, start.date());
-    (void)OpenDailyLog(m_env.state.CurrentLogFile, settings); // a log that cannot be made loses its lines
+    (void)OpenDailyLog(m_env.state.CurrentLogFile, settings); // a file that cannot be made shows at its first line
 }
 
-bool MirrorController::appendLog(const QString &line)
+// A line that cannot be written is lost and the run goes on; the first
+// such line of a run is reported.
+void MirrorController::appendLog(const QString &line)
 {
-    if (m_env.state.CurrentLogFile.isEmpty())
-        return false;
-    return AppendLogLine(m_env.state.CurrentLogFile, line);
+    const QString &file = m_env.state.CurrentLogFile;
+    if (file.isEmpty())
+        return;
+    const int rc = AppendLogLine(file, line);
+    if (rc == 0 || m_logFailureReported)
+        return;
+    m_logFailureReported = true;
+    ++m_env.state.totals.Failures;
+    reportFailure(ItemEvent{ItemOperation::Writing, false, file, -rc});
+}
+
+void MirrorController::reportFailure(const ItemEvent &event)
+{
+    m_env.host.reportFailure(event, FailureText(m_words, event));
+}
+
+void MirrorController::record(const ItemEvent &event)
+{
+    if (event.failed())
+        reportFailure(event);
+    if (m_env.settings.Logs && m_env.settings.FichiersLogs)
+        appendLog(ItemLogLine(m_words, event));
 }
 
 void MirrorController::RunMirror()
@@ -98,6 +151,8 @@ void MirrorController::RunMirror()
     const QDateTime start = now();
     m_running = true;
     m_unknownFolderMet = false;
+    m_logFailureReported = false;
+    m_words = LogWordsFor(m_env.settings.Langue);
     host.setCounterText(QString());
     host.setTrayState(TrayState::Mirroring);
     startLog(start);
@@ -105,23 +160,39 @@ void MirrorController::RunMirror()
     m_timer.stop();
     state.totals = RunTotals();
 
-    const int count = int(m_env.pairs.size());
-    host.setRunProgress(0, count > 0 ? count : 1);
-    for (int i = 0; i < count; ++i) {
-        host.setRunProgress(i + 1, count);
+    // The run works on its own copy of the couples: nothing a yield lets
+    // happen (a reload, an edit) can shift a couple under it.
+    FolderPairList snapshot = m_env.pairs;
+    const qsizetype count = snapshot.size();
+    host.setRunProgress(0, count > 0 ? int(count) : 1);
+    for (qsizetype i = 0; i < count; ++i) {
+        host.setRunProgress(int(i + 1), int(count));
         host.setCounterText(QString::number(i + 1) + QLatin1Char('/') + QString::number(count));
-        checkAndMirror(i);
-        YieldToInterface(m_env.settings, host);
+        checkAndMirror(snapshot[i], i);
+        writeBack(snapshot[i], i);
+        YieldToInterface();
         if (state.MirroringOff)
             break;
     }
     finishRun(start);
 }
 
-void MirrorController::checkAndMirror(int index)
+// What the run learnt of a couple goes back to the list, if the list still
+// holds that couple at that place.
+void MirrorController::writeBack(const FolderPair &pair, qsizetype index)
+{
+    if (index >= m_env.pairs.size())
+        return;
+    FolderPair &live = m_env.pairs[index];
+    if (live.Source != pair.Source || live.Cible != pair.Cible)
+        return;
+    live.TemporisationsRestantes = pair.TemporisationsRestantes;
+    live.SourceFileSystem = pair.SourceFileSystem;
+}
+
+void MirrorController::checkAndMirror(FolderPair &pair, qsizetype index)
 {
     RunTotals &totals = m_env.state.totals;
-    FolderPair &pair = m_env.pairs[index];
     if (pair.Source.isEmpty()) {
         ++totals.InvalidSources;
         return;
@@ -145,6 +216,12 @@ void MirrorController::checkAndMirror(int index)
         raiseUnknownFolderAlert(pair.Cible, false);
         return;
     }
+    // An empty source where a disk should be must not empty its target.
+    if (const QString reason = unmountedSourceReason(pair); !reason.isEmpty()) {
+        ++totals.InvalidSources;
+        raiseUnknownFolderAlert(pair.Source, true, reason);
+        return;
+    }
     // The couple's turn: every k-th timed run, and every run the user starts.
     const int32_t remaining = pair.TemporisationsRestantes - 1;
     if (remaining >= 1 && !m_env.state.ManualRun) {
@@ -152,31 +229,70 @@ void MirrorController::checkAndMirror(int index)
         return;
     }
     pair.TemporisationsRestantes = pair.NbTemporisations;
-    mirrorCouple(pair);
+    mirrorCouple(pair, index);
 }
 
-void MirrorController::mirrorCouple(FolderPair &pair)
+// Empty: the source is what it seems. Otherwise the reason, for the alert,
+// why an empty source whose target is not empty is taken for a disk that
+// is not mounted: the folder is an fstab mount point with nothing mounted
+// on it, or it lies on another file system than at the last complete run.
+QString MirrorController::unmountedSourceReason(const FolderPair &pair) const
+{
+    using namespace platform;
+    const UniqueFd source(openFolderPath(PathToBytes(pair.Source)));
+    const UniqueFd target(openFolderPath(PathToBytes(pair.Cible)));
+    bool sourceEmpty = false;
+    bool targetEmpty = true;
+    if (!source.valid() || !target.valid() || isEmptyFolder(source.get(), sourceEmpty) != 0 || !sourceEmpty
+        || isEmptyFolder(target.get(), targetEmpty) != 0 || targetEmpty)
+        return {};
+    const QString canonical = QFileInfo(pair.Source).canonicalFilePath();
+    if (!canonical.isEmpty() && isUnmountedFstabMountPoint(PathToBytes(canonical), m_env.fstab.constData()))
+        return NotMountedText(NotMountedReason::FstabMountPoint, m_env.settings.Langue);
+    const QByteArray fileSystem = fileSystemId(source.get());
+    if (!pair.SourceFileSystem.isEmpty() && !fileSystem.isEmpty()
+        && pair.SourceFileSystem != QString::fromLatin1(fileSystem))
+        return NotMountedText(NotMountedReason::OtherFileSystem, m_env.settings.Langue);
+    return {};
+}
+
+void MirrorController::rememberSourceFileSystem(FolderPair &pair, qsizetype index)
+{
+    const platform::UniqueFd source(platform::openFolderPath(PathToBytes(pair.Source)));
+    if (!source.valid())
+        return;
+    const QString fileSystem = QString::fromLatin1(platform::fileSystemId(source.get()));
+    if (fileSystem.isEmpty() || fileSystem == pair.SourceFileSystem)
+        return;
+    pair.SourceFileSystem = fileSystem;
+    if (m_env.rememberSourceFileSystem)
+        m_env.rememberSourceFileSystem(index, fileSystem);
+}
+
+void MirrorController::mirrorCouple(FolderPair &pair, qsizetype index)
 {
     // The modes are taken just before the couple is mirrored.
-    MirrorContext ctx{m_env.settings, m_env.system, m_env.state, m_env.host, {}, LogWordsFor(m_env.settings.Langue),
-                      {}, m_env.extensions, {}};
+    MirrorContext ctx{m_env.settings, m_env.system, m_env.state, {}, {}, {}, m_env.extensions, {}};
     ctx.flags.Deplacer = pair.Deplacer;
     ctx.flags.Renommer = pair.Renommer;
     ctx.flags.Nouveau = pair.Nouveau;
-    const bool effacer = pair.Effacer;
-    ctx.AppendLogLine = [this](const QString &line) { return appendLog(line); };
-    const QString source = pair.Source;
-    const QString target = pair.Cible;
-    MirrorFolder(ctx, source, target);
-    if (effacer && !ctx.flags.Deplacer && !m_env.state.MirroringOff)
-        RemoveObsolete(ctx, source, target);
+    ctx.flags.Effacer = pair.Effacer;
+    ctx.yield = [this] { YieldToInterface(); };
+    ctx.record = [this](const ItemEvent &event) { record(event); };
+    m_words = LogWordsFor(m_env.settings.Langue);
+    MirrorFolder(ctx, pair.Source, pair.Cible);
+    if (ctx.flags.Effacer && !ctx.flags.Deplacer && !m_env.state.MirroringOff)
+        RemoveObsolete(ctx, pair.Source, pair.Cible);
+    if (!m_env.state.MirroringOff)
+        rememberSourceFileSystem(pair, index);
 }
 
-void MirrorController::raiseUnknownFolderAlert(const QString &folder, bool source)
+void MirrorController::raiseUnknownFolderAlert(const QString &folder, bool source, const QString &reason)
 {
     m_unknownFolderMet = true;
     const Settings &settings = m_env.settings;
-    const QString text = now().time().toString(QStringLiteral("HH:mm:ss")) + UnknownFolderText(source, settings.Langue);
+    const QString text = now().time().toString(QStringLiteral("HH:mm:ss")) + UnknownFolderText(source, settings.Langue)
+        + reason;
     const QString folderText = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     const bool serviceRunning = m_env.serviceRunning && m_env.serviceRunning();
     const AlertActions actions = DecideAlertActions(settings, m_env.system, serviceRunning);
@@ -185,7 +301,7 @@ void MirrorController::raiseUnknownFolderAlert(const QString &folder, bool sourc
         host.showNotice(text);
     if (actions.logLine && settings.Logs && !m_env.state.CurrentLogFile.isEmpty()) {
         (void)OpenDailyLog(m_env.state.CurrentLogFile, settings);
-        (void)appendLog(UnknownFolderLogLine(text, folderText));
+        appendLog(UnknownFolderLogLine(text, folderText));
     }
     if (actions.eventLog)
         host.logEvent(text + QStringLiteral(": ") + folderText, 2);
@@ -203,12 +319,15 @@ void MirrorController::finishRun(const QDateTime &start)
     host.setRunProgress(0, 1);
     const QDateTime end = now();
     const RunTotals &t = state.totals;
-    const SummaryLines summary = BuildSummaryLines(t, settings, m_env.system.IsNT, end, start.msecsTo(end));
-    host.setStatusText(summary.line1 + QLatin1Char('\n') + summary.line2);
+    // Failures are listed in the day's log when it takes file lines.
+    const bool failuresLogged = settings.Logs && settings.FichiersLogs && !m_logFailureReported;
+    const SummaryLines summary = BuildSummaryLines(t, settings, m_env.system.IsNT, end, start.msecsTo(end),
+                                                   failuresLogged ? state.CurrentLogFile : QString());
+    host.setStatusText(summary.text());
     const bool changed = t.FilesCreated || t.FilesModified || t.FilesRemoved || t.FoldersCreated
         || t.FoldersRemoved || t.SecuritiesCopied || t.AttributesCopied;
-    if (settings.Logs && changed)
-        (void)appendLog(SummaryLogEntry(summary.line1, summary.line2));
+    if (settings.Logs && (changed || t.Failures > 0))
+        appendLog(SummaryLogEntry(summary.line1, summary.line2, summary.line3));
     host.setCounterText(QString());
     if (!state.MirroringOff)
         m_timer.start();
@@ -217,11 +336,13 @@ void MirrorController::finishRun(const QDateTime &start)
         host.setTrayState(TrayState::Waiting);
     m_running = false;
     emit runFinished();
-    if (settings.ArretAutomatique) {
-        YieldToInterface(settings, host);
+    if (settings.ArretAutomatique && !m_ended) {
+        YieldToInterface();
         m_timer.stop();
-        m_ended = true;
-        host.endProgram(m_unknownFolderMet ? 4 : 0);
+        if (!m_ended) {
+            m_ended = true;
+            host.endProgram(lastRunExitStatus());
+        }
     }
 }
 

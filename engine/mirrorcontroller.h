@@ -5,6 +5,7 @@
 #include "engine/enginehost.h"
 #include "engine/mirrorcontext.h"
 #include "engine/runstate.h"
+#include "oplog/logwords.h"
 #include "platform/systeminfo.h"
 
 #include <QDateTime>
@@ -25,11 +26,20 @@ struct RunEnvironment
     ExtensionLookup extensions;            // empty: no Macintosh extension is known
     std::function<bool()> serviceRunning;  // the service is installed and active
     std::function<QDateTime()> clock;      // empty: the system clock
+    // A stop asked from outside the event loop (SIGTERM): read at every
+    // yield, it ends the program at once. Empty: never.
+    std::function<bool()> stopPending;
+    // Keeps the file system of a couple's source (its index in the list,
+    // the id) where it survives a restart. Empty: kept in memory only.
+    std::function<void(qsizetype index, const QString &fileSystem)> rememberSourceFileSystem;
+    // The fstab file the unmounted-disk guard reads.
+    QByteArray fstab = QByteArrayLiteral("/etc/fstab");
 };
 
 // The Start/Stop command, the mirror run and the one-second timer of
 // automatic mode. States: stopped, running a run, waiting for the next
-// timed run, ended (after the first run with ArretAutomatique).
+// timed run, ended (after the first run with ArretAutomatique, or a stop
+// request).
 class MirrorController final : public QObject
 {
     Q_OBJECT
@@ -47,6 +57,13 @@ public:
     void RunMirror();
     // One tick of the one-second timer; the timer calls it, tests may too.
     void tick();
+    // The one way the program ends on request (SIGTERM, Quit): mirroring
+    // stops at its next entry, no run follows, and the host ends the program
+    // with `exitStatus`.
+    void requestEnd(int exitStatus);
+    // Lets the interface breathe `Performance` times (not at all below 1),
+    // then takes a stop asked from outside: the one place for both.
+    void YieldToInterface();
 
     [[nodiscard]] Phase phase() const;
     [[nodiscard]] bool timerActive() const { return m_timer.isActive(); }
@@ -55,6 +72,9 @@ public:
     [[nodiscard]] int waitProgressMaximum() const;
     // Whether the last run met a source or target folder that does not exist.
     [[nodiscard]] bool lastRunMetUnknownFolder() const { return m_unknownFolderMet; }
+    // The exit status of a single run that ends the program: 4 an unknown
+    // folder, 5 failures, 0 otherwise.
+    [[nodiscard]] int lastRunExitStatus() const;
 
 signals:
     // Emitted at the end of every run, after its summary and before the
@@ -64,10 +84,15 @@ signals:
 private:
     [[nodiscard]] QDateTime now() const;
     void startLog(const QDateTime &start);
-    bool appendLog(const QString &line);
-    void mirrorCouple(FolderPair &pair);
-    void checkAndMirror(int index);
-    void raiseUnknownFolderAlert(const QString &folder, bool source);
+    void appendLog(const QString &line);
+    void record(const ItemEvent &event);
+    void reportFailure(const ItemEvent &event);
+    void mirrorCouple(FolderPair &pair, qsizetype index);
+    void checkAndMirror(FolderPair &pair, qsizetype index);
+    [[nodiscard]] QString unmountedSourceReason(const FolderPair &pair) const;
+    void rememberSourceFileSystem(FolderPair &pair, qsizetype index);
+    void raiseUnknownFolderAlert(const QString &folder, bool source, const QString &reason = {});
+    void writeBack(const FolderPair &pair, qsizetype index);
     void finishRun(const QDateTime &start);
 
     RunEnvironment m_env;
@@ -76,6 +101,8 @@ private:
     bool m_running = false;
     bool m_ended = false;
     bool m_unknownFolderMet = false;
+    bool m_logFailureReported = false;
+    LogWords m_words; // of the couple being mirrored
 };
 
 } // namespace vell

@@ -1,7 +1,7 @@
 #include "engine/mirroring.h"
 #include "engine/walkfolders.h"
-#include "oplog/logline.h"
 #include "platform/fileops.h"
+#include "platform/mounts.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,31 +32,23 @@ public:
     void run()
     {
         // A source that vanished since the run checked it (an unmounted disk)
-        // must not empty the target.
-        if (!m_folders.target.valid() || !m_folders.source.valid())
+        // must not empty the target; nor is the whole system ever emptied.
+        if (!m_folders.target.valid() || !m_folders.source.valid() || isSystemRoot(m_folders.target.get()))
             return;
-        UniqueFd source(::dup(m_folders.source.get()));
+        UniqueFd source(duplicateFd(m_folders.source.get()));
         const SourceState state = SourceState::Present;
-        UniqueFd target(::dup(m_folders.target.get()));
+        UniqueFd target(duplicateFd(m_folders.target.get()));
         // The couple's own target folder (empty rel) is never removed.
         (void)walk(QByteArray(), std::move(source), state, std::move(target), -1, 0);
     }
 
 private:
     [[nodiscard]] const Settings &settings() const { return m_ctx.settings; }
-    [[nodiscard]] bool stopped() const { return m_ctx.state.MirroringOff; }
-
-    bool yieldAndGoOn()
+    [[nodiscard]] bool stopped() const { return m_ctx.stopped(); }
+    bool yieldAndGoOn() { return m_ctx.yieldAndGoOn(); }
+    [[nodiscard]] QString path(const QByteArray &rel, const QByteArray &name = {}) const
     {
-        YieldToInterface(m_ctx.settings, m_ctx.host);
-        return !stopped();
-    }
-
-    // A line that cannot be written here is lost; the walk goes on.
-    void log(const QString &line)
-    {
-        if (m_ctx.logsFiles())
-            (void)m_ctx.logLine(line);
+        return ItemText(m_folders.targetText, rel, name);
     }
 
     [[nodiscard]] bool sourceLacks(int srcDir, SourceState state, const QByteArray &name,
@@ -103,13 +95,39 @@ private:
             EnsureOpen(reopened, m_folders.target.get(), slash < 0 ? QByteArray() : rel.left(slash));
             parentTarget = reopened.get();
         }
-        if (parentTarget < 0 || removeFolder(parentTarget, name) != 0)
+        if (parentTarget < 0)
             return false;
+        if (const int rc = removeFolder(parentTarget, name); rc != 0) {
+            // Not empty yet is the rule for an obsolete tree (one level per
+            // run), not a failure.
+            if (rc != -ENOTEMPTY && rc != -EEXIST)
+                m_ctx.failed(ItemOperation::Delete, true, path(rel), rc);
+            return false;
+        }
         ++m_ctx.state.totals.FoldersRemoved;
-        const LogWords &words = m_ctx.words;
-        log(FolderLogLine(words.LogWordDelete + QLatin1Char(' ') + words.LogWordFolder,
-                          ItemText(m_folders.targetText, rel)));
+        m_ctx.done(ItemOperation::Delete, true, [&] { return path(rel); });
         return true;
+    }
+
+    void deleteObsolete(int targetDir, const QByteArray &rel, const QByteArray &name)
+    {
+        if (const int rc = deleteFile(targetDir, name); rc != 0) {
+            if (rc != -ENOENT)
+                m_ctx.failed(ItemOperation::Delete, false, path(rel, name), rc);
+            return;
+        }
+        ++m_ctx.state.totals.FilesRemoved;
+        m_ctx.done(ItemOperation::Delete, false, [&] { return path(rel, name); });
+    }
+
+    // A mount point inside the target (or one that cannot be told) is left.
+    bool crossesMount(int targetDir, const QByteArray &rel, const QByteArray &name)
+    {
+        bool mount = false;
+        const int rc = isMountRoot(targetDir, name, mount);
+        if (rc < 0 && rc != -ENOENT)
+            m_ctx.failed(ItemOperation::Reading, true, path(rel, name), rc);
+        return rc < 0 || mount;
     }
 
     // The mirror walk that just ran saw nothing obsolete below this folder.
@@ -127,8 +145,10 @@ private:
         std::vector<EntryInfo> entries;
         const int listed = settings().MiroirSousDossiers ? listKinds(target.get(), entries)
                                                          : listFolder(target.get(), entries, true);
-        if (listed != 0)
+        if (listed != 0) {
             entries.clear(); // treated as empty: only the folder removal is tried
+            m_ctx.failed(ItemOperation::Reading, true, path(rel), listed);
+        }
         std::vector<QByteArray> names;
         const std::vector<QByteArray> *sourceNames = nullptr;
         if (state == SourceState::Present && !entries.empty()) {
@@ -149,10 +169,8 @@ private:
                     return false;
                 continue;
             }
-            if (sourceLacks(source.get(), state, entry.name, sourceNames) && deleteFile(target.get(), entry.name) == 0) {
-                ++m_ctx.state.totals.FilesRemoved;
-                log(FileLogLine(m_ctx.words.LogWordDelete, ItemText(m_folders.targetText, rel, entry.name)));
-            }
+            if (sourceLacks(source.get(), state, entry.name, sourceNames))
+                deleteObsolete(target.get(), rel, entry.name);
             if (!yieldAndGoOn())
                 return false;
         }
@@ -172,6 +190,8 @@ private:
                 EnsureOpen(source, m_folders.source.get(), rel);
             UniqueFd childSource;
             const SourceState childSourceState = childState(source.get(), state, name, childSource);
+            if (crossesMount(target.get(), rel, name))
+                continue; // another file system mounted inside the target is never entered
             UniqueFd childTarget = OpenChild(target, name);
             if (!childTarget.valid())
                 continue;

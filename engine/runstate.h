@@ -5,21 +5,26 @@
 
 namespace vell {
 
-// The totals of the current run, cleared when a run starts.
+// The totals of the current run, cleared when a run starts. Wide enough
+// that no count ever wraps, whatever the number of files or couples.
 struct RunTotals
 {
-    int32_t FilesExamined = 0;
-    int32_t FilesCreated = 0;
-    int32_t FilesModified = 0;
-    int32_t FilesRemoved = 0;
-    int32_t SecuritiesCopied = 0;
-    int32_t SecuritiesNotCopied = 0;
-    int32_t AttributesCopied = 0;
-    int32_t FoldersCreated = 0;
-    int32_t FoldersRemoved = 0;
-    int16_t CouplesCounted = 0;
-    int16_t InvalidSources = 0;
-    int16_t InvalidTargets = 0;
+    int64_t FilesExamined = 0;
+    int64_t FilesCreated = 0;
+    int64_t FilesModified = 0;
+    int64_t FilesRemoved = 0;
+    int64_t SecuritiesCopied = 0;
+    int64_t SecuritiesNotCopied = 0;
+    int64_t AttributesCopied = 0;
+    int64_t FoldersCreated = 0;
+    int64_t FoldersRemoved = 0;
+    int64_t CouplesCounted = 0;
+    int64_t InvalidSources = 0;
+    int64_t InvalidTargets = 0;
+    // Copies, deletions, folder creations, attribute and permission changes
+    // and folder readings that failed, and a day's log that could not be
+    // written: each was reported, and is tried again at the next run.
+    int64_t Failures = 0;
 };
 
 // What a run shares with the rest of the program. Lives as long as the

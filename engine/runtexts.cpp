@@ -1,198 +1,151 @@
 #include "engine/runtexts.h"
 
+#include "base/language.h"
 #include "base/programidentity.h"
 
 namespace vell {
 
 namespace {
 
-enum class Language { French, Portuguese, English };
-
-Language languageOf(int32_t langue)
+// A word after a number: plural when the number is greater than 1 (0 and
+// 1 take the singular).
+struct CountedWord
 {
-    return langue == 1 ? Language::French : langue == 2 ? Language::Portuguese : Language::English;
-}
+    Trilingual singular;
+    Trilingual plural;
 
-// A word is plural when its number is greater than 1 (0 and 1 are singular).
-QString counted(qint64 n, const char *singular, const char *plural)
-{
-    return QString::number(n) + QString::fromUtf8(n > 1 ? plural : singular);
-}
+    [[nodiscard]] QString after(qint64 n, Language language) const
+    {
+        return QString::number(n) + word(n, language);
+    }
+    [[nodiscard]] QString word(qint64 n, Language language) const
+    {
+        return (n > 1 ? plural : singular).in(language);
+    }
+};
 
-QString pick(qint64 n, const char *singular, const char *plural)
-{
-    return QString::fromUtf8(n > 1 ? plural : singular);
-}
+const CountedWord FilesIn{{" fichier dans ", " file in ", " ficheiro "}, {" fichiers dans ", " files in ", " ficheiros "}};
+// Portuguese puts its preposition before the number of couples.
+const CountedWord CouplesPreposition{{"", "", "na "}, {"", "", "nas "}};
+const CountedWord SourceFolders{{" dossier source (", " source folder (", " pasta de entrada ("},
+                                {" dossiers sources (", " source folders (", " pastas de entrada ("}};
+const CountedWord InvalidSources{
+    {" dossier source invalide; ", " invalid source folder; ", " pasta de entrada desconhecida; "},
+    {" dossiers sources invalides; ", " invalid source folders; ", " pastas de entrada desconhecidas; "}};
+const CountedWord InvalidTargets{
+    {" dossier cible invalide)", " invalid target folder)", " pasta de saída desconhecida)"},
+    {" dossiers cibles invalides)", " invalid target folders)", " pastas de saída desconhecidas)"}};
+
+const Trilingual DateTimeSeparator{" à ", " - ", " às "};
+const Trilingual FilesLabel{"Fichiers: ", "Files: ", "Ficheiros: "};
+const CountedWord FilesCreated{{" créé, ", " created, ", " criado, "}, {" créés, ", " created, ", " criados, "}};
+const CountedWord FilesModified{{" modifié, ", " modified, ", " modificado, "},
+                                {" modifiés, ", " modified, ", " modificados, "}};
+const CountedWord FilesRemoved{{" supprimé", " removed", " suprimido"}, {" supprimés", " removed", " suprimidos"}};
+const Trilingual FoldersLabel{"; Dossiers: ", "; Folders: ", "; Pastas: "};
+const CountedWord FoldersCreated{{" créé, ", " created, ", " criada, "}, {" créés, ", " created, ", " criadas, "}};
+const CountedWord FoldersRemoved{{" supprimé", " removed", " suprimida"}, {" supprimés", " removed", " suprimidas"}};
+const Trilingual SecuritiesLabel{"; Sécurités: ", "; Securities: ", "; Seguridades: "};
+const CountedWord SecuritiesCopied{{" copiée, ", " copied, ", " copiada, "}, {" copiées, ", " copied, ", " copiadas, "}};
+const CountedWord SecuritiesNotCopied{{" non copiée", " not copied", " naõ copiada"},
+                                      {" non copiées", " not copied", " naõ copiadas"}};
+const Trilingual AttributesLabel{"; Attributs: ", "; Attributes: ", "; Attributos: "};
+const Trilingual DurationLabel{"; durée ", "; elapsed time ", "; duração "};
+
+const CountedWord Failures{{" échec, repris au prochain miroir; voir ", " failure, tried again at the next run; see ",
+                            " falha, repetida no próximo miror; ver "},
+                           {" échecs, repris au prochain miroir; voir ", " failures, tried again at the next run; see ",
+                            " falhas, repetidas no próximo miror; ver "}};
+const Trilingual SystemJournal{"le journal du système (journalctl -t Vell)", "the system journal (journalctl -t Vell)",
+                               "o jornal do sistema (journalctl -t Vell)"};
+
+const Trilingual UnknownSource{" - Dossier source inconnu", " - Unknown source folder",
+                               " - Pasta de entrada desconhecida"};
+const Trilingual UnknownTarget{" - Dossier cible inconnu", " - Unknown target folder", " - Pasta de saída desconhecida"};
+const Trilingual NotMountedReasons[] = {
+    {" (vide, son disque n'est pas monté)", " (empty, its disk is not mounted)", " (vazia, o disco não está montado)"},
+    {" (vide, sur un autre système de fichiers qu'au dernier miroir)",
+     " (empty, on another file system than at the last run)",
+     " (vazia, noutro sistema de ficheiros que no último miror)"},
+};
+
+const Trilingual TrayTips[] = {{"", "", ""}, {" - Miroir", " - Mirror", " - Miror"}, {" - Attente", " - Wait", " - Espera"}};
+const Trilingual StartStopTooltips[] = {
+    {"Démarrer le miroir des dossiers sources vers les dossiers cibles",
+     "Start mirroring from source folders to target folders",
+     "Começar o miror das pastas de entrada para as pastas de saída"},
+    {"Arrêter le miroir", "Stop mirroring", "Parar o miror"},
+};
+const Trilingual StartStopCaptions[] = {
+    {"&Démarrer le miroir", "&Start mirroring", "&Começar o miror"},
+    {"&Arrêter le miroir", "&Stop mirroring", "&Parar o miror"},
+};
 
 QString line1(const RunTotals &t, Language language, const QString &date, const QString &time)
 {
-    switch (language) {
-    case Language::French:
-        return date + QStringLiteral(" à ") + time + QStringLiteral("; ")
-            + counted(t.FilesExamined, " fichier dans ", " fichiers dans ")
-            + counted(t.CouplesCounted, " dossier source (", " dossiers sources (")
-            + counted(t.InvalidSources, " dossier source invalide; ", " dossiers sources invalides; ")
-            + counted(t.InvalidTargets, " dossier cible invalide)", " dossiers cibles invalides)");
-    case Language::Portuguese:
-        return date + QStringLiteral(" às ") + time + QStringLiteral("; ")
-            + counted(t.FilesExamined, " ficheiro ", " ficheiros ") + pick(t.CouplesCounted, "na ", "nas ")
-            + counted(t.CouplesCounted, " pasta de entrada (", " pastas de entrada (")
-            + counted(t.InvalidSources, " pasta de entrada desconhecida; ", " pastas de entrada desconhecidas; ")
-            + counted(t.InvalidTargets, " pasta de saída desconhecida)", " pastas de saída desconhecidas)");
-    case Language::English:
-        break;
-    }
-    return date + QStringLiteral(" - ") + time + QStringLiteral("; ")
-        + counted(t.FilesExamined, " file in ", " files in ")
-        + counted(t.CouplesCounted, " source folder (", " source folders (")
-        + counted(t.InvalidSources, " invalid source folder; ", " invalid source folders; ")
-        + counted(t.InvalidTargets, " invalid target folder)", " invalid target folders)");
+    return date + DateTimeSeparator.in(language) + time + QStringLiteral("; ") + FilesIn.after(t.FilesExamined, language)
+        + CouplesPreposition.word(t.CouplesCounted, language) + SourceFolders.after(t.CouplesCounted, language)
+        + InvalidSources.after(t.InvalidSources, language) + InvalidTargets.after(t.InvalidTargets, language);
 }
 
-QString filesPart(const RunTotals &t, Language language)
+QString line2(const RunTotals &t, const Settings &settings, bool isNT, Language language, const QString &seconds)
 {
-    switch (language) {
-    case Language::French:
-        return QStringLiteral("Fichiers: ") + counted(t.FilesCreated, " créé, ", " créés, ")
-            + counted(t.FilesModified, " modifié, ", " modifiés, ") + counted(t.FilesRemoved, " supprimé", " supprimés");
-    case Language::Portuguese:
-        return QStringLiteral("Ficheiros: ") + counted(t.FilesCreated, " criado, ", " criados, ")
-            + counted(t.FilesModified, " modificado, ", " modificados, ")
-            + counted(t.FilesRemoved, " suprimido", " suprimidos");
-    case Language::English:
-        break;
-    }
-    return QStringLiteral("Files: ") + QString::number(t.FilesCreated) + QStringLiteral(" created, ")
-        + QString::number(t.FilesModified) + QStringLiteral(" modified, ") + QString::number(t.FilesRemoved)
-        + QStringLiteral(" removed");
-}
-
-QString foldersPart(const RunTotals &t, Language language)
-{
-    switch (language) {
-    case Language::French:
-        return QStringLiteral("; Dossiers: ") + counted(t.FoldersCreated, " créé, ", " créés, ")
-            + counted(t.FoldersRemoved, " supprimé", " supprimés");
-    case Language::Portuguese:
-        return QStringLiteral("; Pastas: ") + counted(t.FoldersCreated, " criada, ", " criadas, ")
-            + counted(t.FoldersRemoved, " suprimida", " suprimidas");
-    case Language::English:
-        break;
-    }
-    return QStringLiteral("; Folders: ") + QString::number(t.FoldersCreated) + QStringLiteral(" created, ")
-        + QString::number(t.FoldersRemoved) + QStringLiteral(" removed");
-}
-
-QString securitiesPart(const RunTotals &t, Language language)
-{
-    switch (language) {
-    case Language::French:
-        return QStringLiteral("; Sécurités: ") + counted(t.SecuritiesCopied, " copiée, ", " copiées, ")
-            + counted(t.SecuritiesNotCopied, " non copiée", " non copiées");
-    case Language::Portuguese:
-        return QStringLiteral("; Seguridades: ") + counted(t.SecuritiesCopied, " copiada, ", " copiadas, ")
-            + counted(t.SecuritiesNotCopied, " naõ copiada", " naõ copiadas");
-    case Language::English:
-        break;
-    }
-    return QStringLiteral("; Securities: ") + QString::number(t.SecuritiesCopied) + QStringLiteral(" copied, ")
-        + QString::number(t.SecuritiesNotCopied) + QStringLiteral(" not copied");
-}
-
-QString attributesPart(const RunTotals &t, Language language)
-{
-    const char *label = language == Language::French       ? "; Attributs: "
-                        : language == Language::Portuguese ? "; Attributos: "
-                                                           : "; Attributes: ";
-    return QString::fromUtf8(label) + QString::number(t.AttributesCopied);
-}
-
-QString durationPart(qint64 elapsedMs, Language language, const QLocale &locale)
-{
-    QString seconds = QString::number(double(elapsedMs) / 1000.0, 'f', 2);
-    seconds.replace(QLatin1Char('.'), locale.decimalPoint());
-    const char *label = language == Language::French       ? "; durée "
-                        : language == Language::Portuguese ? "; duração "
-                                                           : "; elapsed time ";
-    return QString::fromUtf8(label) + seconds + QStringLiteral(" s");
+    QString line = FilesLabel.in(language) + FilesCreated.after(t.FilesCreated, language)
+        + FilesModified.after(t.FilesModified, language) + FilesRemoved.after(t.FilesRemoved, language);
+    if (settings.MiroirSousDossiers)
+        line += FoldersLabel.in(language) + FoldersCreated.after(t.FoldersCreated, language)
+            + FoldersRemoved.after(t.FoldersRemoved, language);
+    if (isNT && settings.CopierSecurite)
+        line += SecuritiesLabel.in(language) + SecuritiesCopied.after(t.SecuritiesCopied, language)
+            + SecuritiesNotCopied.after(t.SecuritiesNotCopied, language);
+    if (settings.CopierAttributs)
+        line += AttributesLabel.in(language) + QString::number(t.AttributesCopied);
+    return line + DurationLabel.in(language) + seconds + QStringLiteral(" s");
 }
 
 } // namespace
 
 QString UnknownFolderText(bool source, int32_t langue)
 {
-    switch (languageOf(langue)) {
-    case Language::French:
-        return source ? QStringLiteral(" - Dossier source inconnu") : QStringLiteral(" - Dossier cible inconnu");
-    case Language::Portuguese:
-        return source ? QStringLiteral(" - Pasta de entrada desconhecida")
-                      : QStringLiteral(" - Pasta de saída desconhecida");
-    case Language::English:
-        break;
-    }
-    return source ? QStringLiteral(" - Unknown source folder") : QStringLiteral(" - Unknown target folder");
+    return (source ? UnknownSource : UnknownTarget).in(langue);
+}
+
+QString NotMountedText(NotMountedReason reason, int32_t langue)
+{
+    return NotMountedReasons[int(reason)].in(langue);
 }
 
 SummaryLines BuildSummaryLines(const RunTotals &totals, const Settings &settings, bool isNT, const QDateTime &end,
-                               qint64 elapsedMs, const QLocale &locale)
+                               qint64 elapsedMs, const QString &failuresPlace, const QLocale &locale)
 {
-    const Language language = languageOf(settings.Langue);
+    const Language language = LanguageOf(settings.Langue);
     const QString date = locale.toString(end.date(), QLocale::LongFormat);
     const QString time = end.time().toString(QStringLiteral("HH:mm:ss"));
+    QString seconds = QString::number(double(elapsedMs) / 1000.0, 'f', 2);
+    seconds.replace(QLatin1Char('.'), locale.decimalPoint());
     SummaryLines lines;
     lines.line1 = line1(totals, language, date, time);
-    lines.line2 = filesPart(totals, language);
-    if (settings.MiroirSousDossiers)
-        lines.line2 += foldersPart(totals, language);
-    if (isNT && settings.CopierSecurite)
-        lines.line2 += securitiesPart(totals, language);
-    if (settings.CopierAttributs)
-        lines.line2 += attributesPart(totals, language);
-    lines.line2 += durationPart(elapsedMs, language, locale);
+    lines.line2 = line2(totals, settings, isNT, language, seconds);
+    if (totals.Failures > 0)
+        lines.line3 = Failures.after(totals.Failures, language)
+            + (failuresPlace.isEmpty() ? SystemJournal.in(language) : failuresPlace);
     return lines;
 }
 
 QString TrayTip(int state, int32_t langue)
 {
     const QString base = ProductName + QLatin1Char(' ') + VersionText;
-    const Language language = languageOf(langue);
-    if (state == 1)
-        return base + (language == Language::French       ? QStringLiteral(" - Miroir")
-                       : language == Language::Portuguese ? QStringLiteral(" - Miror")
-                                                          : QStringLiteral(" - Mirror"));
-    if (state == 2)
-        return base + (language == Language::French       ? QStringLiteral(" - Attente")
-                       : language == Language::Portuguese ? QStringLiteral(" - Espera")
-                                                          : QStringLiteral(" - Wait"));
-    return base;
+    return state == 1 || state == 2 ? base + TrayTips[state].in(langue) : base;
 }
 
 QString StartStopTooltip(bool running, int32_t langue)
 {
-    switch (languageOf(langue)) {
-    case Language::French:
-        return running ? QStringLiteral("Arrêter le miroir")
-                       : QStringLiteral("Démarrer le miroir des dossiers sources vers les dossiers cibles");
-    case Language::Portuguese:
-        return running ? QStringLiteral("Parar o miror")
-                       : QStringLiteral("Começar o miror das pastas de entrada para as pastas de saída");
-    case Language::English:
-        break;
-    }
-    return running ? QStringLiteral("Stop mirroring") : QStringLiteral("Start mirroring from source folders to target folders");
+    return StartStopTooltips[running ? 1 : 0].in(langue);
 }
 
 QString StartStopCaption(bool running, int32_t langue)
 {
-    switch (languageOf(langue)) {
-    case Language::French:
-        return running ? QStringLiteral("&Arrêter le miroir") : QStringLiteral("&Démarrer le miroir");
-    case Language::Portuguese:
-        return running ? QStringLiteral("&Parar o miror") : QStringLiteral("&Começar o miror");
-    case Language::English:
-        break;
-    }
-    return running ? QStringLiteral("&Stop mirroring") : QStringLiteral("&Start mirroring");
+    return StartStopCaptions[running ? 1 : 0].in(langue);
 }
 
 } // namespace vell

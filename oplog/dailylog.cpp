@@ -6,6 +6,7 @@
 #include "oplog/logpurge.h"
 #include "platform/pathcodec.h"
 #include "platform/wholefile.h"
+#include "base/language.h"
 #include "base/programidentity.h"
 
 #include <QLocale>
@@ -24,14 +25,7 @@ QString namePrefix() { return QLatin1String("Log ") + ProductName + QLatin1Char(
 
 QString heading(int32_t langue)
 {
-    switch (langue) {
-    case 1:
-        return QStringLiteral("Journal des opérations de miroir");
-    case 2:
-        return QStringLiteral("Jornal das operações de miror");
-    default:
-        return QStringLiteral("Mirroring Logs");
-    }
+    return Trilingual{"Journal des opérations de miroir", "Mirroring Logs", "Jornal das operações de miror"}.in(langue);
 }
 
 // The value of `count` digits at `from`, or -1 when one is not a digit.
@@ -119,9 +113,9 @@ bool OpenDailyLog(const QString &logFile, const Settings &settings)
     return created == 0 || created == -EEXIST;
 }
 
-bool AppendLogLine(const QString &logFile, const QString &line)
+int AppendLogLine(const QString &logFile, const QString &line)
 {
-    return platform::appendToFile(logFile, LogFileBytes(line) + LineEnd, false) == 0;
+    return platform::appendToFile(logFile, LogFileBytes(line) + LineEnd, false);
 }
 
 } // namespace vell

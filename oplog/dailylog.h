@@ -30,7 +30,8 @@ namespace vell {
 
 // Appends `line` (markup, written as it stands) and CR LF to `logFile`,
 // opening and closing the file for this one line; the file is created,
-// without header, when missing. False when the line could not be written.
-[[nodiscard]] bool AppendLogLine(const QString &logFile, const QString &line);
+// without header, when missing. 0, or -errno when the line could not be
+// written.
+[[nodiscard]] int AppendLogLine(const QString &logFile, const QString &line);
 
 } // namespace vell

@@ -33,9 +33,23 @@ QString UnknownFolderLogLine(const QString &alert, const QString &folder)
     return HtmlEscaped(alert) + QLatin1String(": ") + HtmlEscaped(folder) + QLatin1String("<br>");
 }
 
-QString SummaryLogEntry(const QString &line1, const QString &line2)
+QString ItemLogLine(const LogWords &words, const ItemEvent &event)
 {
-    return HtmlEscaped(line1) + QLatin1String("<br>") + HtmlEscaped(line2) + QLatin1String("<br><hr>");
+    const QString operation = OperationWords(words, event.operation, event.folder);
+    if (!event.failed())
+        return event.folder ? FolderLogLine(operation, event.path) : FileLogLine(operation, event.path);
+    const QString shown = event.folder ? QLatin1String("<i>") + operation + QLatin1String("</i>") : operation;
+    return QLatin1String("<small><b>") + words.LogWordFailure + QLatin1String("</b> ") + shown + QLatin1String(" - ")
+        + HtmlEscaped(event.path) + QLatin1String(": ") + HtmlEscaped(ErrorText(event.error))
+        + QLatin1String("</small><br>");
+}
+
+QString SummaryLogEntry(const QString &line1, const QString &line2, const QString &line3)
+{
+    QString entry = HtmlEscaped(line1) + QLatin1String("<br>") + HtmlEscaped(line2) + QLatin1String("<br>");
+    if (!line3.isEmpty())
+        entry += HtmlEscaped(line3) + QLatin1String("<br>");
+    return entry + QLatin1String("<hr>");
 }
 
 } // namespace vell

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "oplog/itemevent.h"
+#include "oplog/logwords.h"
+
 #include <QString>
 
 namespace vell {
@@ -17,8 +20,13 @@ namespace vell {
 // folder path followed by "/", as the notice and the event log show them.
 [[nodiscard]] QString UnknownFolderLogLine(const QString &alert, const QString &folder);
 
-// line1 + "<br>" + line2 + "<br><hr>", both escaped: the run's two summary
-// lines as the status line shows them.
-[[nodiscard]] QString SummaryLogEntry(const QString &line1, const QString &line2);
+// The line of one item: a file or folder line when it was done; when it
+// failed, "<small><b>" + failure word + "</b> " + words + " - " + path +
+// ": " + reason + "</small><br>" (words in italics for a folder).
+[[nodiscard]] QString ItemLogLine(const LogWords &words, const ItemEvent &event);
+
+// line1 + "<br>" + line2 + "<br>" (+ line3 + "<br>" when there is one) +
+// "<hr>", all escaped: the run's summary lines as the status line shows them.
+[[nodiscard]] QString SummaryLogEntry(const QString &line1, const QString &line2, const QString &line3 = {});
 
 } // namespace vell

@@ -148,6 +148,10 @@ struct CopiedSource
                            const CopyOptions &options, CopiedSource *copied = nullptr);
 constexpr int ESAME = 10001; // returned negated: source and target are one file
 
+// A second descriptor of fd, closed on exec like every descriptor of the
+// walks, so none reaches a child program. The descriptor or -errno.
+[[nodiscard]] int duplicateFd(int fd);
+
 // Deletes a file or a link (never a folder).
 [[nodiscard]] int deleteFile(int dirFd, const QByteArray &name);
 

@@ -1,7 +1,7 @@
 #include "shell/headlesshost.h"
 
+#include "base/language.h"
 #include "service/alerts.h"
-#include "service/serviceevents.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -10,8 +10,6 @@ namespace vell {
 
 void HeadlessHost::yieldToInterface(int times)
 {
-    if (ServiceEvents::stopPending() && !m_endStatus)
-        requestEnd(0);
     m_pump.pump(times);
 }
 
@@ -35,21 +33,25 @@ void HeadlessHost::endProgram(int exitStatus)
     QCoreApplication::exit(exitStatus);
 }
 
-void HeadlessHost::requestEnd(int exitStatus)
-{
-    if (m_state)
-        m_state->MirroringOff = true;
-    endProgram(exitStatus);
-}
-
 void HeadlessHost::runAlertCommand(const QStringList &argv)
 {
-    (void)StartAlertCommand(m_runner, argv); // an alert that cannot start is not reported
+    if (StartAlertCommand(m_runner, argv))
+        return;
+    const Trilingual text{"la commande d'alerte n'a pas pu être lancée", "the alert command could not be started",
+                          "o comando de alerta não pôde ser lançado"};
+    std::fprintf(stderr, "Vell: %s: %s\n", argv.value(0).toLocal8Bit().constData(),
+                 text.in(m_settings ? m_settings->Langue : 0).toLocal8Bit().constData());
 }
 
 void HeadlessHost::logEvent(const QString &text, int type)
 {
     m_eventLog.write(text, type);
+}
+
+void HeadlessHost::reportFailure(const ItemEvent &, const QString &text)
+{
+    std::fprintf(stderr, "Vell: %s\n", text.toLocal8Bit().constData());
+    m_eventLog.write(text, 2); // a warning: the item is tried again at the next run
 }
 
 } // namespace vell

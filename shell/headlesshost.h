@@ -1,8 +1,8 @@
 #pragma once
 
+#include "config/settings.h"
 #include "engine/enginehost.h"
 #include "engine/eventpump.h"
-#include "engine/runstate.h"
 #include "service/commandrunner.h"
 #include "service/eventlog.h"
 
@@ -11,15 +11,15 @@
 namespace vell {
 
 // The engine's host when there is no display: the summary lines of every
-// run go to stdout, notices to stderr, events to the journal. A stop asked
-// by SIGTERM is seen at the next yield, even between pumps of the loop.
+// run go to stdout, notices and failures to stderr, events and failures to
+// the journal.
 class HeadlessHost final : public EngineHost
 {
 public:
     HeadlessHost(CommandRunner &runner, EventLog &eventLog) : m_runner(runner), m_eventLog(eventLog) {}
 
-    // The run state whose MirroringOff a stop sets.
-    void attach(RunState &state) { m_state = &state; }
+    // The settings whose Langue its own messages follow.
+    void attach(const Settings &settings) { m_settings = &settings; }
 
     void yieldToInterface(int times) override;
     void setStatusText(const QString &text) override;
@@ -27,16 +27,14 @@ public:
     void endProgram(int exitStatus) override;
     void runAlertCommand(const QStringList &argv) override;
     void logEvent(const QString &text, int type) override;
-
-    // Ends the program cleanly: no further entry is mirrored.
-    void requestEnd(int exitStatus);
+    void reportFailure(const ItemEvent &event, const QString &text) override;
     // Set once the program must end, with its exit status.
     [[nodiscard]] std::optional<int> endStatus() const { return m_endStatus; }
 
 private:
     CommandRunner &m_runner;
     EventLog &m_eventLog;
-    RunState *m_state = nullptr;
+    const Settings *m_settings = nullptr;
     EventPump m_pump;
     std::optional<int> m_endStatus;
 };

@@ -1,5 +1,6 @@
 // Vell: keeps target folders exact copies of their source folders.
 
+#include "base/exitstatus.h"
 #include "service/commandrunner.h"
 #include "service/eventlog.h"
 #include "service/serviceevents.h"
@@ -48,14 +49,15 @@ int main(int argc, char *argv[])
     HeadlessHost host(runner, eventLog);
     HeadlessDialogs dialogs;
     VellProgram program(optionsFor(QCoreApplication::arguments()), host, dialogs, runner, eventLog);
-    host.attach(program.state);
+    host.attach(program.settings);
 
     // Installed before the first run, so SIGTERM ends even that run cleanly.
     const bool isService = program.service().RunsAsService();
     ServiceEvents events(program.settings, isService ? EventLogger([&eventLog](const QString &text, int type) {
         eventLog.write(text, type);
     }) : EventLogger());
-    QObject::connect(&events, &ServiceEvents::stopRequested, &app, [&host] { host.requestEnd(0); });
+    QObject::connect(&events, &ServiceEvents::stopRequested, &app,
+                     [&program] { program.controller().requestEnd(ExitStatus::Normal); });
 
     if (const std::optional<int> end = program.start())
         return *end;

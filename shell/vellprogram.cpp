@@ -3,6 +3,7 @@
 #include "config/settingsfile.h"
 #include "platform/instancelock.h"
 #include "platform/pathcodec.h"
+#include "service/serviceevents.h"
 #include "service/servicestartup.h"
 #include "signatures/signatureloader.h"
 
@@ -37,7 +38,11 @@ VellProgram::VellProgram(StartupOptions options, EngineHost &host, UserDialogs &
 {
     files.ProgramFolder = m_options.programFolder;
     RunEnvironment env{settings, pairs, system, state, m_host, signatureLookup(signatures),
-                       [this] { return m_service.IsInstalled() && m_service.ServiceActive(); }, {}};
+                       [this] { return m_service.IsInstalled() && m_service.ServiceActive(); }, {},
+                       &ServiceEvents::stopPending,
+                       [this](qsizetype index, const QString &fileSystem) {
+                           rememberSourceFileSystem(index, fileSystem);
+                       }};
     m_controller = std::make_unique<MirrorController>(std::move(env));
 }
 
@@ -124,12 +129,20 @@ std::optional<int> VellProgram::loadCouples()
     return std::nullopt;
 }
 
+// Stored in the couple's own section, so that a restart still tells an
+// unmounted source disk; a file that cannot be written only loses that.
+void VellProgram::rememberSourceFileSystem(qsizetype index, const QString &fileSystem)
+{
+    const qsizetype position = index < rows.size() ? rows.at(index).position : index + 1;
+    (void)WriteSetting(files, MirrorSection(position), SourceFileSystemKey, fileSystem);
+}
+
 std::optional<int> VellProgram::startAutomatically()
 {
     if (settings.Automatique) {
         if (settings.ArretAutomatique && !m_options.headless) {
             m_host.showNotice(SingleRunNoticeText(settings.Langue));
-            YieldToInterface(settings, m_host);
+            m_controller->YieldToInterface();
         }
     } else if (!(system.IsNT && m_service.IsInstalled())) {
         return std::nullopt;
@@ -137,7 +150,7 @@ std::optional<int> VellProgram::startAutomatically()
     m_mirroringStarted = true;
     m_controller->StartStop();
     if (m_controller->phase() == MirrorController::Phase::Ended)
-        return m_controller->lastRunMetUnknownFolder() ? 4 : 0;
+        return m_controller->lastRunExitStatus();
     return std::nullopt;
 }
 

@@ -71,6 +71,7 @@ private:
     [[nodiscard]] std::optional<int> decideMode(int32_t langue);
     [[nodiscard]] std::optional<int> loadCouples();
     [[nodiscard]] std::optional<int> startAutomatically();
+    void rememberSourceFileSystem(qsizetype index, const QString &fileSystem);
 
     StartupOptions m_options;
     EngineHost &m_host;

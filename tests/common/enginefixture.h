@@ -3,6 +3,7 @@
 #include "common/testtree.h"
 #include "engine/mirrorcontext.h"
 #include "engine/mirroring.h"
+#include "oplog/logline.h"
 
 #include <QStringList>
 #include <functional>
@@ -55,8 +56,8 @@ struct EngineFixture
     vell::SystemInfo system;
     vell::RunState state;
     RecordingHost host{state};
-    QStringList logLines;
-    bool logFails = false;
+    QStringList logLines;               // the done items, as the day's log writes them
+    QList<vell::ItemEvent> failures;    // every failure, in order
     vell::RunFlags flags;
     std::function<QString(const QString &)> extensions;
 
@@ -71,14 +72,17 @@ struct EngineFixture
 
     vell::MirrorContext context()
     {
-        vell::MirrorContext ctx{settings, system, state, host, flags, vell::LogWordsFor(settings.Langue), {}, {}, {}};
-        ctx.AppendLogLine = [this](const QString &line) {
-            if (logFails)
-                return false;
-            logLines << line;
-            return true;
+        vell::MirrorContext ctx{settings, system, state, flags, {}, {}, extensions, {}};
+        ctx.yield = [this] {
+            if (settings.Performance >= 1)
+                host.yieldToInterface(settings.Performance);
         };
-        ctx.ExtensionForSignature = extensions;
+        ctx.record = [this](const vell::ItemEvent &event) {
+            if (event.failed())
+                failures << event;
+            else
+                logLines << vell::ItemLogLine(vell::LogWordsFor(settings.Langue), event);
+        };
         return ctx;
     }
 
@@ -130,5 +134,6 @@ struct TestCouple
     {
         engine.state.totals = vell::RunTotals();
         engine.logLines.clear();
+        engine.failures.clear();
     }
 };

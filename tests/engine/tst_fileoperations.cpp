@@ -185,7 +185,8 @@ private slots:
         QVERIFY(tree.write("f", "x"));
         const int dir = openDir(tree, "");
         MirrorContext ctx = engine.context();
-        QVERIFY(!CopyOneFile(ctx, dir, "f", -1, "f"));
+        platform::CopiedSource copied;
+        QVERIFY(CopyOneFile(ctx, dir, "f", -1, "f", copied) < 0);
         ::close(dir);
         QCOMPARE(engine.totals().SecuritiesNotCopied, 1);
         QCOMPARE(engine.totals().SecuritiesCopied, 0);

@@ -305,7 +305,7 @@ private slots:
         s.CopierAttributs = true;
         const QLocale locale(QLocale::English, QLocale::UnitedStates);
         const QDateTime end(QDate(2026, 12, 6), QTime(14, 3, 27));
-        const SummaryLines lines = BuildSummaryLines(t, s, true, end, 2500, locale);
+        const SummaryLines lines = BuildSummaryLines(t, s, true, end, 2500, {}, locale);
         QCOMPARE(lines.line1, QString(line1).replace(0, 1, locale.toString(end.date(), QLocale::LongFormat)));
         QCOMPARE(lines.line2, line2);
     }
@@ -317,9 +317,9 @@ private slots:
         s.CopierSecurite = true;
         const QLocale french(QLocale::French, QLocale::France);
         const QDateTime end(QDate(2026, 1, 2), QTime(3, 4, 5));
-        QCOMPARE(BuildSummaryLines(RunTotals(), s, false, end, 1234, french).line2,
+        QCOMPARE(BuildSummaryLines(RunTotals(), s, false, end, 1234, {}, french).line2,
                  QString("Files: 0 created, 0 modified, 0 removed; elapsed time 1,23 s"));
-        QVERIFY(BuildSummaryLines(RunTotals(), s, true, end, 0, french).line2.contains("; Securities: "));
+        QVERIFY(BuildSummaryLines(RunTotals(), s, true, end, 0, {}, french).line2.contains("; Securities: "));
     }
 };
 

@@ -243,16 +243,6 @@ private slots:
         c.mirrorAndRemove();
         QVERIFY(c.engine.noted.folders.isEmpty());
     }
-
-    void unwritableLogDoesNotStopRemoval()
-    {
-        TestCouple c;
-        QVERIFY(c.tree.write("dst/a", "x"));
-        QVERIFY(c.tree.write("dst/b", "x"));
-        c.engine.logFails = true;
-        c.removeObsolete();
-        QCOMPARE(c.engine.totals().FilesRemoved, 2);
-    }
 };
 
 QTEST_APPLESS_MAIN(TestObsoleteRemoval)

@@ -82,7 +82,7 @@ private slots:
         QCOMPARE(header.count("\r\n"), 7);
         QCOMPARE(header.count('\n'), 7);
 
-        QVERIFY(AppendLogLine(file, QStringLiteral("<small>Creation - /b/a</small><br>")));
+        QCOMPARE(AppendLogLine(file, QStringLiteral("<small>Creation - /b/a</small><br>")), 0);
         settings.Langue = 1;
         QVERIFY(OpenDailyLog(file, settings)); // a later run the same day
         QCOMPARE(tree.read(name), header + "<small>Creation - /b/a</small><br>\r\n");
@@ -102,7 +102,7 @@ private slots:
         TestTree tree;
         const QString file = DailyLogFileName(tree.pathText("gone"), QDate(2026, 12, 5));
         QVERIFY(!OpenDailyLog(file, Settings{}));
-        QVERIFY(!AppendLogLine(file, QStringLiteral("x")));
+        QVERIFY(AppendLogLine(file, QStringLiteral("x")) < 0);
         QVERIFY(!tree.exists("gone"));
     }
 
@@ -110,8 +110,8 @@ private slots:
     {
         TestTree tree;
         const QString file = DailyLogFileName(tree.rootText(), QDate(2026, 12, 5));
-        QVERIFY(AppendLogLine(file, QStringLiteral("a")));
-        QVERIFY(AppendLogLine(file, QStringLiteral("b")));
+        QCOMPARE(AppendLogLine(file, QStringLiteral("a")), 0);
+        QCOMPARE(AppendLogLine(file, QStringLiteral("b")), 0);
         QCOMPARE(tree.read("Log Vell 2026-12-05.htm"), QByteArray("a\r\nb\r\n"));
     }
 
@@ -120,8 +120,8 @@ private slots:
         TestTree tree;
         QVERIFY(tree.mkfifo("fifo"));
         QVERIFY(tree.mkdir("folder"));
-        QVERIFY(!AppendLogLine(tree.pathText("fifo"), QStringLiteral("x"))); // must not block
-        QVERIFY(!AppendLogLine(tree.pathText("folder"), QStringLiteral("x")));
+        QVERIFY(AppendLogLine(tree.pathText("fifo"), QStringLiteral("x")) < 0); // must not block
+        QVERIFY(AppendLogLine(tree.pathText("folder"), QStringLiteral("x")) < 0);
     }
 
     void appendThroughUndecodableFolderName()

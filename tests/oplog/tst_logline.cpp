@@ -21,7 +21,7 @@ class TestLogLine : public QObject
     {
         TestTree tree;
         const QString file = tree.pathText("log.htm");
-        if (!AppendLogLine(file, line))
+        if (AppendLogLine(file, line) != 0)
             return "(not written)";
         return tree.read("log.htm");
     }

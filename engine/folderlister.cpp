@@ -1,10 +1,10 @@
 #include "engine/folderlister.h"
 
+#include "platform/mounts.h"
 #include "platform/uniquefd.h"
 
 #include <csignal>
 #include <pthread.h>
-#include <sys/stat.h>
 #include <new>
 #include <system_error>
 
@@ -25,13 +25,10 @@ FolderListing ListFolderAt(int dirFd, bool withDosAttrib)
 {
     FolderListing listing;
     listing.listedAt = FolderListing::Clock::now();
-    struct stat st;
-    if (::fstat(dirFd, &st) != 0) {
-        listing.rc = -errno;
+    if (const int rc = identityOf(dirFd, listing.dev, listing.ino); rc < 0) {
+        listing.rc = rc;
         return listing;
     }
-    listing.dev = st.st_dev;
-    listing.ino = st.st_ino;
     listing.rc = listFolder(dirFd, listing.entries, withDosAttrib, &listing.extras);
     return listing;
 }

@@ -4,11 +4,11 @@
 #include "engine/walkfolders.h"
 #include "oplog/logline.h"
 #include "platform/fileops.h"
+#include "platform/mounts.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <optional>
-#include <sys/stat.h>
 #include <vector>
 
 namespace vell {
@@ -66,8 +66,9 @@ const EntryInfo *findByName(const std::vector<EntryInfo> &sorted, const QByteArr
 
 bool sameFolder(int fd, const FolderListing &listing)
 {
-    struct stat st;
-    return ::fstat(fd, &st) == 0 && st.st_dev == listing.dev && st.st_ino == listing.ino;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    return identityOf(fd, dev, ino) == 0 && dev == listing.dev && ino == listing.ino;
 }
 
 // One couple's mirroring walk. The target's folders are listed as a whole,

@@ -1,9 +1,9 @@
 #include "engine/walkfolders.h"
 
 #include "platform/fileops.h"
+#include "platform/mounts.h"
 #include "platform/pathcodec.h"
 
-#include <sys/stat.h>
 
 namespace vell {
 
@@ -14,12 +14,8 @@ namespace {
 FolderId idOf(const UniqueFd &fd)
 {
     FolderId id;
-    struct stat st;
-    if (fd.valid() && ::fstat(fd.get(), &st) == 0) {
-        id.dev = st.st_dev;
-        id.ino = st.st_ino;
+    if (fd.valid() && identityOf(fd.get(), id.dev, id.ino) == 0)
         id.known = true;
-    }
     return id;
 }
 

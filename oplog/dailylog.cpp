@@ -1,7 +1,7 @@
 #include "oplog/dailylog.h"
 
 #include "oplog/logencoding.h"
-#include "oplog/logfiles.h"
+#include "platform/regularfiles.h"
 #include "oplog/logline.h"
 #include "oplog/logpurge.h"
 #include "platform/pathcodec.h"
@@ -93,7 +93,7 @@ QStringList DailyLogHeader(int32_t langue, const QDate &day)
 
 bool OpenDailyLog(const QString &logFile, const Settings &settings)
 {
-    const int exists = logfiles::entryExists(PathToBytes(logFile));
+    const int exists = platform::entryExists(PathToBytes(logFile));
     if (exists == 0)
         return true;
     if (exists != -ENOENT)

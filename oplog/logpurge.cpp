@@ -1,7 +1,7 @@
 #include "oplog/logpurge.h"
 
 #include "oplog/dailylog.h"
-#include "oplog/logfiles.h"
+#include "platform/regularfiles.h"
 #include "platform/pathcodec.h"
 
 #include <algorithm>
@@ -12,7 +12,7 @@ void PurgeDailyLogs(const QString &folder, int64_t keep)
 {
     const QByteArray folderBytes = PathToBytes(folder);
     QByteArrayList names;
-    if (logfiles::listRegularFiles(folderBytes, names) < 0)
+    if (platform::listRegularFiles(folderBytes, names) < 0)
         return;
     QByteArrayList logs;
     for (const QByteArray &name : std::as_const(names)) {
@@ -24,7 +24,7 @@ void PurgeDailyLogs(const QString &folder, int64_t keep)
     std::sort(logs.begin(), logs.end());
     const int64_t excess = int64_t(logs.size()) - std::max<int64_t>(keep, 0);
     for (int64_t i = 0; i < excess; ++i)
-        (void)logfiles::deleteRegularFile(folderBytes, logs.at(qsizetype(i))); // a log that stays is harmless
+        (void)platform::deleteRegularFile(folderBytes, logs.at(qsizetype(i))); // a log that stays is harmless
 }
 
 void PurgeBeforeNewLog(const QString &folder, int32_t delaiLogs)

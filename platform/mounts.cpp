@@ -52,6 +52,16 @@ QByteArray withoutTrailingSlash(QByteArray path)
 
 } // namespace
 
+int identityOf(int fd, dev_t &dev, ino_t &ino)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return sys::negErrno();
+    dev = st.st_dev;
+    ino = st.st_ino;
+    return 0;
+}
+
 int isMountRoot(int dirFd, const QByteArray &name, bool &root)
 {
     struct statx stx;

@@ -6,8 +6,12 @@
 // Like the rest of platform/: 0 (or a result) or -errno, nothing thrown.
 
 #include <QByteArray>
+#include <sys/types.h>
 
 namespace vell::platform {
+
+// The device and inode of an open file or folder: which one it is.
+[[nodiscard]] int identityOf(int fd, dev_t &dev, ino_t &ino);
 
 // Whether the entry `name` of dirFd (a folder, links not followed) is the
 // root of a mount: another file system, or a bind mount of the same one.

@@ -1,14 +1,13 @@
 #pragma once
 
-// The folder calls of the log writer and the purge. Like platform/, they
-// take names as bytes, retry EINTR and return 0 (or a count) on success and
-// -errno on failure; nothing here logs or throws. The log file itself is
-// written with platform::appendToFile (platform/wholefile.h).
+// Folder calls for plain files by full path, as the log writer and its
+// purge need them. Names as bytes, EINTR retried, 0 (or a count) on
+// success and -errno on failure; nothing here logs or throws.
 
 #include <QByteArray>
 #include <QByteArrayList>
 
-namespace vell::logfiles {
+namespace vell::platform {
 
 // 0 when an entry of that path exists (links not followed), -ENOENT when
 // not, another -errno when it cannot be told.
@@ -22,4 +21,4 @@ namespace vell::logfiles {
 // never a folder, never through a link. 0 or -errno.
 [[nodiscard]] int deleteRegularFile(const QByteArray &folder, const QByteArray &name);
 
-} // namespace vell::logfiles
+} // namespace vell::platform

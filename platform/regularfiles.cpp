@@ -1,6 +1,7 @@
-#include "oplog/logfiles.h"
+#include "platform/regularfiles.h"
 
 #include "platform/fileops.h"
+#include "platform/syscalls.h"
 #include "platform/uniquefd.h"
 
 #include <cerrno>
@@ -9,9 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vell::logfiles {
-
-using platform::UniqueFd;
+namespace vell::platform {
 
 namespace {
 
@@ -30,16 +29,16 @@ bool isRegularEntry(int dirFd, const struct dirent *entry)
 int entryExists(const QByteArray &path)
 {
     struct stat st;
-    return ::lstat(path.constData(), &st) == 0 ? 0 : -errno;
+    return sys::statAt(AT_FDCWD, path, st);
 }
 
-// Not platform::listFolder: that one also removes the stale temporary
+// Not listFolder: that one also removes the stale temporary
 // files of an interrupted copy as it lists, and the purge must delete
 // nothing but the daily logs it names.
 int listRegularFiles(const QByteArray &folder, QByteArrayList &names)
 {
     names.clear();
-    const int opened = platform::openFolderPath(folder);
+    const int opened = openFolderPath(folder);
     if (opened < 0)
         return opened;
     DIR *dir = ::fdopendir(opened);
@@ -66,18 +65,18 @@ int listRegularFiles(const QByteArray &folder, QByteArrayList &names)
 
 int deleteRegularFile(const QByteArray &folder, const QByteArray &name)
 {
-    const int opened = platform::openFolderPath(folder);
+    const int opened = openFolderPath(folder);
     if (opened < 0)
         return opened;
     const UniqueFd dir(opened);
-    platform::EntryInfo entry;
-    if (const int r = platform::lookUp(dir.get(), name, entry, false); r < 0)
+    EntryInfo entry;
+    if (const int r = lookUp(dir.get(), name, entry, false); r < 0)
         return r;
-    if (entry.kind != platform::EntryKind::File)
+    if (entry.kind != EntryKind::File)
         return -EINVAL;
     // deleteFile never removes a folder and removes a link itself, so an
     // entry swapped since the check cannot take anything else with it.
-    return platform::deleteFile(dir.get(), name);
+    return deleteFile(dir.get(), name);
 }
 
-} // namespace vell::logfiles
+} // namespace vell::platform

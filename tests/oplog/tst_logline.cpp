@@ -34,29 +34,35 @@ private slots:
         const LogWords fr = LogWordsFor(1);
         const LogWords pt = LogWordsFor(2);
         const LogWords en = LogWordsFor(3);
-        const QString sp(QLatin1Char(' '));
+        const auto item = [](const LogWords &words, ItemOperation operation, bool folder, const char *path,
+                             int error = 0) {
+            return ItemLogLine(words, ItemEvent{operation, folder, QString::fromUtf8(path), error});
+        };
 
-        QTest::newRow("english file creation") << FileLogLine(en.LogWordCreation, QStringLiteral("/b/letter.doc"))
+        QTest::newRow("english file creation") << item(en, ItemOperation::Creation, false, "/b/letter.doc")
                                                << QByteArray("<small>Creation - /b/letter.doc</small><br>\r\n");
         QTest::newRow("english folder attributes")
-            << FolderLogLine(en.LogWordModification + sp + en.LogWordAttributes + sp + en.LogWordFolder,
-                             QStringLiteral("/b/Photos"))
+            << item(en, ItemOperation::Attributes, true, "/b/Photos")
             << QByteArray("<small><i>Modification attributes folder</i> - /b/Photos</small><br>\r\n");
         QTest::newRow("french folder creation")
-            << FolderLogLine(fr.LogWordCreation + sp + fr.LogWordFolder, QStringLiteral("/b/Photos"))
+            << item(fr, ItemOperation::Creation, true, "/b/Photos")
             << QByteArray("<small><i>Cr\xe9" "ation dossier</i> - /b/Photos</small><br>\r\n");
-        QTest::newRow("french security")
-            << FileLogLine(fr.LogWordSecurity, QStringLiteral("/b/a"))
-            << QByteArray("<small>S\xe9" "curit\xe9 modifi\xe9" "e - /b/a</small><br>\r\n");
-        QTest::newRow("portuguese folder creation")
-            << FolderLogLine(pt.LogWordCreation + sp + pt.LogWordFolder, QStringLiteral("/b/x"))
-            << QByteArray("<small><i>Cria\xe7\xe3o pasta</i> - /b/x</small><br>\r\n");
-        QTest::newRow("portuguese delete")
-            << FileLogLine(pt.LogWordDelete, QStringLiteral("/b/x"))
-            << QByteArray("<small>Supress\xe3o - /b/x</small><br>\r\n");
+        QTest::newRow("french security") << item(fr, ItemOperation::Security, false, "/b/a")
+                                         << QByteArray("<small>S\xe9" "curit\xe9 modifi\xe9" "e - /b/a</small><br>\r\n");
+        QTest::newRow("portuguese folder delete") << item(pt, ItemOperation::Delete, true, "/b/x")
+                                                  << QByteArray("<small><i>Supress\xe3o pasta</i> - /b/x</small><br>\r\n");
         QTest::newRow("portuguese modification")
-            << FileLogLine(pt.LogWordModification, QStringLiteral("/b/x"))
+            << item(pt, ItemOperation::Modification, false, "/b/x")
             << QByteArray("<small>Modifica\xe7\xe3o - /b/x</small><br>\r\n");
+        QTest::newRow("failed copy, markup in the name")
+            << item(en, ItemOperation::Creation, false, "/b/R&D <1>", ENOSPC)
+            << QByteArray("<small><b>Failure</b> Creation - /b/R&amp;D &lt;1&gt;: No space left on device</small><br>\r\n");
+        QTest::newRow("failed folder reading, french")
+            << item(fr, ItemOperation::Reading, true, "/s/x", EACCES)
+            << QByteArray("<small><b>\xc9" "chec</b> <i>Lecture dossier</i> - /s/x: Permission denied</small><br>\r\n");
+        QTest::newRow("failed log writing, portuguese")
+            << item(pt, ItemOperation::Writing, false, "/l", EROFS)
+            << QByteArray("<small><b>Falha</b> Escrita - /l: Read-only file system</small><br>\r\n");
 
         QTest::newRow("unknown folder") << UnknownFolderLogLine(QStringLiteral("14:03:27 - Unknown target folder"),
                                                                 QStringLiteral("/backup/"))
@@ -68,13 +74,13 @@ private slots:
                                                     QStringLiteral("Files: 3 created, 0 modified, 0 removed"))
                                  << QByteArray("Monday - 14:05:00; 3 files in 1 source folder<br>"
                                                "Files: 3 created, 0 modified, 0 removed<br><hr>\r\n");
+        QTest::newRow("summary with failures")
+            << SummaryLogEntry(QStringLiteral("l1"), QStringLiteral("l2"), QStringLiteral("2 failures; see <log>"))
+            << QByteArray("l1<br>l2<br>2 failures; see &lt;log&gt;<br><hr>\r\n");
         QTest::newRow("summary french")
             << SummaryLogEntry(QStringLiteral("lundi à 14:05:00"), QStringLiteral("Fichiers: 2 créés; durée 0,50 s"))
             << QByteArray("lundi \xe0 14:05:00<br>Fichiers: 2 cr\xe9\xe9s; dur\xe9" "e 0,50 s<br><hr>\r\n");
 
-        QTest::newRow("markup in a file name")
-            << FileLogLine(en.LogWordCreation, QStringLiteral("/b/R&D <draft>.txt"))
-            << QByteArray("<small>Creation - /b/R&amp;D &lt;draft&gt;.txt</small><br>\r\n");
         QTest::newRow("markup in an unknown folder")
             << UnknownFolderLogLine(QStringLiteral("t"), QStringLiteral("/a&b/<i>/"))
             << QByteArray("t: /a&amp;b/&lt;i&gt;/<br>\r\n");
@@ -87,6 +93,12 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QByteArray, bytes);
         QCOMPARE(written(line), bytes);
+    }
+
+    void failureTextForTerminals()
+    {
+        const ItemEvent event{ItemOperation::Delete, true, QStringLiteral("/t/a&b"), EACCES};
+        QCOMPARE(FailureText(LogWordsFor(3), event), QStringLiteral("Failure: Delete folder - /t/a&b: Permission denied"));
     }
 
     void encoding_data()

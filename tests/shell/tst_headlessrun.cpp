@@ -128,6 +128,23 @@ private slots:
         QVERIFY2(out.contains("1 dossier source invalide"), out.constData());
     }
 
+    void failuresInTheOnlyRunEndWithFive()
+    {
+        ProgramFolder p;
+        QVERIFY(p.tree.write("src/a", "a"));
+        QVERIFY(p.tree.write("dst/a/kept", "k")); // a folder where the source has a file, no Effacer
+        p.couples({{p.tree.pathText("src"), p.tree.pathText("dst")}});
+        p.set("Automatique", "1");
+        p.set("ArretAutomatique", "1");
+        QByteArray out;
+        QByteArray err;
+        QCOMPARE(p.run({}, &out, &err), 5);
+        QVERIFY2(err.contains("Vell: Failure: Creation - " + p.tree.path("dst/a") + ": Is a directory"), err.constData());
+        QVERIFY2(out.endsWith("1 failure, tried again at the next run; see the system journal (journalctl -t Vell)\n"),
+                 out.constData());
+        QCOMPARE(p.tree.read("dst/a/kept"), QByteArray("k"));
+    }
+
     void keepsMirroringUntilSigterm()
     {
         ProgramFolder p;

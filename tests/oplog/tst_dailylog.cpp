@@ -88,40 +88,21 @@ private slots:
         QCOMPARE(tree.read(name), header + "<small>Creation - /b/a</small><br>\r\n");
     }
 
-    void headerShowsTheDayOfTheFile()
+    void appendOnlyToFilesThatCanBe()
     {
-        // A run that passed midnight reopens the file of its first day.
-        TestTree tree;
-        const QDate day(2001, 2, 3);
-        QVERIFY(OpenDailyLog(DailyLogFileName(tree.rootText(), day), Settings{}));
-        QCOMPARE(tree.read("Log Vell 2001-02-03.htm"), expectedHeader("Mirroring Logs", day));
-    }
-
-    void missingFolder()
-    {
-        TestTree tree;
-        const QString file = DailyLogFileName(tree.pathText("gone"), QDate(2026, 12, 5));
-        QVERIFY(!OpenDailyLog(file, Settings{}));
-        QVERIFY(AppendLogLine(file, QStringLiteral("x")) < 0);
-        QVERIFY(!tree.exists("gone"));
-    }
-
-    void appendCreatesWithoutHeader()
-    {
-        TestTree tree;
-        const QString file = DailyLogFileName(tree.rootText(), QDate(2026, 12, 5));
-        QCOMPARE(AppendLogLine(file, QStringLiteral("a")), 0);
-        QCOMPARE(AppendLogLine(file, QStringLiteral("b")), 0);
-        QCOMPARE(tree.read("Log Vell 2026-12-05.htm"), QByteArray("a\r\nb\r\n"));
-    }
-
-    void appendRefusesWhatIsNoFile()
-    {
+        // A line into a missing folder fails without making it; a FIFO must
+        // not block; a line into a missing file makes it without header.
         TestTree tree;
         QVERIFY(tree.mkfifo("fifo"));
         QVERIFY(tree.mkdir("folder"));
-        QVERIFY(AppendLogLine(tree.pathText("fifo"), QStringLiteral("x")) < 0); // must not block
+        const QString gone = DailyLogFileName(tree.pathText("gone"), QDate(2026, 12, 5));
+        QVERIFY(!OpenDailyLog(gone, Settings{}));
+        QVERIFY(AppendLogLine(gone, QStringLiteral("x")) < 0);
+        QVERIFY(!tree.exists("gone"));
+        QVERIFY(AppendLogLine(tree.pathText("fifo"), QStringLiteral("x")) < 0);
         QVERIFY(AppendLogLine(tree.pathText("folder"), QStringLiteral("x")) < 0);
+        QCOMPARE(AppendLogLine(tree.pathText("new.htm"), QStringLiteral("a")), 0);
+        QCOMPARE(tree.read("new.htm"), QByteArray("a\r\n"));
     }
 
     void appendThroughUndecodableFolderName()

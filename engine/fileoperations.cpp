@@ -56,7 +56,9 @@ int CopyOneFile(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir,
 
 namespace {
 
-// The target holds the source's content, and that content is on disk.
+// 0 when the target holds the source's content and that content is on
+// disk, 1 when it does not (or the comparison was stopped), -errno when it
+// could not be told.
 int targetHoldsSource(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir, const QByteArray &N,
                       const CopiedSource &seen, MoveProof proof)
 {
@@ -67,10 +69,10 @@ int targetHoldsSource(MirrorContext &ctx, int srcDir, const QByteArray &E, int t
         return 1; // gone, or the very file: nothing else holds the content
     bool same = false;
     const int compared = sameContent(srcDir, E, tgtDir, N, same, [&ctx] { return ctx.yieldAndGoOn(); });
-    if (compared == -ECANCELED)
+    if (compared == -ECANCELED || (compared == 0 && !same))
         return 1;
-    if (compared < 0 || !same)
-        return 1;
+    if (compared < 0)
+        return compared;
     if (target.kind == EntryKind::File) {
         if (const int rc = flushFile(tgtDir, N); rc < 0)
             return rc;
@@ -84,7 +86,7 @@ int DeleteMovedSource(MirrorContext &ctx, int srcDir, const QByteArray &E, int t
                       const CopiedSource &seen, MoveProof proof)
 {
     if (const int held = targetHoldsSource(ctx, srcDir, E, tgtDir, N, seen, proof); held != 0)
-        return held < 0 ? 1 : held; // a target not on disk proves nothing: the source stays
+        return held; // the source stays; an error is the caller's to report
     EntryInfo now;
     if (lookUp(srcDir, E, now, false) != 0 || now.lastWrite != seen.lastWrite || now.size != seen.size
         || now.dev != seen.dev || now.ino != seen.ino)

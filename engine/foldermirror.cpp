@@ -344,8 +344,8 @@ private:
             return; // the target folder could not be made or opened: reported once for the folder
         CopiedSource copied;
         const bool absent = operation == ItemOperation::Creation;
-        const int rc = CopyOneFile(m_ctx, srcDir, source.name, tgtDir, targetNameFor(srcDir, source.name), copied,
-                                   absent);
+        const QByteArray written = targetNameFor(srcDir, source.name);
+        const int rc = CopyOneFile(m_ctx, srcDir, source.name, tgtDir, written, copied, absent);
         if (rc != 0) {
             if (!quietCopyFailure(rc, srcDir, source.name))
                 failed(operation, false, targetPath(rel, source.name), rc);
@@ -354,7 +354,6 @@ private:
         ++(absent ? m_ctx.state.totals.FilesCreated : m_ctx.state.totals.FilesModified);
         done(operation, false, rel, source.name);
         if (m_ctx.flags.Deplacer) {
-            const QByteArray written = targetNameFor(srcDir, source.name);
             const int moved = DeleteMovedSource(m_ctx, srcDir, source.name, tgtDir, written, copied,
                                                 MoveProof::CopiedNow);
             if (moved == 0)

@@ -6,6 +6,7 @@
 #include "platform/profile.h"
 #include "platform/wholefile.h"
 #include "platform/systeminfo.h"
+#include "base/language.h"
 #include "base/programidentity.h"
 #include "base/userdialogs.h"
 
@@ -264,23 +265,21 @@ int SaveFolderPairs(const ProgramFiles &files, const FolderPairList &pairs, cons
 
 QString MacintoshWarningText(MacintoshMismatch mismatch, int32_t langue)
 {
-    const bool source = mismatch == MacintoshMismatch::SourceOnly;
-    if (langue == 1) {
-        return source ? QStringLiteral("ATTENTION: Un dossier source appartient à un volume Macintosh\r\n"
-                                       "mais le dossier cible corrrespondant n'appartient pas à un volume Macintosh")
-                      : QStringLiteral("ATTENTION: Un dossier cible appartient à un volume Macintosh\r\n"
-                                       "mais le dossier source corrrespondant n'appartient pas à un volume Macintosh");
-    }
-    if (langue == 2) {
-        return source ? QStringLiteral("ATENÇÃO: Uma pasta de entrada está num volume Macintosh\r\n"
-                                       "mas a pasta de saída não")
-                      : QStringLiteral("ATENÇÃO: Uma pasta de saída está num volume Macintosh\r\n"
-                                       "mas a pasta de entrada não");
-    }
-    return source ? QStringLiteral("WARNING: A source folder belongs to a Macintosh volume\r\n"
-                                   "but the corresponding target folder does not belong to a Macintosh volume")
-                  : QStringLiteral("WARNING: A target folder belongs to a Macintosh volume\r\n"
-                                   "but the corresponding source folder does not belong to a Macintosh volume");
+    static constexpr Trilingual SourceOnly{
+        "ATTENTION: Un dossier source appartient à un volume Macintosh\r\n"
+        "mais le dossier cible corrrespondant n'appartient pas à un volume Macintosh",
+        "WARNING: A source folder belongs to a Macintosh volume\r\n"
+        "but the corresponding target folder does not belong to a Macintosh volume",
+        "ATENÇÃO: Uma pasta de entrada está num volume Macintosh\r\n"
+        "mas a pasta de saída não"};
+    static constexpr Trilingual TargetOnly{
+        "ATTENTION: Un dossier cible appartient à un volume Macintosh\r\n"
+        "mais le dossier source corrrespondant n'appartient pas à un volume Macintosh",
+        "WARNING: A target folder belongs to a Macintosh volume\r\n"
+        "but the corresponding source folder does not belong to a Macintosh volume",
+        "ATENÇÃO: Uma pasta de saída está num volume Macintosh\r\n"
+        "mas a pasta de entrada não"};
+    return (mismatch == MacintoshMismatch::SourceOnly ? SourceOnly : TargetOnly).in(langue);
 }
 
 } // namespace vell

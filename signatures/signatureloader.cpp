@@ -1,25 +1,24 @@
 #include "signatures/signatureloader.h"
 
+#include "base/language.h"
 #include "base/programidentity.h"
 #include "base/userdialogs.h"
 #include "signatures/signaturefile.h"
 
 namespace vell {
 
+// These texts exist in French and English only.
 QString duplicateSignatureMessage(const QString &signature, int32_t langue)
 {
-    const QString lead = langue == 1 ? QStringLiteral("Doublon dans le fichier des Signatures: ")
-                                     : QStringLiteral("Duplicate key in Signatures file: ");
-    return lead + signature;
+    return Trilingual{"Doublon dans le fichier des Signatures: ", "Duplicate key in Signatures file: "}.in(langue)
+        + signature;
 }
 
 QString corruptSignatureFileMessage(const QString &signatureFile, int32_t accepted, int32_t langue)
 {
-    const bool french = langue == 1;
-    const QString head = french ? QStringLiteral("Fichier Signatures endommagé:")
-                                : QStringLiteral("Corrupted Signatures file:");
-    const QString line = french ? QStringLiteral("Ligne:") : QStringLiteral("Line:");
-    return head + QLatin1String("\r\n") + signatureFile + QLatin1String("\r\n") + line + QString::number(accepted);
+    return Trilingual{"Fichier Signatures endommagé:", "Corrupted Signatures file:"}.in(langue) + QLatin1String("\r\n")
+        + signatureFile + QLatin1String("\r\n") + Trilingual{"Ligne:", "Line:"}.in(langue)
+        + QString::number(accepted);
 }
 
 void LoadSignatures(SignatureTable &table, const QString &signatureFile, int32_t langue, UserDialogs &dialogs)

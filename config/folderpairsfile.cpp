@@ -175,11 +175,15 @@ std::optional<QString> HexToPath(const QString &hex, bool wide)
         bytes += char(high * 16 + low);
     }
     if (!wide)
-        return PathFromBytes(bytes);
+        return bytes.contains('\0') ? std::nullopt : std::optional<QString>(PathFromBytes(bytes));
     QString path;
     path.reserve(bytes.size() / 2);
     for (qsizetype i = 0; i < bytes.size(); i += 2)
         path += QChar(char16_t(uchar(bytes.at(i)) | (uchar(bytes.at(i + 1)) << 8)));
+    // The system reads a path up to its first NUL: the rest would be lost
+    // and another folder mirrored, or emptied, than the one stored.
+    if (path.contains(QChar(0)))
+        return std::nullopt;
     return path;
 }
 
@@ -238,6 +242,9 @@ int SaveFolderPairs(const ProgramFiles &files, const FolderPairList &pairs, cons
 {
     QByteArray couples;
     for (const FolderPair &pair : pairs) {
+        // It would not load again (HexToPath refuses it): keep the old files.
+        if (pair.Source.contains(QChar(0)) || pair.Cible.contains(QChar(0)))
+            return -EINVAL;
         couples += '"' + PathToHex(pair.Source, system.IsNT).toLatin1() + "\",\""
                    + PathToHex(pair.Cible, system.IsNT).toLatin1() + "\"\r\n";
     }

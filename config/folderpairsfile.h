@@ -24,8 +24,10 @@ class UserDialogs;
 // comes back byte for byte.
 [[nodiscard]] QString PathToHex(const QString &path, bool wide = true);
 // The reverse, either case accepted; an empty text gives an empty path.
-// std::nullopt for a text that is no whole number of units: an odd length,
-// a character that is not a hex digit, or (wide) a lone trailing byte.
+// std::nullopt for a text that is no whole number of units (an odd length,
+// a character that is not a hex digit, or (wide) a lone trailing byte) and
+// for a path holding U+0000 (a NUL byte on the 8-bit systems), which no
+// folder's path can hold.
 [[nodiscard]] std::optional<QString> HexToPath(const QString &hex, bool wide = true);
 
 // Colours of the modes in the grid, as 0xRRGGBB (QColor takes them as QRgb).
@@ -81,7 +83,7 @@ struct FolderPairsLoad
 
 // Rewrites the couples file and then the five keys of "Mirror_" + k of
 // every couple, each file atomically; sections beyond the list stay. Returns
-// 0 or -errno; a file that could not be written keeps its old content (and
+// 0 or -errno (-EINVAL, writing nothing, for a path holding U+0000); a file that could not be written keeps its old content (and
 // when the couples file fails, the settings file is left alone too), which
 // the reload that follows shows.
 [[nodiscard]] int SaveFolderPairs(const ProgramFiles &files, const FolderPairList &pairs, const SystemInfo &system);

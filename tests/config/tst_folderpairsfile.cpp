@@ -89,6 +89,7 @@ private slots:
         QCOMPARE(HexToPath("433AC3A9", false), std::optional<QString>(QStringLiteral("C:\u00e9")));
         QCOMPARE(HexToPath("E9", false), std::optional<QString>(PathFromBytes("\xe9")));
         QCOMPARE(HexToPath("433", false), std::nullopt);
+        QCOMPARE(HexToPath("2F0061", false), std::nullopt); // a NUL byte
     }
 
     void oneCoupleWithEmptyTarget()
@@ -268,6 +269,9 @@ private slots:
         QVERIFY(SaveFolderPairs(files, {couple("/b", "/B"), a}, nt()) < 0);
         QCOMPARE(tree.read("Vell.w"), w);
         QCOMPARE(tree.read("Vell.ini"), ini);
+        QVERIFY(::rmdir(tree.path(".Vell.w.vell-new/x").constData()) == 0 && ::rmdir(tree.path(".Vell.w.vell-new").constData()) == 0);
+        QCOMPARE(SaveFolderPairs(files, {couple(QStringLiteral("/b\u0000c"), "/B"), a}, nt()), -EINVAL);
+        QCOMPARE(tree.read("Vell.w"), w);
     }
 
     void invalidField_data()
@@ -276,6 +280,8 @@ private slots:
         QTest::newRow("odd length source") << QByteArray("\"430\",\"\"\r\n");
         QTest::newRow("odd length target") << QByteArray("\"2F00\",\"2F0\"\r\n");
         QTest::newRow("not hex") << QByteArray("\"ZZ00\",\"\"\r\n");
+        QTest::newRow("NUL inside source") << QByteArray("\"2F0000006100\",\"\"\r\n");
+        QTest::newRow("NUL ending target") << QByteArray("\"2F00\",\"2F0000000000\"\r\n");
     }
     void invalidField()
     {

@@ -22,7 +22,8 @@ struct FolderPair
     bool Nouveau = false;
 };
 
-// The ordered couples; position k (from 1) is the k-th line of Vell.w.
+// The ordered couples. A save writes the couple at index i on line i + 1
+// of Vell.w with its modes in "Mirror_" + (i + 1).
 using FolderPairList = QList<FolderPair>;
 
 } // namespace vell

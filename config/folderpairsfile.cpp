@@ -54,17 +54,27 @@ QString takeField(const QString &line, qsizetype &pos)
     return field;
 }
 
-// The non-blank lines of the couples file, line ends dropped.
-QStringList couplesLines(const QString &path)
+// One line of the couples file that holds a couple, with its number.
+struct CouplesLine
+{
+    qsizetype number = 0; // from 1, blank lines counted
+    QString text;         // line end and surrounding blanks dropped
+};
+
+// The lines that hold something. A blank line makes no couple but keeps its
+// number, so that every couple reads the section of its own line.
+QList<CouplesLine> couplesLines(const QString &path)
 {
     QByteArray bytes;
     if (platform::readWholeFile(path, bytes) < 0)
         return {}; // missing or unreadable: an empty list, no message
-    QStringList lines;
+    QList<CouplesLine> lines;
+    qsizetype number = 0;
     for (const QByteArray &raw : bytes.split('\n')) {
+        ++number;
         const QString line = QString::fromLatin1(raw).trimmed(); // hex fields: ASCII only
         if (!line.isEmpty())
-            lines.append(line);
+            lines.append({number, line});
     }
     return lines;
 }
@@ -204,17 +214,17 @@ FolderPairsLoad LoadFolderPairs(const ProgramFiles &files, const Settings &setti
                                 bool quitIfFolderMissing, UserDialogs &dialogs)
 {
     FolderPairsLoad load;
-    const QStringList lines = couplesLines(files.couplesFile());
+    const QList<CouplesLine> lines = couplesLines(files.couplesFile());
     if (lines.isEmpty())
         return load;
     platform::Profile profile;
     (void)platform::Profile::load(files.settingsFile(), profile); // unreadable: default modes
 
-    for (const QString &line : lines) {
-        const qsizetype position = load.pairs.size() + 1;
+    for (const CouplesLine &line : lines) {
+        const qsizetype position = line.number;
         qsizetype pos = 0;
-        const std::optional<QString> source = HexToPath(takeField(line, pos), system.IsNT);
-        const std::optional<QString> target = HexToPath(takeField(line, pos), system.IsNT);
+        const std::optional<QString> source = HexToPath(takeField(line.text, pos), system.IsNT);
+        const std::optional<QString> target = HexToPath(takeField(line.text, pos), system.IsNT);
         if (!source || !target) {
             reportInvalidHex(files, dialogs);
             load.end = LoadEnd::InvalidFile;

@@ -37,10 +37,14 @@ constexpr uint32_t ColourNouveau = 0x00FFFF;  // background: newer files only
 
 enum class DelayPicture { Default, Specific };
 
-// What one grid row shows for the couple at `position`.
+// What one grid row shows for one couple: rows[i] of a load is pairs[i].
 struct CoupleRow
 {
-    qsizetype position = 0; // from 1: the row data
+    // The couple's line in the couples file, from 1, blank lines counted:
+    // the row data, and the k of the "Mirror_" + k section its modes are
+    // read from and written to. It is i + 1 unless the file holds blank
+    // lines; a save drops them, so after the reload it is i + 1 again.
+    qsizetype position = 0;
     QString sourceText;     // the path; "??? " + path when missing; six blanks first on a Macintosh volume
     QString targetText;     // the same; "???" when the couple has no target
     bool sourceFound = false;
@@ -72,7 +76,8 @@ struct FolderPairsLoad
 };
 
 // Reads the couples file and, per line k, the section "Mirror_" + k of the
-// settings file. A missing or unreadable couples file is an empty list.
+// settings file; a blank line makes no couple but is counted. A missing or
+// unreadable couples file is an empty list.
 // Folder checks and Macintosh probes (these on NT only) give each row's
 // marks. With `quitIfFolderMissing` the load stops at the first couple with
 // a missing source or target. An invalid hex field shows its message box

@@ -255,6 +255,34 @@ private slots:
         QCOMPARE(platform::readProfileString(ini, "Mirror_3", "NbTemporisations", {}), QStringLiteral("01"));
     }
 
+    void blankLineKeepsItsNumber_data()
+    {
+        QTest::addColumn<QByteArray>("blank");
+        QTest::newRow("empty line") << QByteArray("\r\n");
+        QTest::newRow("blanks only") << QByteArray(" \t \r\n");
+    }
+    void blankLineKeepsItsNumber()
+    {
+        QFETCH(QByteArray, blank);
+        TestTree tree;
+        const ProgramFiles files{tree.rootText()};
+        QVERIFY(tree.write("Vell.w", couplesLine("/a", "/A") + blank + couplesLine("/c", "/C")));
+        // Mirror_2 is left from an earlier couple; the couple on line 3 is Mirror_3's.
+        QVERIFY(tree.write("Vell.ini", "[Mirror_2]\r\nEffacer=1\r\n[Mirror_3]\r\nDeplacer=1\r\nNbTemporisations=5\r\n"));
+        for (const qsizetype position : {3, 2}) { // as loaded, then after a save and a reload
+            const FolderPairsLoad l = load(tree);
+            QCOMPARE(l.pairs.size(), 2);
+            QCOMPARE(l.rows[0].position, 1);
+            QCOMPARE(l.rows[1].position, position);
+            QVERIFY(!l.pairs[0].Deplacer && !l.pairs[0].Effacer);
+            QCOMPARE(l.pairs[1].Source, QStringLiteral("/c"));
+            QVERIFY(l.pairs[1].Deplacer && !l.pairs[1].Effacer);
+            QCOMPARE(l.pairs[1].NbTemporisations, 5);
+            QCOMPARE(SaveFolderPairs(files, l.pairs, nt()), 0);
+            QCOMPARE(tree.read("Vell.w"), couplesLine("/a", "/A") + couplesLine("/c", "/C"));
+        }
+    }
+
     void failedSaveKeepsBothFiles()
     {
         TestTree tree;

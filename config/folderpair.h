@@ -14,7 +14,7 @@ struct FolderPair
     QString Cible;
     // Stored as text: the grid tells "1" (the default delay) from "01".
     QString NbTemporisationsText = QStringLiteral("1");
-    int32_t NbTemporisations = 1;        // up to 64000: needs more than 16 bits
+    int32_t NbTemporisations = 1;        // 1 to 64000 (more than 16 bits); the loader holds it there
     int32_t TemporisationsRestantes = 1; // countdown, not stored
     bool Deplacer = false;
     bool Renommer = false;

@@ -10,6 +10,7 @@
 #include "base/programidentity.h"
 #include "base/userdialogs.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace vell {
@@ -79,6 +80,14 @@ QList<CouplesLine> couplesLines(const QString &path)
     return lines;
 }
 
+// The number of timer intervals a stored delay text stands for. A stored 0
+// or less waits as 1 does (the countdown is then below 1 at every run);
+// held to 64000, so that the countdown never leaves its range.
+int32_t delayFromText(const QString &text)
+{
+    return std::clamp(IntegerFromText(text), 1, 64000);
+}
+
 FolderPair readModes(const platform::Profile &profile, qsizetype position)
 {
     const QString section = MirrorSection(position);
@@ -88,7 +97,7 @@ FolderPair readModes(const platform::Profile &profile, qsizetype position)
     FolderPair pair;
     const QString delay = profile.value(section, QStringLiteral("NbTemporisations"), QString());
     pair.NbTemporisationsText = delay.isEmpty() ? QStringLiteral("1") : delay;
-    pair.NbTemporisations = IntegerFromText(pair.NbTemporisationsText);
+    pair.NbTemporisations = delayFromText(pair.NbTemporisationsText);
     pair.TemporisationsRestantes = pair.NbTemporisations;
     pair.Deplacer = flag(QStringLiteral("Deplacer"));
     pair.Renommer = flag(QStringLiteral("Renommer"));
@@ -98,11 +107,12 @@ FolderPair readModes(const platform::Profile &profile, qsizetype position)
 }
 
 // The stored delay text: the text read or set when it still says the
-// couple's number (so "01" stays "01"), else the number itself.
+// couple's number (so "01" stays "01" and "0" stays "0"), else the number.
 QString storedDelayText(const FolderPair &pair)
 {
     const QString &text = pair.NbTemporisationsText;
-    if (!text.isEmpty() && IntegerFromText(text) == pair.NbTemporisations)
+    const bool oneLine = !text.contains(u'\r') && !text.contains(u'\n');
+    if (!text.isEmpty() && oneLine && delayFromText(text) == pair.NbTemporisations)
         return text;
     return QString::number(pair.NbTemporisations);
 }

@@ -163,6 +163,9 @@ private slots:
         QTest::newRow("two") << QByteArray("2") << true << 2;
         QTest::newRow("leading zero") << QByteArray("01") << true << 1;
         QTest::newRow("past 16 bits") << QByteArray("64000") << true << 64000;
+        QTest::newRow("above the range") << QByteArray("99999999999") << true << 64000;
+        QTest::newRow("zero") << QByteArray("0") << true << 1;
+        QTest::newRow("lowest") << QByteArray("-2147483648") << true << 1;
     }
     void delayPicture()
     {
@@ -176,6 +179,10 @@ private slots:
         QCOMPARE(l.rows[0].delay, specific ? DelayPicture::Specific : DelayPicture::Default);
         QCOMPARE(l.pairs[0].NbTemporisations, count);
         QCOMPARE(l.pairs[0].TemporisationsRestantes, count);
+        const ProgramFiles files{tree.rootText()};
+        QCOMPARE(SaveFolderPairs(files, l.pairs, nt()), 0); // the text stays as stored
+        QCOMPARE(platform::readProfileString(files.settingsFile(), "Mirror_1", "NbTemporisations", {}).toLatin1(),
+                 stored.isEmpty() ? QByteArray("1") : stored);
     }
 
     void namesSurviveSaveAndLoad()

@@ -8,7 +8,6 @@
 #include "platform/systeminfo.h"
 #include "base/language.h"
 #include "base/programidentity.h"
-#include "base/userdialogs.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -117,10 +116,9 @@ QString storedDelayText(const FolderPair &pair)
     return QString::number(pair.NbTemporisations);
 }
 
-void reportInvalidHex(const ProgramFiles &files, UserDialogs &dialogs)
+QString invalidHexMessage(const ProgramFiles &files)
 {
-    (void)dialogs.messageBox(QStringLiteral("Invalid hexa string in the parameters file") + CrLf + files.couplesFile(),
-                             ProductName, MessageIcon::Critical, MessageButtons::Ok);
+    return QStringLiteral("Invalid hexa string in the parameters file") + CrLf + files.couplesFile();
 }
 
 // Marks, Macintosh flags, colours and delay picture of one couple.
@@ -221,7 +219,7 @@ int FolderPairsLoad::exitStatus() const
 }
 
 FolderPairsLoad LoadFolderPairs(const ProgramFiles &files, const Settings &settings, const SystemInfo &system,
-                                bool quitIfFolderMissing, UserDialogs &dialogs)
+                                bool quitIfFolderMissing)
 {
     FolderPairsLoad load;
     const QList<CouplesLine> lines = couplesLines(files.couplesFile());
@@ -236,8 +234,8 @@ FolderPairsLoad LoadFolderPairs(const ProgramFiles &files, const Settings &setti
         const std::optional<QString> source = HexToPath(takeField(line.text, pos), system.IsNT);
         const std::optional<QString> target = HexToPath(takeField(line.text, pos), system.IsNT);
         if (!source || !target) {
-            reportInvalidHex(files, dialogs);
             load.end = LoadEnd::InvalidFile;
+            load.message = invalidHexMessage(files);
             return load;
         }
         FolderPair pair = readModes(profile, position);

@@ -16,7 +16,6 @@ namespace vell {
 
 struct ProgramFiles;
 struct SystemInfo;
-class UserDialogs;
 
 // The couples file's form of a path: its UTF-16LE code units (the 8-bit
 // systems: the path's bytes), each byte as two uppercase hex digits. A name
@@ -60,7 +59,7 @@ struct CoupleRow
 enum class LoadEnd {
     Loaded,        // go on
     FolderMissing, // "-U" and a missing folder: the program ends, exit status 3
-    InvalidFile,   // an invalid hex field, already reported: the program ends, exit status 1
+    InvalidFile,   // an invalid hex field: `message` is shown, then the program ends, exit status 1
 };
 
 struct FolderPairsLoad
@@ -70,6 +69,10 @@ struct FolderPairsLoad
     QList<CoupleRow> rows;
     QString macintoshWarning;          // the last mismatch's message; empty when none
     bool showMacintoshWarning = false; // a mismatch was met and `Automatique` is off
+    // InvalidFile: the text of the stop box to show before the program ends
+    // (English only: "Invalid hexa string in the parameters file", CR LF,
+    // the couples file's full path). Empty otherwise.
+    QString message;
 
     // The process exit status the end asks for (0 when the load went on).
     [[nodiscard]] int exitStatus() const;
@@ -80,11 +83,10 @@ struct FolderPairsLoad
 // unreadable couples file is an empty list.
 // Folder checks and Macintosh probes (these on NT only) give each row's
 // marks. With `quitIfFolderMissing` the load stops at the first couple with
-// a missing source or target. An invalid hex field shows its message box
-// (English only) through `dialogs` and stops the load.
+// a missing source or target. An invalid hex field stops the load with its
+// message; showing it is the caller's part.
 [[nodiscard]] FolderPairsLoad LoadFolderPairs(const ProgramFiles &files, const Settings &settings,
-                                              const SystemInfo &system, bool quitIfFolderMissing,
-                                              UserDialogs &dialogs);
+                                              const SystemInfo &system, bool quitIfFolderMissing);
 
 // Rewrites the couples file and then the five keys of "Mirror_" + k of
 // every couple, each file atomically; sections beyond the list stay. Returns

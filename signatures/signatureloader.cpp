@@ -1,8 +1,6 @@
 #include "signatures/signatureloader.h"
 
 #include "base/language.h"
-#include "base/programidentity.h"
-#include "base/userdialogs.h"
 #include "signatures/signaturefile.h"
 
 namespace vell {
@@ -21,34 +19,32 @@ QString corruptSignatureFileMessage(const QString &signatureFile, int32_t accept
         + QString::number(accepted);
 }
 
-void LoadSignatures(SignatureTable &table, const QString &signatureFile, int32_t langue, UserDialogs &dialogs)
+QList<SignatureLoadMessage> LoadSignatures(SignatureTable &table, const QString &signatureFile, int32_t langue)
 {
     table.setAcceptedRecords(0);
     table.clear();
     const SignatureFileReading reading = readSignatureFile(signatureFile);
     if (reading.status == SignatureFileStatus::Missing) {
         LoadDefaultSignatures(table); // no file is no error
-        return;
+        return {};
     }
-    // The whole file is read before the first box: the boxes come in the
-    // order the records stand in, the corrupt-file box last, as they would
-    // record by record.
+    // The messages come in the order the records stand in, the corrupt-file
+    // one last, as they would record by record.
+    QList<SignatureLoadMessage> messages;
     int32_t accepted = 0;
     for (const SignatureEntry &record : reading.records) {
-        if (table.add(record)) {
+        if (table.add(record))
             ++accepted;
-            continue;
-        }
-        (void)dialogs.messageBox(duplicateSignatureMessage(record.signature, langue), ProductName,
-                                 MessageIcon::Exclamation, MessageButtons::Ok);
+        else
+            messages.append({SignatureLoadMessage::Kind::Duplicate, duplicateSignatureMessage(record.signature, langue)});
     }
     table.setAcceptedRecords(accepted);
     if (reading.status == SignatureFileStatus::Complete)
-        return;
+        return messages;
     // Unreadable is treated like corrupt: the user learns which file to mend.
-    (void)dialogs.messageBox(corruptSignatureFileMessage(signatureFile, accepted, langue), ProductName,
-                             MessageIcon::Critical, MessageButtons::Ok);
+    messages.append({SignatureLoadMessage::Kind::Corrupt, corruptSignatureFileMessage(signatureFile, accepted, langue)});
     LoadDefaultSignatures(table);
+    return messages;
 }
 
 } // namespace vell

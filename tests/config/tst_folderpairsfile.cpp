@@ -1,6 +1,5 @@
 #include "config/folderpairsfile.h"
 
-#include "common/scripteddialogs.h"
 #include "common/testtree.h"
 #include "platform/pathcodec.h"
 #include "platform/profile.h"
@@ -39,8 +38,7 @@ QByteArray couplesLine(const QString &source, const QString &target)
 // Loads with the settings given, -U off, on NT.
 FolderPairsLoad load(const TestTree &tree, const Settings &settings = {}, bool quit = false)
 {
-    ScriptedDialogs dialogs;
-    return LoadFolderPairs(ProgramFiles{tree.rootText()}, settings, nt(), quit, dialogs);
+    return LoadFolderPairs(ProgramFiles{tree.rootText()}, settings, nt(), quit);
 }
 
 } // namespace
@@ -323,17 +321,11 @@ private slots:
         QFETCH(QByteArray, line);
         TestTree tree;
         QVERIFY(tree.write("Vell.w", couplesLine("/a", "/b") + line));
-        ScriptedDialogs dialogs;
         const ProgramFiles files{tree.rootText()};
-        const FolderPairsLoad l = LoadFolderPairs(files, {}, nt(), false, dialogs);
+        const FolderPairsLoad l = LoadFolderPairs(files, {}, nt(), false);
         QCOMPARE(l.end, LoadEnd::InvalidFile);
         QCOMPARE(l.exitStatus(), 1);
-        QCOMPARE(dialogs.boxes.size(), 1);
-        const ScriptedDialogs::Box &m = dialogs.boxes[0];
-        QCOMPARE(m.text, "Invalid hexa string in the parameters file\r\n" + files.couplesFile());
-        QCOMPARE(m.title, QStringLiteral("Vell"));
-        QCOMPARE(m.icon, MessageIcon::Critical);
-        QCOMPARE(m.buttons, MessageButtons::Ok);
+        QCOMPARE(l.message, "Invalid hexa string in the parameters file\r\n" + files.couplesFile());
     }
 
     void quitIfFolderMissing_data()
@@ -426,9 +418,8 @@ private slots:
 
         SystemInfo old;
         old.IsNT = false;
-        ScriptedDialogs dialogs;
         QVERIFY(tree.write("Vell.w", "\"" + PathToHex(tree.pathText("mac/A"), false).toLatin1() + "\",\"\"\r\n"));
-        const FolderPairsLoad l95 = LoadFolderPairs(ProgramFiles{tree.rootText()}, {}, old, false, dialogs);
+        const FolderPairsLoad l95 = LoadFolderPairs(ProgramFiles{tree.rootText()}, {}, old, false);
         QCOMPARE(l95.pairs[0].Source, tree.pathText("mac/A"));
         QVERIFY(!l95.rows[0].sourceMacintosh);
         QCOMPARE(l95.rows[0].sourceText, tree.pathText("mac/A"));
@@ -451,11 +442,10 @@ private slots:
         TestTree tree;
         if (!content.isEmpty())
             QVERIFY(tree.write("Vell.w", content));
-        ScriptedDialogs dialogs;
-        const FolderPairsLoad l = LoadFolderPairs(ProgramFiles{tree.rootText()}, {}, nt(), false, dialogs);
+        const FolderPairsLoad l = load(tree);
         QCOMPARE(l.end, LoadEnd::Loaded);
         QCOMPARE(l.pairs.size(), count);
-        QVERIFY(dialogs.boxes.isEmpty());
+        QVERIFY(l.message.isEmpty());
         if (count > 0)
             QCOMPARE(l.pairs[0].Source, QStringLiteral("/a"));
     }

@@ -1,5 +1,6 @@
 #include "config/defaulttarget.h"
 
+#include "base/language.h"
 #include "platform/systeminfo.h"
 
 namespace vell {
@@ -55,27 +56,28 @@ PathWarnings WarningsForNewPath(const QString &path, FolderRole role, PathMeans 
 
 QString UncWarningText(int32_t langue)
 {
-    if (langue == 1 || langue == 2) {
-        return QStringLiteral("Dossiers sources:\r\n"
-                              "utiliser une lettre (C:, D:)\r\n"
-                              "plutôt qu'un chemin UNC (\\\\Serveur\\Partage\\Dossier)\r\n"
-                              "pour répliquer les fichiers ouverts\r\n"
-                              "cf. Documentation de Korvane");
-    }
-    return QStringLiteral("Source folders:\r\n"
-                          "use a drive letter (C:, D:)\r\n"
-                          "instead UNC path (\\\\Server\\Share\\Folder)\r\n"
-                          "in order to mirror opened files\r\n"
-                          "cf. Korvane documentation");
+    // French is shown for Portuguese too: there is no Portuguese text.
+    static constexpr const char *French = "Dossiers sources:\r\n"
+                                          "utiliser une lettre (C:, D:)\r\n"
+                                          "plutôt qu'un chemin UNC (\\\\Serveur\\Partage\\Dossier)\r\n"
+                                          "pour répliquer les fichiers ouverts\r\n"
+                                          "cf. Documentation de Korvane";
+    return Trilingual{French,
+                      "Source folders:\r\n"
+                      "use a drive letter (C:, D:)\r\n"
+                      "instead UNC path (\\\\Server\\Share\\Folder)\r\n"
+                      "in order to mirror opened files\r\n"
+                      "cf. Korvane documentation",
+                      French}
+        .in(langue);
 }
 
 QString WindowsFolderWarningText(int32_t langue)
 {
-    if (langue == 1)
-        return QStringLiteral("ATTENTION: inclure un sous-dossier de Windows peut endommager le système");
-    if (langue == 2)
-        return QStringLiteral("ATENÇÃO: incluir uma sub-pasta de Windows pode danificar o sistema");
-    return QStringLiteral("WARNING: including a Windows sub-folder can damage your system");
+    return Trilingual{"ATTENTION: inclure un sous-dossier de Windows peut endommager le système",
+                      "WARNING: including a Windows sub-folder can damage your system",
+                      "ATENÇÃO: incluir uma sub-pasta de Windows pode danificar o sistema"}
+        .in(langue);
 }
 
 } // namespace vell

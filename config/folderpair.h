@@ -14,7 +14,7 @@ struct FolderPair
     QString Cible;
     // Stored as text: the grid tells "1" (the default delay) from "01".
     QString NbTemporisationsText = QStringLiteral("1");
-    int32_t NbTemporisations = 1;        // up to 64000: needs more than 16 bits
+    int32_t NbTemporisations = 1;        // 1 to 64000 (more than 16 bits); the loader holds it there
     int32_t TemporisationsRestantes = 1; // countdown, not stored
     bool Deplacer = false;
     bool Renommer = false;
@@ -30,7 +30,8 @@ struct FolderPair
 // older settings files simply lack it.
 inline const QString SourceFileSystemKey = QStringLiteral("SystemeFichiersSource");
 
-// The ordered couples; position k (from 1) is the k-th line of Vell.w.
+// The ordered couples. A save writes the couple at index i on line i + 1
+// of Vell.w with its modes in "Mirror_" + (i + 1).
 using FolderPairList = QList<FolderPair>;
 
 } // namespace vell

@@ -6,9 +6,10 @@
 #include "platform/profile.h"
 #include "platform/wholefile.h"
 #include "platform/systeminfo.h"
+#include "base/language.h"
 #include "base/programidentity.h"
-#include "base/userdialogs.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace vell {
@@ -53,19 +54,37 @@ QString takeField(const QString &line, qsizetype &pos)
     return field;
 }
 
-// The non-blank lines of the couples file, line ends dropped.
-QStringList couplesLines(const QString &path)
+// One line of the couples file that holds a couple, with its number.
+struct CouplesLine
+{
+    qsizetype number = 0; // from 1, blank lines counted
+    QString text;         // line end and surrounding blanks dropped
+};
+
+// The lines that hold something. A blank line makes no couple but keeps its
+// number, so that every couple reads the section of its own line.
+QList<CouplesLine> couplesLines(const QString &path)
 {
     QByteArray bytes;
     if (platform::readWholeFile(path, bytes) < 0)
         return {}; // missing or unreadable: an empty list, no message
-    QStringList lines;
+    QList<CouplesLine> lines;
+    qsizetype number = 0;
     for (const QByteArray &raw : bytes.split('\n')) {
+        ++number;
         const QString line = QString::fromLatin1(raw).trimmed(); // hex fields: ASCII only
         if (!line.isEmpty())
-            lines.append(line);
+            lines.append({number, line});
     }
     return lines;
+}
+
+// The number of timer intervals a stored delay text stands for. A stored 0
+// or less waits as 1 does (the countdown is then below 1 at every run);
+// held to 64000, so that the countdown never leaves its range.
+int32_t delayFromText(const QString &text)
+{
+    return std::clamp(IntegerFromText(text), 1, 64000);
 }
 
 FolderPair readModes(const platform::Profile &profile, qsizetype position)
@@ -77,29 +96,30 @@ FolderPair readModes(const platform::Profile &profile, qsizetype position)
     FolderPair pair;
     const QString delay = profile.value(section, QStringLiteral("NbTemporisations"), QString());
     pair.NbTemporisationsText = delay.isEmpty() ? QStringLiteral("1") : delay;
-    pair.NbTemporisations = IntegerFromText(pair.NbTemporisationsText);
+    pair.NbTemporisations = delayFromText(pair.NbTemporisationsText);
     pair.TemporisationsRestantes = pair.NbTemporisations;
     pair.Deplacer = flag(QStringLiteral("Deplacer"));
     pair.Renommer = flag(QStringLiteral("Renommer"));
     pair.Effacer = flag(QStringLiteral("Effacer"));
     pair.Nouveau = flag(QStringLiteral("Nouveau"));
+    pair.SourceFileSystem = profile.value(section, SourceFileSystemKey, QString());
     return pair;
 }
 
 // The stored delay text: the text read or set when it still says the
-// couple's number (so "01" stays "01"), else the number itself.
+// couple's number (so "01" stays "01" and "0" stays "0"), else the number.
 QString storedDelayText(const FolderPair &pair)
 {
     const QString &text = pair.NbTemporisationsText;
-    if (!text.isEmpty() && IntegerFromText(text) == pair.NbTemporisations)
+    const bool oneLine = !text.contains(u'\r') && !text.contains(u'\n');
+    if (!text.isEmpty() && oneLine && delayFromText(text) == pair.NbTemporisations)
         return text;
     return QString::number(pair.NbTemporisations);
 }
 
-void reportInvalidHex(const ProgramFiles &files, UserDialogs &dialogs)
+QString invalidHexMessage(const ProgramFiles &files)
 {
-    (void)dialogs.messageBox(QStringLiteral("Invalid hexa string in the parameters file") + CrLf + files.couplesFile(),
-                             ProductName, MessageIcon::Critical, MessageButtons::Ok);
+    return QStringLiteral("Invalid hexa string in the parameters file") + CrLf + files.couplesFile();
 }
 
 // Marks, Macintosh flags, colours and delay picture of one couple.
@@ -174,11 +194,15 @@ std::optional<QString> HexToPath(const QString &hex, bool wide)
         bytes += char(high * 16 + low);
     }
     if (!wide)
-        return PathFromBytes(bytes);
+        return bytes.contains('\0') ? std::nullopt : std::optional<QString>(PathFromBytes(bytes));
     QString path;
     path.reserve(bytes.size() / 2);
     for (qsizetype i = 0; i < bytes.size(); i += 2)
         path += QChar(char16_t(uchar(bytes.at(i)) | (uchar(bytes.at(i + 1)) << 8)));
+    // The system reads a path up to its first NUL: the rest would be lost
+    // and another folder mirrored, or emptied, than the one stored.
+    if (path.contains(QChar(0)))
+        return std::nullopt;
     return path;
 }
 
@@ -196,23 +220,23 @@ int FolderPairsLoad::exitStatus() const
 }
 
 FolderPairsLoad LoadFolderPairs(const ProgramFiles &files, const Settings &settings, const SystemInfo &system,
-                                bool quitIfFolderMissing, UserDialogs &dialogs)
+                                bool quitIfFolderMissing)
 {
     FolderPairsLoad load;
-    const QStringList lines = couplesLines(files.couplesFile());
+    const QList<CouplesLine> lines = couplesLines(files.couplesFile());
     if (lines.isEmpty())
         return load;
     platform::Profile profile;
     (void)platform::Profile::load(files.settingsFile(), profile); // unreadable: default modes
 
-    for (const QString &line : lines) {
-        const qsizetype position = load.pairs.size() + 1;
+    for (const CouplesLine &line : lines) {
+        const qsizetype position = line.number;
         qsizetype pos = 0;
-        const std::optional<QString> source = HexToPath(takeField(line, pos), system.IsNT);
-        const std::optional<QString> target = HexToPath(takeField(line, pos), system.IsNT);
+        const std::optional<QString> source = HexToPath(takeField(line.text, pos), system.IsNT);
+        const std::optional<QString> target = HexToPath(takeField(line.text, pos), system.IsNT);
         if (!source || !target) {
-            reportInvalidHex(files, dialogs);
             load.end = LoadEnd::InvalidFile;
+            load.message = invalidHexMessage(files);
             return load;
         }
         FolderPair pair = readModes(profile, position);
@@ -237,6 +261,9 @@ int SaveFolderPairs(const ProgramFiles &files, const FolderPairList &pairs, cons
 {
     QByteArray couples;
     for (const FolderPair &pair : pairs) {
+        // It would not load again (HexToPath refuses it): keep the old files.
+        if (pair.Source.contains(QChar(0)) || pair.Cible.contains(QChar(0)))
+            return -EINVAL;
         couples += '"' + PathToHex(pair.Source, system.IsNT).toLatin1() + "\",\""
                    + PathToHex(pair.Cible, system.IsNT).toLatin1() + "\"\r\n";
     }
@@ -258,29 +285,30 @@ int SaveFolderPairs(const ProgramFiles &files, const FolderPairList &pairs, cons
         (void)profile.setValue(section, QStringLiteral("Renommer"), FlagText(pair.Renommer));
         (void)profile.setValue(section, QStringLiteral("Effacer"), FlagText(pair.Effacer));
         (void)profile.setValue(section, QStringLiteral("Nouveau"), FlagText(pair.Nouveau));
+        // Always written: a couple that moved up must not take the file
+        // system another couple left in this section.
+        (void)profile.setValue(section, SourceFileSystemKey, pair.SourceFileSystem);
     }
     return pairs.isEmpty() ? 0 : profile.save(files.settingsFile());
 }
 
 QString MacintoshWarningText(MacintoshMismatch mismatch, int32_t langue)
 {
-    const bool source = mismatch == MacintoshMismatch::SourceOnly;
-    if (langue == 1) {
-        return source ? QStringLiteral("ATTENTION: Un dossier source appartient à un volume Macintosh\r\n"
-                                       "mais le dossier cible corrrespondant n'appartient pas à un volume Macintosh")
-                      : QStringLiteral("ATTENTION: Un dossier cible appartient à un volume Macintosh\r\n"
-                                       "mais le dossier source corrrespondant n'appartient pas à un volume Macintosh");
-    }
-    if (langue == 2) {
-        return source ? QStringLiteral("ATENÇÃO: Uma pasta de entrada está num volume Macintosh\r\n"
-                                       "mas a pasta de saída não")
-                      : QStringLiteral("ATENÇÃO: Uma pasta de saída está num volume Macintosh\r\n"
-                                       "mas a pasta de entrada não");
-    }
-    return source ? QStringLiteral("WARNING: A source folder belongs to a Macintosh volume\r\n"
-                                   "but the corresponding target folder does not belong to a Macintosh volume")
-                  : QStringLiteral("WARNING: A target folder belongs to a Macintosh volume\r\n"
-                                   "but the corresponding source folder does not belong to a Macintosh volume");
+    static constexpr Trilingual SourceOnly{
+        "ATTENTION: Un dossier source appartient à un volume Macintosh\r\n"
+        "mais le dossier cible corrrespondant n'appartient pas à un volume Macintosh",
+        "WARNING: A source folder belongs to a Macintosh volume\r\n"
+        "but the corresponding target folder does not belong to a Macintosh volume",
+        "ATENÇÃO: Uma pasta de entrada está num volume Macintosh\r\n"
+        "mas a pasta de saída não"};
+    static constexpr Trilingual TargetOnly{
+        "ATTENTION: Un dossier cible appartient à un volume Macintosh\r\n"
+        "mais le dossier source corrrespondant n'appartient pas à un volume Macintosh",
+        "WARNING: A target folder belongs to a Macintosh volume\r\n"
+        "but the corresponding source folder does not belong to a Macintosh volume",
+        "ATENÇÃO: Uma pasta de saída está num volume Macintosh\r\n"
+        "mas a pasta de entrada não"};
+    return (mismatch == MacintoshMismatch::SourceOnly ? SourceOnly : TargetOnly).in(langue);
 }
 
 } // namespace vell

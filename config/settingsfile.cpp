@@ -4,7 +4,7 @@
 #include "platform/profile.h"
 #include "base/programidentity.h"
 
-#include <cmath>
+#include <algorithm>
 #include <limits>
 
 namespace vell {
@@ -38,7 +38,13 @@ public:
     {
         return IntegerFromText(text(key, QString::number(fallback)));
     }
-    // A count that makes no sense below 1 (a stored 0 among others).
+    // A stored number where 0 (or no number at all) means the default.
+    [[nodiscard]] int32_t nonZero(const QString &key, int32_t fallback) const
+    {
+        const int32_t n = number(key, fallback);
+        return n == 0 ? fallback : n;
+    }
+    // A count that makes no sense below 1: a stored 0 or less is the default.
     [[nodiscard]] int32_t positive(const QString &key, int32_t fallback) const
     {
         const int32_t n = number(key, fallback);
@@ -67,7 +73,7 @@ void readConfiguration(const KeyReader &read, Settings &s)
     s.CopierSecuriteDossiers = read.flag(QStringLiteral("CopierSecuriteDossiers"), false);
     s.CopierSecuriteTout = read.flag(QStringLiteral("CopierSecuriteTout"), false);
     s.Temporisation = read.positive(QStringLiteral("Temporisation"), 10);
-    s.Performance = read.positive(QStringLiteral("Performance"), 1);
+    s.Performance = read.nonZero(QStringLiteral("Performance"), 1); // below 1: no yield at all
     s.PrefixeCibleDefaut = read.text(QStringLiteral("PrefixeCibleDefaut"));
     s.PrefixeCibleDefautUNC = read.text(QStringLiteral("PrefixeCibleDefautUNC"));
     s.AfficherFichiers = read.flag(QStringLiteral("AfficherFichiers"), false);
@@ -87,7 +93,7 @@ void readLogs(const KeyReader &read, const QString &programFolder, Settings &s)
     const QString pathLogs = read.text(QStringLiteral("PathLogs"));
     s.PathLogs = FolderExists(pathLogs) ? pathLogs : programFolder;
     s.PurgeLogs = read.flag(QStringLiteral("PurgeLogs"), false);
-    s.DelaiLogs = read.positive(QStringLiteral("DelaiLogs"), 10);
+    s.DelaiLogs = read.nonZero(QStringLiteral("DelaiLogs"), 10);
 }
 
 } // namespace
@@ -102,35 +108,45 @@ int32_t IntegerFromText(const QString &text)
     qsizetype i = 0;
     while (i < text.size() && (text.at(i) == u' ' || text.at(i) == u'\t'))
         ++i;
-    QByteArray number;
+    bool negative = false;
     if (i < text.size() && (text.at(i) == u'-' || text.at(i) == u'+'))
-        number += char(text.at(i++).unicode());
-    qsizetype digits = takeDigits(text, i, number);
+        negative = text.at(i++) == u'-';
+    QByteArray digits; // the mantissa's digits, the point left out
+    const qsizetype whole = takeDigits(text, i, digits);
     if (i < text.size() && text.at(i) == u'.') {
-        number += '.';
         ++i;
-        digits += takeDigits(text, i, number);
+        (void)takeDigits(text, i, digits);
     }
-    if (digits == 0)
+    if (digits.isEmpty())
         return 0;
-    // An exponent counts only when digits follow it ("2e" is 2).
+    // An exponent counts only when digits follow it ("2e" is 2). Past a few
+    // digits it only says "huge" or "tiny", so it stops growing there.
+    int64_t exponent = 0;
     if (i + 1 < text.size() && (text.at(i) == u'e' || text.at(i) == u'E')) {
         qsizetype j = i + 1;
-        QByteArray exponent("e");
-        if (text.at(j) == u'-' || text.at(j) == u'+')
-            exponent += char(text.at(j++).unicode());
-        if (takeDigits(text, j, exponent) > 0)
-            number += exponent;
+        const bool down = text.at(j) == u'-';
+        if (down || text.at(j) == u'+')
+            ++j;
+        for (; j < text.size() && isAsciiDigit(text.at(j)); ++j)
+            exponent = std::min<int64_t>(exponent * 10 + (text.at(j).unicode() - u'0'), 1'000'000);
+        if (down)
+            exponent = -exponent;
     }
-    bool ok = false;
-    const double value = std::round(number.toDouble(&ok)); // C locale whatever the user's
-    if (!ok && !std::isinf(value))
-        return 0;
-    if (value >= double(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
-    if (value <= double(std::numeric_limits<int32_t>::min()))
-        return std::numeric_limits<int32_t>::min();
-    return int32_t(value);
+    // Whole digits up to the point, the one after it rounds half away from
+    // zero. The magnitude stops just past 32 bits, so nothing can wrap.
+    constexpr int64_t Past = int64_t(std::numeric_limits<int32_t>::max()) + 2;
+    const int64_t point = int64_t(whole) + exponent;
+    const auto digitAt = [&](int64_t k) { return k >= 0 && k < digits.size() ? digits.at(k) - '0' : 0; };
+    int64_t magnitude = 0;
+    for (int64_t k = 0; k < point && magnitude < Past; ++k) {
+        if (magnitude == 0 && k >= digits.size())
+            break; // zeros times ten stay zero
+        magnitude = std::min(magnitude * 10 + digitAt(k), Past);
+    }
+    if (digitAt(point) >= 5)
+        ++magnitude;
+    const int64_t value = negative ? -magnitude : magnitude;
+    return int32_t(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 Settings LoadSettings(const ProgramFiles &files)

@@ -18,13 +18,15 @@ inline const QString SectionLogs = QStringLiteral("Logs");
 
 // The integer rule of stored numbers: the leading number of the text
 // (blanks, a sign, digits, a fraction, an exponent), rounded half away from
-// zero to a whole number and held within 32 bits; a text that does not
-// start with a number gives 0.
+// zero to a whole number; a number beyond 32 bits, however long its text,
+// gives the nearest of INT32_MIN and INT32_MAX. A text that does not start
+// with a number gives 0.
 [[nodiscard]] int32_t IntegerFromText(const QString &text);
 
 // Every key of the sections Configuration and Logs, with the defaults of a
-// missing or empty key. `Temporisation`, `Performance` and `DelaiLogs` below
-// 1 give their defaults; `PathLogs` is the program folder when it is empty
+// missing or empty key. `Temporisation` below 1 gives its default;
+// `Performance` and `DelaiLogs` give theirs only for 0 and are otherwise
+// kept as stored; `PathLogs` is the program folder when it is empty
 // or not a readable folder. A missing or unreadable file gives every default.
 [[nodiscard]] Settings LoadSettings(const ProgramFiles &files);
 

@@ -29,6 +29,15 @@ QString SingleRunNoticeText(int32_t langue)
     return QStringLiteral("Type key 'Esc' to display the main window");
 }
 
+void ShowSignatureLoadMessages(const QList<SignatureLoadMessage> &messages, UserDialogs &dialogs)
+{
+    for (const SignatureLoadMessage &message : messages) {
+        const MessageIcon icon = message.kind == SignatureLoadMessage::Kind::Corrupt ? MessageIcon::Critical
+                                                                                     : MessageIcon::Exclamation;
+        (void)dialogs.messageBox(message.text, ProductName, icon, MessageButtons::Ok);
+    }
+}
+
 VellProgram::VellProgram(StartupOptions options, EngineHost &host, UserDialogs &dialogs, CommandRunner &runner,
                          EventLog &eventLog)
     : m_options(std::move(options))
@@ -92,7 +101,7 @@ void VellProgram::identifySystem(int32_t langue)
     if (!system.UserName.isEmpty())
         title += QStringLiteral("; ") + system.UserName;
     if (system.IsNT && system.NTMajorVersion > 3)
-        LoadSignatures(signatures, files.signatureFile(), langue, m_dialogs);
+        ShowSignatureLoadMessages(LoadSignatures(signatures, files.signatureFile(), langue), m_dialogs);
     if (!system.OSDescription.isEmpty())
         title += QStringLiteral("; ") + system.OSDescription;
 }
@@ -119,7 +128,9 @@ std::optional<int> VellProgram::decideMode(int32_t langue)
 
 std::optional<int> VellProgram::loadCouples()
 {
-    FolderPairsLoad load = LoadFolderPairs(files, settings, system, QuitIfFolderMissing, m_dialogs);
+    FolderPairsLoad load = LoadFolderPairs(files, settings, system, QuitIfFolderMissing);
+    if (load.end == LoadEnd::InvalidFile)
+        (void)m_dialogs.messageBox(load.message, ProductName, MessageIcon::Critical, MessageButtons::Ok);
     if (load.end != LoadEnd::Loaded)
         return load.exitStatus();
     pairs = std::move(load.pairs);

@@ -13,6 +13,7 @@
 #include "service/servicecontrol.h"
 #include "base/programidentity.h"
 #include "base/userdialogs.h"
+#include "signatures/signatureloader.h"
 #include "signatures/signaturetable.h"
 
 #include <QString>
@@ -81,6 +82,11 @@ private:
     platform::UniqueFd m_instanceLock;
     bool m_mirroringStarted = false;
 };
+
+// Shows what a signature load met, in its order, each in an OK box titled
+// "Vell": a duplicate with the warning icon, a corrupt or unreadable file
+// with the critical one. Start-up and the signature dialog's reload use it.
+void ShowSignatureLoadMessages(const QList<SignatureLoadMessage> &messages, UserDialogs &dialogs);
 
 // "Program already running" and the single automatic run notice, in the
 // language of Langue.

@@ -1,5 +1,6 @@
 #include "signatures/signaturefile.h"
 
+#include "base/language.h"
 #include "platform/pathcodec.h"
 #include "platform/wholefile.h"
 
@@ -249,10 +250,8 @@ SignatureSaveResult saveSignatureFile(const QString &path, const QList<Signature
 
 QString signatureSaveMessage(const SignatureSaveResult &result, int32_t langue)
 {
-    const bool french = langue == 1;
-    const auto text = [french](const char *fr, const char *en) {
-        return french ? QString::fromUtf8(fr) : QString::fromUtf8(en);
-    };
+    // French and English only.
+    const auto text = [langue](const char *fr, const char *en) { return Trilingual{fr, en}.in(langue); };
     switch (result.error) {
     case SignatureSaveError::None:
         return {};

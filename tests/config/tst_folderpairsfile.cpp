@@ -1,6 +1,5 @@
 #include "config/folderpairsfile.h"
 
-#include "common/scripteddialogs.h"
 #include "common/testtree.h"
 #include "platform/pathcodec.h"
 #include "platform/profile.h"
@@ -39,8 +38,7 @@ QByteArray couplesLine(const QString &source, const QString &target)
 // Loads with the settings given, -U off, on NT.
 FolderPairsLoad load(const TestTree &tree, const Settings &settings = {}, bool quit = false)
 {
-    ScriptedDialogs dialogs;
-    return LoadFolderPairs(ProgramFiles{tree.rootText()}, settings, nt(), quit, dialogs);
+    return LoadFolderPairs(ProgramFiles{tree.rootText()}, settings, nt(), quit);
 }
 
 } // namespace
@@ -89,6 +87,7 @@ private slots:
         QCOMPARE(HexToPath("433AC3A9", false), std::optional<QString>(QStringLiteral("C:\u00e9")));
         QCOMPARE(HexToPath("E9", false), std::optional<QString>(PathFromBytes("\xe9")));
         QCOMPARE(HexToPath("433", false), std::nullopt);
+        QCOMPARE(HexToPath("2F0061", false), std::nullopt); // a NUL byte
     }
 
     void oneCoupleWithEmptyTarget()
@@ -162,6 +161,9 @@ private slots:
         QTest::newRow("two") << QByteArray("2") << true << 2;
         QTest::newRow("leading zero") << QByteArray("01") << true << 1;
         QTest::newRow("past 16 bits") << QByteArray("64000") << true << 64000;
+        QTest::newRow("above the range") << QByteArray("99999999999") << true << 64000;
+        QTest::newRow("zero") << QByteArray("0") << true << 1;
+        QTest::newRow("lowest") << QByteArray("-2147483648") << true << 1;
     }
     void delayPicture()
     {
@@ -175,6 +177,10 @@ private slots:
         QCOMPARE(l.rows[0].delay, specific ? DelayPicture::Specific : DelayPicture::Default);
         QCOMPARE(l.pairs[0].NbTemporisations, count);
         QCOMPARE(l.pairs[0].TemporisationsRestantes, count);
+        const ProgramFiles files{tree.rootText()};
+        QCOMPARE(SaveFolderPairs(files, l.pairs, nt()), 0); // the text stays as stored
+        QCOMPARE(platform::readProfileString(files.settingsFile(), "Mirror_1", "NbTemporisations", {}).toLatin1(),
+                 stored.isEmpty() ? QByteArray("1") : stored);
     }
 
     void namesSurviveSaveAndLoad()
@@ -254,6 +260,34 @@ private slots:
         QCOMPARE(platform::readProfileString(ini, "Mirror_3", "NbTemporisations", {}), QStringLiteral("01"));
     }
 
+    void blankLineKeepsItsNumber_data()
+    {
+        QTest::addColumn<QByteArray>("blank");
+        QTest::newRow("empty line") << QByteArray("\r\n");
+        QTest::newRow("blanks only") << QByteArray(" \t \r\n");
+    }
+    void blankLineKeepsItsNumber()
+    {
+        QFETCH(QByteArray, blank);
+        TestTree tree;
+        const ProgramFiles files{tree.rootText()};
+        QVERIFY(tree.write("Vell.w", couplesLine("/a", "/A") + blank + couplesLine("/c", "/C")));
+        // Mirror_2 is left from an earlier couple; the couple on line 3 is Mirror_3's.
+        QVERIFY(tree.write("Vell.ini", "[Mirror_2]\r\nEffacer=1\r\n[Mirror_3]\r\nDeplacer=1\r\nNbTemporisations=5\r\n"));
+        for (const qsizetype position : {3, 2}) { // as loaded, then after a save and a reload
+            const FolderPairsLoad l = load(tree);
+            QCOMPARE(l.pairs.size(), 2);
+            QCOMPARE(l.rows[0].position, 1);
+            QCOMPARE(l.rows[1].position, position);
+            QVERIFY(!l.pairs[0].Deplacer && !l.pairs[0].Effacer);
+            QCOMPARE(l.pairs[1].Source, QStringLiteral("/c"));
+            QVERIFY(l.pairs[1].Deplacer && !l.pairs[1].Effacer);
+            QCOMPARE(l.pairs[1].NbTemporisations, 5);
+            QCOMPARE(SaveFolderPairs(files, l.pairs, nt()), 0);
+            QCOMPARE(tree.read("Vell.w"), couplesLine("/a", "/A") + couplesLine("/c", "/C"));
+        }
+    }
+
     void failedSaveKeepsBothFiles()
     {
         TestTree tree;
@@ -268,6 +302,9 @@ private slots:
         QVERIFY(SaveFolderPairs(files, {couple("/b", "/B"), a}, nt()) < 0);
         QCOMPARE(tree.read("Vell.w"), w);
         QCOMPARE(tree.read("Vell.ini"), ini);
+        QVERIFY(::rmdir(tree.path(".Vell.w.vell-new/x").constData()) == 0 && ::rmdir(tree.path(".Vell.w.vell-new").constData()) == 0);
+        QCOMPARE(SaveFolderPairs(files, {couple(QStringLiteral("/b\u0000c"), "/B"), a}, nt()), -EINVAL);
+        QCOMPARE(tree.read("Vell.w"), w);
     }
 
     void invalidField_data()
@@ -276,23 +313,19 @@ private slots:
         QTest::newRow("odd length source") << QByteArray("\"430\",\"\"\r\n");
         QTest::newRow("odd length target") << QByteArray("\"2F00\",\"2F0\"\r\n");
         QTest::newRow("not hex") << QByteArray("\"ZZ00\",\"\"\r\n");
+        QTest::newRow("NUL inside source") << QByteArray("\"2F0000006100\",\"\"\r\n");
+        QTest::newRow("NUL ending target") << QByteArray("\"2F00\",\"2F0000000000\"\r\n");
     }
     void invalidField()
     {
         QFETCH(QByteArray, line);
         TestTree tree;
         QVERIFY(tree.write("Vell.w", couplesLine("/a", "/b") + line));
-        ScriptedDialogs dialogs;
         const ProgramFiles files{tree.rootText()};
-        const FolderPairsLoad l = LoadFolderPairs(files, {}, nt(), false, dialogs);
+        const FolderPairsLoad l = LoadFolderPairs(files, {}, nt(), false);
         QCOMPARE(l.end, LoadEnd::InvalidFile);
         QCOMPARE(l.exitStatus(), 1);
-        QCOMPARE(dialogs.boxes.size(), 1);
-        const ScriptedDialogs::Box &m = dialogs.boxes[0];
-        QCOMPARE(m.text, "Invalid hexa string in the parameters file\r\n" + files.couplesFile());
-        QCOMPARE(m.title, QStringLiteral("Vell"));
-        QCOMPARE(m.icon, MessageIcon::Critical);
-        QCOMPARE(m.buttons, MessageButtons::Ok);
+        QCOMPARE(l.message, "Invalid hexa string in the parameters file\r\n" + files.couplesFile());
     }
 
     void quitIfFolderMissing_data()
@@ -385,9 +418,8 @@ private slots:
 
         SystemInfo old;
         old.IsNT = false;
-        ScriptedDialogs dialogs;
         QVERIFY(tree.write("Vell.w", "\"" + PathToHex(tree.pathText("mac/A"), false).toLatin1() + "\",\"\"\r\n"));
-        const FolderPairsLoad l95 = LoadFolderPairs(ProgramFiles{tree.rootText()}, {}, old, false, dialogs);
+        const FolderPairsLoad l95 = LoadFolderPairs(ProgramFiles{tree.rootText()}, {}, old, false);
         QCOMPARE(l95.pairs[0].Source, tree.pathText("mac/A"));
         QVERIFY(!l95.rows[0].sourceMacintosh);
         QCOMPARE(l95.rows[0].sourceText, tree.pathText("mac/A"));
@@ -410,11 +442,10 @@ private slots:
         TestTree tree;
         if (!content.isEmpty())
             QVERIFY(tree.write("Vell.w", content));
-        ScriptedDialogs dialogs;
-        const FolderPairsLoad l = LoadFolderPairs(ProgramFiles{tree.rootText()}, {}, nt(), false, dialogs);
+        const FolderPairsLoad l = load(tree);
         QCOMPARE(l.end, LoadEnd::Loaded);
         QCOMPARE(l.pairs.size(), count);
-        QVERIFY(dialogs.boxes.isEmpty());
+        QVERIFY(l.message.isEmpty());
         if (count > 0)
             QCOMPARE(l.pairs[0].Source, QStringLiteral("/a"));
     }

@@ -102,7 +102,9 @@ private slots:
         QTest::addColumn<int>("delaiLogs");
         QTest::newRow("zero") << QByteArray("0") << 10 << 1 << 10;
         QTest::newRow("no number") << QByteArray("abc") << 10 << 1 << 10;
-        QTest::newRow("negative") << QByteArray("-5") << 10 << 1 << 10;
+        QTest::newRow("negative") << QByteArray("-5") << 10 << -5 << -5;
+        QTest::newRow("one") << QByteArray("1") << 1 << 1 << 1;
+        QTest::newRow("lowest") << QByteArray("-2147483648") << 10 << -2147483647 - 1 << -2147483647 - 1;
         QTest::newRow("seven") << QByteArray("7") << 7 << 7 << 7;
         QTest::newRow("past 16 bits") << QByteArray("60000") << 60000 << 60000 << 60000;
     }
@@ -140,6 +142,16 @@ private slots:
         QTest::newRow("dot alone") << "." << 0;
         QTest::newRow("too big") << "99999999999" << 2147483647;
         QTest::newRow("too small") << "-99999999999" << -2147483647 - 1;
+        QTest::newRow("lowest") << "-2147483648" << -2147483647 - 1;
+        QTest::newRow("rounds past the top") << "2147483647.5" << 2147483647;
+        QTest::newRow("huge exponent") << "1e999" << 2147483647;
+        QTest::newRow("huge negative exponent") << "-1e999" << -2147483647 - 1;
+        QTest::newRow("400 digits") << QString(400, u'9') << 2147483647;
+        QTest::newRow("many leading zeros") << QString(40, u'0') + "7" << 7;
+        QTest::newRow("tiny") << "1e-999" << 0;
+        QTest::newRow("exponent moves the point") << "25e-1" << 3;
+        QTest::newRow("fraction and exponent") << "1.25e1" << 13;
+        QTest::newRow("minus alone") << "-" << 0;
         QTest::newRow("arabic-indic digits are no number") << QString::fromUtf8("\xd9\xa3") << 0;
     }
     void integerRule()

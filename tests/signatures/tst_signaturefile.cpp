@@ -1,5 +1,4 @@
 #include "common/filesizelimit.h"
-#include "common/scripteddialogs.h"
 #include "common/signatureentries.h"
 #include "common/testtree.h"
 #include "signatures/signaturefile.h"
@@ -57,9 +56,7 @@ private slots:
         QCOMPARE(reading.records, Entries({entries[3], entries[1], entries[0], entries[2]}));
 
         SignatureTable table;
-        ScriptedDialogs dialogs;
-        LoadSignatures(table, path, 0, dialogs);
-        QVERIFY(dialogs.boxes.isEmpty());
+        QVERIFY(LoadSignatures(table, path, 0).isEmpty());
         QCOMPARE(table.size(), entries.size());
         QCOMPARE(ExtensionForSignature(table, QStringLiteral("TEXT8bim")), QStringLiteral("psd"));
         QCOMPARE(ExtensionForSignature(table, QStringLiteral("textr\u00c9s")), QStringLiteral("t\u00e9x"));

@@ -1,4 +1,3 @@
-#include "common/scripteddialogs.h"
 #include "common/signatureentries.h"
 #include "common/testtree.h"
 #include "signatures/signaturefile.h"
@@ -21,13 +20,13 @@ class TestSignatureLoader : public QObject
         QVERIFY2(m_tree->isValid(), "no temporary folder");
         if (!content.isNull())
             QVERIFY(m_tree->write("Signatures.txt", content));
-        LoadSignatures(m_table, path(), langue, m_dialogs);
+        m_messages = LoadSignatures(m_table, path(), langue);
     }
     QString path() const { return m_tree->pathText("Signatures.txt"); }
 
     std::unique_ptr<TestTree> m_tree;
     SignatureTable m_table;
-    ScriptedDialogs m_dialogs;
+    QList<SignatureLoadMessage> m_messages;
 
 private slots:
     void init()
@@ -35,7 +34,7 @@ private slots:
         m_tree = std::make_unique<TestTree>();
         m_table = SignatureTable();
         QVERIFY(m_table.add(entry("STALESIG", "old", "Left from an earlier load")));
-        m_dialogs.boxes.clear();
+        m_messages.clear();
     }
 
     void missingFileGivesBuiltInRowsSilently()
@@ -44,7 +43,7 @@ private slots:
         QCOMPARE(m_table.entries(), BuiltInSignatures());
         QCOMPARE(m_table.entries().first(), entry("W6BNMSWD", "doc", "Word 6 Document"));
         QCOMPARE(m_table.acceptedRecords(), 0);
-        QVERIFY(m_dialogs.boxes.isEmpty());
+        QVERIFY(m_messages.isEmpty());
     }
 
     void emptyFileGivesEmptyTable_data()
@@ -58,7 +57,7 @@ private slots:
         QFETCH(QByteArray, content);
         load(content);
         QVERIFY(m_table.isEmpty());
-        QVERIFY(m_dialogs.boxes.isEmpty());
+        QVERIFY(m_messages.isEmpty());
         QCOMPARE(ExtensionForSignature(m_table, QStringLiteral("W6BNMSWD")), QString());
     }
 
@@ -70,7 +69,7 @@ private slots:
              "\"DDDDDDDD\",\"ddd\",\"Kept\"\r\n");
         QCOMPARE(m_table.entries(), Entries({entry("AAAAAAAA", "", "No extension"), entry("DDDDDDDD", "ddd", "Kept")}));
         QCOMPARE(m_table.acceptedRecords(), 2);
-        QVERIFY(m_dialogs.boxes.isEmpty());
+        QVERIFY(m_messages.isEmpty());
         QCOMPARE(ExtensionForSignature(m_table, QStringLiteral("AAAAAAAA")), QString());
         QCOMPARE(ExtensionForSignature(m_table, QStringLiteral("BBBBBBBB")), QString());
     }
@@ -88,12 +87,9 @@ private slots:
         QFETCH(int, langue);
         QFETCH(QString, text);
         load("\"TEXTttxt\",\"txt\",\"First\"\r\n\"textTTXT\",\"doc\",\"Second\"\r\n", langue);
-        QCOMPARE(m_dialogs.boxes.size(), 1);
-        const ScriptedDialogs::Box &box = m_dialogs.boxes.first();
-        QCOMPARE(box.text, text);
-        QCOMPARE(box.title, QStringLiteral("Vell"));
-        QCOMPARE(box.icon, MessageIcon::Exclamation);
-        QCOMPARE(box.buttons, MessageButtons::Ok);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().text, text);
+        QCOMPARE(m_messages.first().kind, SignatureLoadMessage::Kind::Duplicate);
         QCOMPARE(m_table.entries(), Entries({entry("TEXTttxt", "txt", "First")}));
         QCOMPARE(m_table.acceptedRecords(), 1);
     }
@@ -112,12 +108,9 @@ private slots:
         QFETCH(QString, head);
         QFETCH(QString, line);
         load("\"AAAAAAAA\",\"a\",\"A\"\r\n\"BBBBBBBB\",\"b\",\"B\"\r\n\"CCCCCCCC\",\"c\"\r\n", langue);
-        QCOMPARE(m_dialogs.boxes.size(), 1);
-        const ScriptedDialogs::Box &box = m_dialogs.boxes.first();
-        QCOMPARE(box.text, head + "\r\n" + path() + "\r\n" + line + "2");
-        QCOMPARE(box.title, QStringLiteral("Vell"));
-        QCOMPARE(box.icon, MessageIcon::Critical);
-        QCOMPARE(box.buttons, MessageButtons::Ok);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().text, head + "\r\n" + path() + "\r\n" + line + "2");
+        QCOMPARE(m_messages.first().kind, SignatureLoadMessage::Kind::Corrupt);
         QCOMPARE(m_table.entries(), BuiltInSignatures());
         QCOMPARE(ExtensionForSignature(m_table, QStringLiteral("AAAAAAAA")), QString());
     }
@@ -125,9 +118,9 @@ private slots:
     void duplicateBeforeFaultIsWarnedFirstAndNotCounted()
     {
         load("\"AAAAAAAA\",\"a\",\"A\"\r\n\"aaaaaaaa\",\"b\",\"B\"\r\n\"CCCCCCCC\"\r\n");
-        QCOMPARE(m_dialogs.boxes.size(), 2);
-        QCOMPARE(m_dialogs.boxes.at(0).text, QStringLiteral("Duplicate key in Signatures file: aaaaaaaa"));
-        QVERIFY(m_dialogs.boxes.at(1).text.endsWith(QLatin1String("\r\nLine:1")));
+        QCOMPARE(m_messages.size(), 2);
+        QCOMPARE(m_messages.at(0).text, QStringLiteral("Duplicate key in Signatures file: aaaaaaaa"));
+        QVERIFY(m_messages.at(1).text.endsWith(QLatin1String("\r\nLine:1")));
         QCOMPARE(m_table.entries(), BuiltInSignatures());
     }
 
@@ -146,8 +139,8 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(int, accepted);
         load(content);
-        QCOMPARE(m_dialogs.boxes.size(), 1);
-        QCOMPARE(m_dialogs.boxes.first().text, corruptSignatureFileMessage(path(), accepted, 0));
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().text, corruptSignatureFileMessage(path(), accepted, 0));
         QCOMPARE(m_table.entries(), BuiltInSignatures());
         QCOMPARE(m_table.acceptedRecords(), accepted);
     }
@@ -156,8 +149,8 @@ private slots:
     {
         QVERIFY(m_tree->mkdir("Signatures.txt"));
         load(QByteArray());
-        QCOMPARE(m_dialogs.boxes.size(), 1);
-        QCOMPARE(m_dialogs.boxes.first().text,
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().text,
                  QStringLiteral("Corrupted Signatures file:\r\n") + path() + "\r\nLine:0");
         QCOMPARE(m_table.entries(), BuiltInSignatures());
     }
@@ -195,7 +188,7 @@ private slots:
         load(content);
         QCOMPARE(m_table.entries(), expected);
         QCOMPARE(m_table.acceptedRecords(), expected.size());
-        QVERIFY(m_dialogs.boxes.isEmpty());
+        QVERIFY(m_messages.isEmpty());
     }
 
     void lookupIgnoresLetterCase()
@@ -222,11 +215,11 @@ private slots:
         QCOMPARE(lookup(QStringLiteral("aaaaaaaa")), QStringLiteral("a"));
         const SignatureSaveResult saved = saveSignatureFile(path(), {entry("BBBBBBBB", "bb", "B")});
         QVERIFY2(saved.ok(), qPrintable(signatureSaveMessage(saved, 0)));
-        LoadSignatures(m_table, path(), 0, m_dialogs);
+        m_messages = LoadSignatures(m_table, path(), 0);
         QCOMPARE(lookup(QStringLiteral("AAAAAAAA")), QString());
         QCOMPARE(lookup(QStringLiteral("BBBBBBBB")), QStringLiteral("bb"));
         QCOMPARE(m_table.size(), 1);
-        QVERIFY(m_dialogs.boxes.isEmpty());
+        QVERIFY(m_messages.isEmpty());
     }
 };
 

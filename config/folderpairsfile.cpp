@@ -285,9 +285,10 @@ int SaveFolderPairs(const ProgramFiles &files, const FolderPairList &pairs, cons
         (void)profile.setValue(section, QStringLiteral("Renommer"), FlagText(pair.Renommer));
         (void)profile.setValue(section, QStringLiteral("Effacer"), FlagText(pair.Effacer));
         (void)profile.setValue(section, QStringLiteral("Nouveau"), FlagText(pair.Nouveau));
-        // Always written: a couple that moved up must not take the file
-        // system another couple left in this section.
-        (void)profile.setValue(section, SourceFileSystemKey, pair.SourceFileSystem);
+        // Written when known, and cleared where a couple that moved up would
+        // take the file system another couple left in this section.
+        if (!pair.SourceFileSystem.isEmpty() || !profile.value(section, SourceFileSystemKey, {}).isEmpty())
+            (void)profile.setValue(section, SourceFileSystemKey, pair.SourceFileSystem);
     }
     return pairs.isEmpty() ? 0 : profile.save(files.settingsFile());
 }

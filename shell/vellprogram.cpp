@@ -1,5 +1,6 @@
 #include "shell/vellprogram.h"
 
+#include "base/language.h"
 #include "config/settingsfile.h"
 #include "platform/instancelock.h"
 #include "platform/pathcodec.h"
@@ -13,20 +14,14 @@ namespace vell {
 
 QString AlreadyRunningText(int32_t langue)
 {
-    if (langue == 1)
-        return QStringLiteral("Programme déjà lancé");
-    if (langue == 2)
-        return QStringLiteral("Programa já activo");
-    return QStringLiteral("Program already running");
+    return Trilingual{"Programme déjà lancé", "Program already running", "Programa já activo"}.in(langue);
 }
 
 QString SingleRunNoticeText(int32_t langue)
 {
-    if (langue == 1)
-        return QStringLiteral("Appuyer sur la touche 'Esc' pour afficher la fenêtre principale");
-    if (langue == 2)
-        return QStringLiteral("'Esc' para ver a janela principal");
-    return QStringLiteral("Type key 'Esc' to display the main window");
+    return Trilingual{"Appuyer sur la touche 'Esc' pour afficher la fenêtre principale",
+                      "Type key 'Esc' to display the main window", "'Esc' para ver a janela principal"}
+        .in(langue);
 }
 
 void ShowSignatureLoadMessages(const QList<SignatureLoadMessage> &messages, UserDialogs &dialogs)

@@ -84,7 +84,7 @@ int openNamedTemporary(NewFile &file)
         if (fd >= 0) {
             file.fd.reset(fd);
             file.tempName = name;
-            return 0;
+            return sys::lockTemporary(fd);
         }
         if (errno != EEXIST)
             return sys::negErrno();
@@ -98,7 +98,9 @@ int openNewFile(NewFile &file)
     if (fd >= 0) {
         file.fd.reset(fd);
         file.unnamed = true;
-        return 0;
+        // Locked before it can ever have a name: removeStaleTemporary
+        // never mistakes it for a leftover.
+        return sys::lockTemporary(fd);
     }
     // File systems without O_TMPFILE say EOPNOTSUPP; kernels before 3.11
     // take it for O_DIRECTORY and say EISDIR.

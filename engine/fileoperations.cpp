@@ -38,6 +38,8 @@ int CopyOneFile(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir,
     options.targetAbsent = targetAbsent && N == E;
     options.flushData = move;
     options.carryStreams = ctx.system.copyCarriesStreams();
+    // A very large file still lets the interface breathe and a stop end it.
+    options.proceed = [&ctx] { return ctx.yieldAndGoOn(); };
     const int rc = copyFile(srcDir, E, tgtDir, N, options, &copied);
 
     if (ctx.system.IsNT) {

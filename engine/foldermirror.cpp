@@ -129,7 +129,7 @@ private:
             listing = ListFolderAt(fd, wantDosAttrib());
         if (isTarget) {
             for (const QByteArray &name : listing.extras.staleTemporaries)
-                (void)deleteFile(fd, name); // STALE-CHECK pending
+                (void)removeStaleTemporary(fd, name); // a live copy's, or gone: kept, or nothing to do
         }
         return listing;
     }

@@ -143,8 +143,11 @@ private:
         if (state == SourceState::Present && seenClean(rel))
             return true;
         std::vector<EntryInfo> entries;
-        const int listed = settings().MiroirSousDossiers ? listKinds(target.get(), entries)
-                                                         : listFolder(target.get(), entries, true);
+        ListingExtras extras;
+        const int listed = settings().MiroirSousDossiers ? listKinds(target.get(), entries, &extras)
+                                                         : listFolder(target.get(), entries, true, &extras);
+        for (const QByteArray &name : extras.staleTemporaries)
+            (void)removeStaleTemporary(target.get(), name); // a live copy's, or gone: kept, or nothing to do
         if (listed != 0) {
             entries.clear(); // treated as empty: only the folder removal is tried
             m_ctx.failed(ItemOperation::Reading, true, path(rel), listed);

@@ -72,7 +72,11 @@ private:
     bool empty(UniqueFd dir, const QByteArray &rel, int depth)
     {
         std::vector<EntryInfo> entries;
-        if (const int rc = listKinds(dir.get(), entries); rc < 0) {
+        ListingExtras extras;
+        const int rc = listKinds(dir.get(), entries, &extras);
+        for (const QByteArray &name : extras.staleTemporaries)
+            (void)removeStaleTemporary(dir.get(), name); // a live one keeps the folder, as it must
+        if (rc < 0) {
             m_ctx.failed(ItemOperation::Reading, true, ItemText(m_folders.targetText, rel), rc);
             return false;
         }

@@ -17,16 +17,23 @@ namespace vell::platform {
 
 namespace {
 
-// Bytes per copy_file_range or sendfile call: large enough that the calls
-// cost nothing, small enough that a kill or a stop is not held up long.
-constexpr size_t ChunkSize = size_t(16) << 20;
+// Bytes per step of every data method, and between two questions to
+// proceed(): a step takes some 40 ms on a disk that writes 100 MB/s, so a
+// stop is honoured within the 100 ms a user notices even on slow disks,
+// while the calls still cost nothing next to the data.
+constexpr size_t ChunkSize = size_t(4) << 20;
 constexpr size_t ReadWriteBuffer = size_t(256) << 10;
+// Units of st_blocks (stat(2)), whatever the file system's block size.
+constexpr off_t StatBlockSize = 512;
 // Tries at a fresh random name before giving up on a crowded folder.
 constexpr int NameAttempts = 100;
 
 // What a data method reports when it cannot be used at all, before it has
 // written a byte: the next method is tried.
 constexpr int Unsupported = 1;
+// The source ended before the size it had when opened: it shrank while it
+// was copied; the copy holds what there was.
+constexpr int SourceEnded = 2;
 
 // The new file while it is written. Whatever is left named in the target
 // folder when it goes out of scope is removed: a failed copy leaves
@@ -84,7 +91,7 @@ int openNamedTemporary(NewFile &file)
         if (fd >= 0) {
             file.fd.reset(fd);
             file.tempName = name;
-            return 0;
+            return sys::lockTemporary(fd);
         }
         if (errno != EEXIST)
             return sys::negErrno();
@@ -98,7 +105,9 @@ int openNewFile(NewFile &file)
     if (fd >= 0) {
         file.fd.reset(fd);
         file.unnamed = true;
-        return 0;
+        // Locked before it can ever have a name: removeStaleTemporary
+        // never mistakes it for a leftover.
+        return sys::lockTemporary(fd);
     }
     // File systems without O_TMPFILE say EOPNOTSUPP; kernels before 3.11
     // take it for O_DIRECTORY and say EISDIR.
@@ -108,77 +117,180 @@ int openNewFile(NewFile &file)
 }
 
 // Errors that mean "this method cannot copy between these two files", as
-// coreutils classifies them; anything else (EIO, ENOSPC, EDQUOT, ...) is
-// the copy failing.
+// coreutils classifies them; anything else (EIO, ENOSPC, EDQUOT, EFBIG,
+// ...) is the copy failing. EACCES too: some file systems refuse FICLONE
+// or copy_file_range with it on files that read and write accept.
 bool isMethodUnsupported(int err)
 {
     return err == ENOSYS || err == EOPNOTSUPP || err == ENOTTY || err == EINVAL || err == EBADF || err == EXDEV
-        || err == ETXTBSY || err == EPERM;
+        || err == ETXTBSY || err == EPERM || err == EACCES;
 }
 
-int copyByClone(int src, int dst)
+bool isSendfileUnsupported(int err) { return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == EACCES; }
+
+// One file's data on its way: the two descriptors and the progress that
+// decides whether a method may still be changed and when to ask proceed().
+struct DataCopy
 {
-    if (::ioctl(dst, FICLONE, src) == 0)
+    int src;
+    int dst;
+    const CopyOptions &options;
+    uint64_t copied = 0;  // bytes written so far, whatever the method
+    uint64_t unasked = 0; // bytes since proceed() was last asked
+
+    // Counts n more bytes; false when the caller asks to stop.
+    bool advance(uint64_t n)
+    {
+        copied += n;
+        unasked += n;
+        if (unasked < ChunkSize || !options.proceed)
+            return true;
+        unasked = 0;
+        return options.proceed();
+    }
+};
+
+int copyByClone(const DataCopy &c)
+{
+    if (::ioctl(c.dst, FICLONE, c.src) == 0)
         return 0;
     return isMethodUnsupported(errno) ? Unsupported : sys::negErrno();
 }
 
-// Shared loop of the in-kernel methods: `step` moves up to ChunkSize
-// bytes and returns the count, 0 at the end, or -1 with errno.
-template<typename Step>
-int copyByKernel(Step &&step, off_t expectedSize, bool (*unsupported)(int))
+// pread then pwrite of one buffer at `at`: the count, 0 at the source's
+// end, or -1 with errno.
+ssize_t readWriteStep(int src, int dst, off_t at, size_t length, char *buffer)
 {
-    uint64_t total = 0;
-    for (;;) {
-        const ssize_t n = sys::retry(step);
+    const ssize_t n = sys::retry([&] { return ::pread(src, buffer, qMin(length, ReadWriteBuffer), at); });
+    if (n <= 0)
+        return n;
+    for (ssize_t done = 0; done < n;) {
+        const ssize_t w = sys::retry([&] { return ::pwrite(dst, buffer + done, size_t(n - done), at + done); });
+        if (w < 0)
+            return -1;
+        done += w;
+    }
+    return n;
+}
+
+// One step of `method` at `at`, up to `length` bytes: the count, 0 at the
+// source's end, or -1 with errno. The source's offset is never used; the
+// target's only by sendfile, which writes where it stands.
+ssize_t step(const DataCopy &c, CopyMethod method, off_t at, size_t length, char *buffer)
+{
+    switch (method) {
+    case CopyMethod::CopyFileRange: {
+        loff_t in = at;
+        loff_t out = at;
+        return ::copy_file_range(c.src, &in, c.dst, &out, length, 0);
+    }
+    case CopyMethod::Sendfile: {
+        if (::lseek(c.dst, at, SEEK_SET) < 0)
+            return -1;
+        off_t in = at;
+        return ::sendfile(c.dst, c.src, &in, length);
+    }
+    default:
+        return readWriteStep(c.src, c.dst, at, length, buffer);
+    }
+}
+
+bool unsupportedBy(CopyMethod method, int err)
+{
+    if (method == CopyMethod::ReadWrite)
+        return false; // the last resort: its errors are the copy's
+    return method == CopyMethod::Sendfile ? isSendfileUnsupported(err) : isMethodUnsupported(err);
+}
+
+// Copies the `length` bytes at `from` with one method. 0, SourceEnded,
+// Unsupported (only while nothing is written), -ECANCELED or -errno.
+int copyRange(DataCopy &c, CopyMethod method, off_t from, off_t length, char *buffer)
+{
+    for (off_t at = from; at < from + length;) {
+        const size_t want = size_t(qMin<off_t>(from + length - at, off_t(ChunkSize)));
+        const ssize_t n = sys::retry([&] { return step(c, method, at, want, buffer); });
         if (n < 0)
-            return total == 0 && unsupported(errno) ? Unsupported : sys::negErrno();
+            return c.copied == 0 && unsupportedBy(method, errno) ? Unsupported : sys::negErrno();
         if (n == 0) {
             // copy_file_range answered 0 for files of some pseudo file
             // systems (procfs, sysfs) up to Linux 5.6 or so: a first 0 on a
-            // file that should have data hands over to read/write.
-            return total == 0 && expectedSize > 0 ? Unsupported : 0;
+            // file that should have data hands over to the next method.
+            return c.copied == 0 && method != CopyMethod::ReadWrite ? Unsupported : SourceEnded;
         }
-        total += uint64_t(n);
-        if (expectedSize > 0 && total >= uint64_t(expectedSize))
-            return 0; // the size seen at open is copied: no call just to learn the end
+        at += n;
+        if (!c.advance(uint64_t(n)))
+            return -ECANCELED;
     }
+    return 0;
 }
 
-bool isSendfileUnsupported(int err) { return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP; }
+// A file with fewer blocks than its size may hold holes (coreutils' test).
+bool mayHoldHoles(const struct stat &st) { return st.st_blocks * StatBlockSize < st.st_size; }
 
-int copyByReadWrite(int src, int dst)
+// The data extents of the file: those SEEK_DATA and SEEK_HOLE find in a
+// file that may hold holes; any other file is one extent, with no call to
+// learn it. `take` gets each extent (offset, length) and stops the walk
+// with any result but 0.
+template<typename Take>
+int forEachExtent(int fd, const struct stat &st, Take &&take)
 {
-    const std::unique_ptr<char[]> buffer(new char[ReadWriteBuffer]);
-    for (;;) {
-        const ssize_t n = sys::retry([&] { return ::read(src, buffer.get(), ReadWriteBuffer); });
-        if (n < 0)
-            return sys::negErrno();
-        if (n == 0)
+    if (!mayHoldHoles(st))
+        return st.st_size > 0 ? take(off_t(0), st.st_size) : 0;
+    for (off_t at = 0; at < st.st_size;) {
+        const off_t data = ::lseek(fd, at, SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO)
+                return 0; // only a hole is left
+            // Kernels and file systems without SEEK_DATA: all of it is data.
+            return at == 0 && (errno == EINVAL || errno == EOPNOTSUPP) ? take(off_t(0), st.st_size)
+                                                                       : sys::negErrno();
+        }
+        if (data >= st.st_size)
             return 0;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = sys::retry([&] { return ::write(dst, buffer.get() + done, size_t(n - done)); });
-            if (w < 0)
-                return sys::negErrno();
-            done += w;
-        }
+        const off_t hole = ::lseek(fd, data, SEEK_HOLE);
+        if (hole < 0)
+            return sys::negErrno();
+        const off_t end = qMin(hole, st.st_size);
+        if (const int rc = take(data, end - data); rc != 0)
+            return rc;
+        at = end;
     }
+    return 0;
 }
 
-// Fastest first; a method is changed only before its first byte.
-int copyData(int src, int dst, const struct stat &st)
+// Copies every extent with one method; a file that may hold holes then
+// gets the source's size, so that a hole at the end stays a hole.
+int copyExtents(DataCopy &c, CopyMethod method, const struct stat &st)
 {
-    int rc = copyByClone(src, dst);
-    if (rc != Unsupported)
+    std::unique_ptr<char[]> buffer;
+    if (method == CopyMethod::ReadWrite)
+        buffer.reset(new char[ReadWriteBuffer]);
+    const int rc = forEachExtent(c.src, st, [&](off_t from, off_t length) {
+        return copyRange(c, method, from, length, buffer.get());
+    });
+    if (rc == SourceEnded)
+        return 0;
+    if (rc != 0 || !mayHoldHoles(st))
         return rc;
-    rc = copyByKernel([&] { return ::copy_file_range(src, nullptr, dst, nullptr, ChunkSize, 0); }, st.st_size,
-                      isMethodUnsupported);
-    if (rc != Unsupported)
-        return rc;
-    rc = copyByKernel([&] { return ::sendfile(dst, src, nullptr, ChunkSize); }, st.st_size, isSendfileUnsupported);
-    if (rc != Unsupported)
-        return rc;
-    return copyByReadWrite(src, dst);
+    if (::ftruncate(c.dst, st.st_size) != 0)
+        return sys::negErrno();
+    return 0;
+}
+
+// Fastest first (a reflink shares the source's extents, holes included);
+// a method is changed only before its first byte.
+int copyData(int src, int dst, const struct stat &st, const CopyOptions &options)
+{
+    DataCopy c{src, dst, options};
+    const CopyMethod forced = options.method;
+    int rc = Unsupported;
+    if (forced == CopyMethod::Auto || forced == CopyMethod::Clone)
+        rc = copyByClone(c);
+    for (const CopyMethod method : {CopyMethod::CopyFileRange, CopyMethod::Sendfile, CopyMethod::ReadWrite}) {
+        if (rc == Unsupported && (forced == CopyMethod::Auto || forced == method))
+            rc = copyExtents(c, method, st);
+    }
+    return rc == Unsupported ? -EOPNOTSUPP : rc;
 }
 
 bool carries(const QByteArray &attr, const CopyOptions &options)
@@ -364,7 +476,7 @@ int openSource(int srcDir, const QByteArray &srcName, struct stat &st)
 
 int writeNewFile(NewFile &file, int src, const struct stat &st, const CopyOptions &options)
 {
-    if (const int rc = copyData(src, file.fd.get(), st); rc < 0)
+    if (const int rc = copyData(src, file.fd.get(), st, options); rc < 0)
         return rc;
     if (const int rc = copyXattrs(src, file.fd.get(), options); rc < 0)
         return rc;

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <functional>
 #include <sys/types.h>
 #include <vector>
 
@@ -68,25 +69,26 @@ uint64_t ticksFromTimespec(const struct timespec &ts);
 // time when that is not available or the path is too long).
 [[nodiscard]] int openFolderBeneath(int rootFd, const QByteArray &relPath);
 
-// What listFolder tells a caller that lists on one thread and acts on
-// another: stale temporary files are reported, not removed (the other
-// thread may be writing into the folder), and whether a special file was
-// left out (a name absent from the listing may still exist).
+// What a listing tells a caller beyond the entries: the names of Vell's
+// temporary files it met (left out of the entries, never removed here: a
+// copy may be writing into one at this moment; see removeStaleTemporary),
+// and whether a special file was left out (a name absent from the listing
+// may still exist).
 struct ListingExtras
 {
-    std::vector<QByteArray> staleTemporaries;
+    std::vector<QByteArray> staleTemporaries; // temporary-named regular files, live or stale
     bool specialsLeftOut = false;
 };
 
 // Reads every entry of the folder: name, kind, attribute word, last-write
-// ticks, size. "." and "..", special files and names that are Vell's own
-// temporary files are left out (stale temporary files of a crashed copy are
-// removed on the way). withDosAttrib also reads user.DOSATTRIB of each entry
-// (one more system call each); without it the word comes from the mode and
-// the name alone. Returns 0 or -errno when the folder cannot be read, or
-// when an entry cannot be examined for any reason other than having
-// vanished (so that no caller mistakes an unreadable entry for an absent
-// one); `out` then holds the entries read so far.
+// ticks, size. "." and "..", special files and names of Vell's temporary
+// files are left out; nothing is ever removed. withDosAttrib also reads
+// user.DOSATTRIB of each entry (one more system call each); without it the
+// word comes from the mode and the name alone. Returns 0 or -errno when
+// the folder cannot be read, or when an entry cannot be examined for any
+// reason other than having vanished (so that no caller mistakes an
+// unreadable entry for an absent one); `out` then holds the entries read
+// so far.
 [[nodiscard]] int listFolder(int dirFd, std::vector<EntryInfo> &out, bool withDosAttrib,
                              ListingExtras *extras = nullptr);
 
@@ -94,7 +96,7 @@ struct ListingExtras
 // links are taken from the listing's d_type alone (their attribute word
 // from the name only; lastWrite, size and mode unset); folders and entries
 // of unknown type are examined as listFolder does.
-[[nodiscard]] int listKinds(int dirFd, std::vector<EntryInfo> &out);
+[[nodiscard]] int listKinds(int dirFd, std::vector<EntryInfo> &out, ListingExtras *extras = nullptr);
 // Every entry name of the folder (any kind, "." and ".." included), sorted,
 // with no call per entry: what exists, for a walk that only asks that.
 [[nodiscard]] int listNames(int dirFd, std::vector<QByteArray> &names);
@@ -117,12 +119,21 @@ struct ListingExtras
 // user.DOSATTRIB).
 [[nodiscard]] bool attributesDiffer(uint32_t source, uint32_t target, bool targetHasDosAttrib);
 
+// The ways data can move, fastest first.
+enum class CopyMethod : uint8_t { Auto, Clone, CopyFileRange, Sendfile, ReadWrite };
+
 struct CopyOptions
 {
     bool carryStreams = true;  // user.DosStream.* attributes go with the data
     bool carryXattrs = true;   // the other user.* attributes go with the data
     bool targetAbsent = false; // the caller has just found no target: no lookup before the copy
     bool flushData = false;    // fdatasync the data before the rename, fsync the folder after (move mode)
+    // Asked after every few MiB of data; false stops the copy, which then
+    // fails with -ECANCELED and leaves the target untouched. Empty: go on.
+    std::function<bool()> proceed;
+    // Auto tries each method in turn; tests force one, which fails with
+    // -EOPNOTSUPP where it cannot be used.
+    CopyMethod method = CopyMethod::Auto;
 };
 
 // What the source was when it was copied, so that move mode can check the
@@ -137,19 +148,29 @@ struct CopiedSource
 
 // Copies srcDir/srcName onto dstDir/dstName, overwriting. The data go to an
 // unnamed (O_TMPFILE) or hidden temporary file in dstDir (reflink,
-// copy_file_range, sendfile or read/write), the user.* attributes, mode and
-// times follow, then it is renamed over the target: a failure at any point
-// leaves the target untouched and no temporary file behind. A source link
-// is copied as a link with the same text. When source and target are one
-// file (same device and inode) nothing is done and -ESAME is returned. A
-// source that is not a regular file or link fails with -EINVAL and is never
-// opened for reading (no FIFO or device is ever opened).
+// copy_file_range, sendfile or read/write; holes stay holes), the user.*
+// attributes, mode and times follow, then it is renamed over the target: a
+// failure at any point leaves the target untouched and no temporary file
+// behind. The new file is locked (flock) from its creation until it is
+// published or removed, which tells removeStaleTemporary it is live. A
+// source link is copied as a link with the same text. When source and
+// target are one file (same device and inode) nothing is done and -ESAME
+// is returned. A source that is not a regular file or link fails with
+// -EINVAL and is never opened for reading (no FIFO or device is ever
+// opened).
 [[nodiscard]] int copyFile(int srcDir, const QByteArray &srcName, int dstDir, const QByteArray &dstName,
                            const CopyOptions &options, CopiedSource *copied = nullptr);
 constexpr int ESAME = 10001; // returned negated: source and target are one file
 
-// A second descriptor of fd, closed on exec like every descriptor of the
-// walks, so none reaches a child program. The descriptor or -errno.
+// Removes dirFd/name only when it is certainly a stale temporary file of
+// Vell: a temporary name, a regular file of this user, changed more than a
+// minute ago (a copy may be about to lock a younger one), and not locked
+// by a live copy. 0 when removed, -EBUSY when live or young, another
+// -errno when it is not such a file or cannot be examined.
+[[nodiscard]] int removeStaleTemporary(int dirFd, const QByteArray &name);
+
+// A duplicate of fd that no child process inherits (F_DUPFD_CLOEXEC), or
+// -errno.
 [[nodiscard]] int duplicateFd(int fd);
 
 // Deletes a file or a link (never a folder).

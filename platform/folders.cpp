@@ -122,12 +122,6 @@ int removeFolder(int dirFd, const QByteArray &name)
     return 0;
 }
 
-int duplicateFd(int fd)
-{
-    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    return copy < 0 ? sys::negErrno() : copy;
-}
-
 int flushFolder(int dirFd)
 {
     if (sys::retry([&] { return ::fsync(dirFd); }) != 0)

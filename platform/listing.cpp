@@ -48,10 +48,10 @@ bool isSpecialType(unsigned char type)
 }
 
 // Handles one directory entry. 0 when it was reported or left out, -errno
-// when it could not be examined. With `extras`, a stale temporary file is
-// reported there instead of being removed at once.
+// when it could not be examined. Temporary files are left out and named in
+// `extras`, never removed: a copy may be writing into one right now.
 int takeEntry(int dirFd, const struct dirent64 &d, bool withDosAttrib, std::vector<EntryInfo> &out,
-              ListingExtras *extras = nullptr)
+              ListingExtras *extras)
 {
     const QByteArray name(d.d_name);
     if (name == "." || name == "..")
@@ -67,14 +67,8 @@ int takeEntry(int dirFd, const struct dirent64 &d, bool withDosAttrib, std::vect
         return 0;
     }
     if (isTemporaryName(name)) {
-        // A temporary file left by a copy that was killed: its data were
-        // never published, so nothing is lost by removing it.
-        if (S_ISREG(st.st_mode)) {
-            if (extras)
-                extras->staleTemporaries.push_back(name);
-            else
-                (void)::unlinkat(dirFd, name.constData(), 0);
-        }
+        if (extras && S_ISREG(st.st_mode))
+            extras->staleTemporaries.push_back(name);
         return 0;
     }
     out.emplace_back();
@@ -84,16 +78,19 @@ int takeEntry(int dirFd, const struct dirent64 &d, bool withDosAttrib, std::vect
 
 // Handles one entry for listKinds: no stat unless the kind is unknown or
 // the entry is a folder.
-int takeKind(int dirFd, const struct dirent64 &d, std::vector<EntryInfo> &out)
+int takeKind(int dirFd, const struct dirent64 &d, std::vector<EntryInfo> &out, ListingExtras *extras)
 {
     if (d.d_type == DT_UNKNOWN || d.d_type == DT_DIR)
-        return takeEntry(dirFd, d, false, out);
+        return takeEntry(dirFd, d, false, out, extras);
     const QByteArray name(d.d_name);
-    if (isSpecialType(d.d_type))
+    if (isSpecialType(d.d_type)) {
+        if (extras)
+            extras->specialsLeftOut = true;
         return 0;
+    }
     if (isTemporaryName(name)) {
-        if (d.d_type == DT_REG)
-            (void)::unlinkat(dirFd, name.constData(), 0);
+        if (extras && d.d_type == DT_REG)
+            extras->staleTemporaries.push_back(name);
         return 0;
     }
     out.emplace_back();
@@ -133,13 +130,15 @@ int readEntries(int dirFd, Take &&take)
 
 } // namespace
 
-int listKinds(int dirFd, std::vector<EntryInfo> &out)
+int listKinds(int dirFd, std::vector<EntryInfo> &out, ListingExtras *extras)
 {
     out.clear();
+    if (extras)
+        *extras = ListingExtras();
     return readEntries(dirFd, [&](const struct dirent64 &d) {
         if (d.d_name[0] == '.' && (d.d_name[1] == 0 || (d.d_name[1] == '.' && d.d_name[2] == 0)))
             return 0;
-        return takeKind(dirFd, d, out);
+        return takeKind(dirFd, d, out, extras);
     });
 }
 

@@ -2,7 +2,6 @@
 
 #include "platform/fileops.h"
 
-#include <QRandomGenerator>
 #include <fcntl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -11,32 +10,15 @@ namespace vell::platform {
 
 namespace {
 
-constexpr char TemporaryPrefix[] = ".vell-tmp-";
-constexpr qsizetype TemporaryPrefixLength = sizeof TemporaryPrefix - 1;
-constexpr qsizetype TemporaryRandomLength = 6;
-constexpr char TemporaryAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-
-bool isAlphanumeric(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
 // Most values (DOSATTRIB, AfpInfo) fit; larger ones are sized first.
 constexpr size_t FirstXattrBuffer = 256;
 
 } // namespace
 
-bool isTemporaryName(const QByteArray &name)
+int duplicateFd(int fd)
 {
-    // Exactly the shape temporaryName() makes, so that a user's own file
-    // that merely starts with the prefix is never taken for a stale one.
-    if (name.size() != TemporaryPrefixLength + TemporaryRandomLength || !name.startsWith(TemporaryPrefix))
-        return false;
-    for (qsizetype i = TemporaryPrefixLength; i < name.size(); ++i) {
-        if (!isAlphanumeric(name.at(i)))
-            return false;
-    }
-    return true;
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    return copy >= 0 ? copy : sys::negErrno();
 }
 
 namespace sys {
@@ -115,15 +97,6 @@ int getXattrFd(int fd, const char *attr, QByteArray &value)
 int listXattrFd(int fd, QByteArray &names)
 {
     return readGrowing([&](char *buf, size_t size) { return ::flistxattr(fd, buf, size); }, names);
-}
-
-QByteArray temporaryName()
-{
-    QByteArray name(TemporaryPrefix);
-    QRandomGenerator *const random = QRandomGenerator::global();
-    for (qsizetype i = 0; i < TemporaryRandomLength; ++i)
-        name.append(TemporaryAlphabet[random->bounded(int(sizeof TemporaryAlphabet - 1))]);
-    return name;
 }
 
 } // namespace sys

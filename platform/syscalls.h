@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <sys/stat.h>
+#include <time.h>
 
 namespace vell::platform::sys {
 
@@ -53,5 +54,17 @@ auto retry(F &&f) -> decltype(f())
 // A fresh name of Vell's temporary files: ".vell-tmp-" and 6 letters or
 // digits.
 [[nodiscard]] QByteArray temporaryName();
+
+// Takes the lock by which a copy says its new file is live (an exclusive
+// flock on this open file description, held until it is closed). 0 also
+// where the file system has no locks: the age rule of
+// removeStaleTemporary then guards the file, which cannot be locked by
+// anyone else either. Otherwise -errno.
+[[nodiscard]] int lockTemporary(int fd);
+
+// removeStaleTemporary() for the given user and clock, so that tests can
+// age a file or be another user without waiting or privileges.
+[[nodiscard]] int removeStaleTemporaryAs(int dirFd, const QByteArray &name, uid_t user,
+                                         const struct timespec &now);
 
 } // namespace vell::platform::sys

@@ -1,105 +1,60 @@
 #include "common/lebytes.h"
 #include "common/testtree.h"
 #include "platform/fileops.h"
+#include "platform/syscalls.h"
 #include "platform/uniquefd.h"
 
 #include <QTest>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 using namespace vell::platform;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-// Samba's NDR xattr_DOSATTRIB: text, pad 2, version, level, pad 4, arm.
-QByteArray ndrDosAttrib(const QByteArray &hex, uint16_t version, const QByteArray &arm)
+// Samba's NDR xattr_DOSATTRIB: text, pad 2, version, level, pad 4, then
+// the arm: `words` (valid_flags, attrib, ...) and `times` NT times.
+QByteArray ndr(const QByteArray &hex, uint16_t version, std::initializer_list<uint32_t> words, int times)
 {
-    QByteArray b = hex;
-    b.append('\0');
-    if (b.size() % 2)
-        b.append('\0');
+    QByteArray b = hex + QByteArray(hex.size() % 2 ? 1 : 2, '\0');
     appendLe16(b, version);
     appendLe16(b, version);
     while (b.size() % 4)
         b.append('\0');
-    return b + arm;
+    for (const uint32_t w : words)
+        appendLe32(b, w);
+    for (int i = 0; i < times; ++i)
+        appendLe64(b, 0x01D5A1B2C3D4E5F6 + i);
+    return b;
 }
 
-constexpr uint64_t SomeNtTime = 0x01D5A1B2C3D4E5F6;
-
-// xattr_DosInfo3: valid_flags, attrib, ea_size, size, alloc_size, create_time, change_time.
-QByteArray armV3(uint32_t validFlags, uint32_t attrib)
+// Makes `name` of a kind: file, folder, link (to "target"), fifo, none.
+bool make(TestTree &tree, const QByteArray &name, const QByteArray &kind)
 {
-    QByteArray a;
-    appendLe32(a, validFlags);
-    appendLe32(a, attrib);
-    appendLe32(a, 0);
-    appendLe64(a, 4096);
-    appendLe64(a, 8192);
-    appendLe64(a, SomeNtTime);
-    appendLe64(a, SomeNtTime + 1);
-    return a;
-}
-
-// xattr_DosInfo4: valid_flags, attrib, itime, create_time.
-QByteArray armV4(uint32_t attrib)
-{
-    QByteArray a;
-    appendLe32(a, 0x11);
-    appendLe32(a, attrib);
-    appendLe64(a, SomeNtTime);
-    appendLe64(a, SomeNtTime + 2);
-    return a;
-}
-
-// xattr_DosInfo5: valid_flags, attrib, create_time.
-QByteArray armV5(uint32_t attrib)
-{
-    QByteArray a;
-    appendLe32(a, 0x11);
-    appendLe32(a, attrib);
-    appendLe64(a, SomeNtTime + 3);
-    return a;
-}
-
-QByteArray armV1(uint32_t attrib)
-{
-    QByteArray a;
-    appendLe32(a, attrib);
-    appendLe32(a, 0);
-    appendLe64(a, 1);
-    appendLe64(a, 2);
-    appendLe64(a, SomeNtTime);
-    appendLe64(a, SomeNtTime);
-    return a;
+    if (kind == "folder" || kind == "link" || kind == "fifo")
+        return kind == "folder" ? tree.mkdir(name) : kind == "link" ? tree.symlink(name, "target") : tree.mkfifo(name);
+    return kind == "none" || tree.write(name, "x");
 }
 
 const EntryInfo *find(const std::vector<EntryInfo> &entries, const QByteArray &name)
 {
-    for (const EntryInfo &e : entries) {
-        if (e.name == name)
-            return &e;
-    }
-    return nullptr;
+    const auto it = std::find_if(entries.begin(), entries.end(), [&](const EntryInfo &e) { return e.name == name; });
+    return it == entries.end() ? nullptr : &*it;
 }
 
-bool makeSocket(const QByteArray &path)
+// An item, the word set on it, and what it is afterwards.
+struct SetCase
 {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (fd < 0)
-        return false;
-    struct sockaddr_un addr = {};
-    addr.sun_family = AF_UNIX;
-    if (size_t(path.size()) >= sizeof addr.sun_path) {
-        ::close(fd);
-        return false;
-    }
-    memcpy(addr.sun_path, path.constData(), size_t(path.size()));
-    const bool ok = ::bind(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
-    ::close(fd);
-    return ok;
-}
+    QByteArray kind;
+    unsigned mode;
+    QByteArray dosAttrib; // null: none
+    uint32_t word;
+    int result;
+    unsigned modeAfter;
+    QByteArray dosAttribAfter;
+};
 
 } // namespace
 
@@ -107,291 +62,206 @@ class TestListing : public QObject
 {
     Q_OBJECT
 private slots:
-    void listsKindsAndLeavesSpecialsOut()
+    // A copy may be writing into a temporary file right now: a listing
+    // names such files and removes nothing.
+    void listsKindsAndLeavesSpecialsAndTemporariesOut()
     {
         TestTree tree;
-        QVERIFY(tree.write("file.txt", "hello"));
-        QVERIFY(tree.mkdir("folder"));
-        QVERIFY(tree.symlink("link", "file.txt"));
-        QVERIFY(tree.mkfifo("fifo"));
-        const bool socketMade = makeSocket(tree.path("sock"));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        QVERIFY(dir.valid());
-
-        std::vector<EntryInfo> entries;
-        QCOMPARE(listFolder(dir.get(), entries, false), 0);
-        QCOMPARE(entries.size(), size_t(3));
-        QVERIFY(find(entries, "fifo") == nullptr);
-        QVERIFY(!socketMade || find(entries, "sock") == nullptr);
-        QCOMPARE(find(entries, "file.txt")->kind, EntryKind::File);
-        QCOMPARE(find(entries, "file.txt")->size, uint64_t(5));
-        QCOMPARE(find(entries, "folder")->kind, EntryKind::Folder);
-        QCOMPARE(find(entries, "link")->kind, EntryKind::Link);
-        QCOMPARE(find(entries, "link")->size, uint64_t(8)); // the link's own text, not the file
-        QVERIFY(tree.exists("fifo"));
-    }
-
-    void listsAgainFromTheStart()
-    {
-        TestTree tree;
-        QVERIFY(tree.write("a", "1"));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        std::vector<EntryInfo> first;
-        std::vector<EntryInfo> second;
-        QCOMPARE(listFolder(dir.get(), first, false), 0);
-        QCOMPARE(listFolder(dir.get(), second, false), 0);
-        QCOMPARE(second.size(), size_t(1));
-    }
-
-    void staleTemporaryFilesAreRemoved()
-    {
-        TestTree tree;
-        QVERIFY(tree.write(".vell-tmp-Ab3dE9", "partial"));
-        QVERIFY(tree.mkdir(".vell-tmp-Zz9zz9"));
-        QVERIFY(tree.write(".vell-tmp-notes.txt", "a user's file"));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        std::vector<EntryInfo> entries;
-        QCOMPARE(listFolder(dir.get(), entries, false), 0);
-        QCOMPARE(entries.size(), size_t(1));
-        QCOMPARE(entries.front().name, QByteArray(".vell-tmp-notes.txt"));
-        QVERIFY(!tree.exists(".vell-tmp-Ab3dE9"));
-        QVERIFY(tree.isDir(".vell-tmp-Zz9zz9")); // only files are removed
-    }
-
-    void theCallerCanBeToldWhatWasLeftOut()
-    {
-        TestTree tree;
-        QVERIFY(tree.write(".vell-tmp-Ab3dE9", "partial"));
-        QVERIFY(tree.mkdir(".vell-tmp-Zz9zz9"));
+        QVERIFY(tree.write("file.txt", "hello") && tree.setMtime("file.txt", 1000000000, 123456789));
+        QVERIFY(tree.mkdir("folder") && tree.symlink("link", "file.txt") && tree.mkfifo("fifo"));
+        QVERIFY(tree.write(".vell-tmp-Ab3dE9", "partial") && tree.mkdir(".vell-tmp-Zz9zz9"));
+        QVERIFY(tree.symlink(".vell-tmp-Lnk001", "nowhere") && tree.write(".vell-tmp-notes.txt", "user's"));
+        const QByteArrayList all = tree.entries("");
         const UniqueFd dir(openFolderPath(tree.root()));
         std::vector<EntryInfo> entries;
         ListingExtras extras;
-        QCOMPARE(listFolder(dir.get(), entries, false, &extras), 0);
-        QVERIFY(entries.empty());
-        QCOMPARE(extras.staleTemporaries, std::vector<QByteArray>{".vell-tmp-Ab3dE9"});
-        QVERIFY(!extras.specialsLeftOut);
-        QVERIFY(tree.exists(".vell-tmp-Ab3dE9"));
-        QVERIFY(tree.mkfifo("pipe"));
-        QCOMPARE(listFolder(dir.get(), entries, false, &extras), 0);
-        QVERIFY(extras.specialsLeftOut);
+        for (const bool kinds : {false, true}) {
+            for (ListingExtras *asked : {static_cast<ListingExtras *>(nullptr), &extras, &extras}) {
+                extras.staleTemporaries = {"left over"}; // the second listing through one descriptor starts afresh
+                QCOMPARE(kinds ? listKinds(dir.get(), entries, asked) : listFolder(dir.get(), entries, true, asked), 0);
+                QCOMPARE(entries.size(), size_t(4));
+                QVERIFY(find(entries, ".vell-tmp-notes.txt") && !find(entries, "fifo"));
+                QCOMPARE(find(entries, "link")->kind, EntryKind::Link);
+                QCOMPARE(find(entries, "folder")->kind, EntryKind::Folder);
+                QCOMPARE(tree.entries(""), all);
+            }
+            QCOMPARE(extras.staleTemporaries, std::vector<QByteArray>{".vell-tmp-Ab3dE9"});
+            QVERIFY(extras.specialsLeftOut);
+        }
+        QCOMPARE(listFolder(dir.get(), entries, false), 0);
+        QCOMPARE(find(entries, "file.txt")->kind, EntryKind::File);
+        QCOMPARE(find(entries, "file.txt")->size, uint64_t(5));
+        QCOMPARE(find(entries, "file.txt")->lastWrite, (1000000000 + 11644473600ULL) * 10000000ULL + 1234567ULL);
+        QCOMPARE(find(entries, "link")->size, uint64_t(8)); // the link's own text, not the file
+        EntryInfo info;
+        QCOMPARE(lookUp(dir.get(), "fifo", info, true), -EINVAL);
+        QCOMPARE(lookUp(dir.get(), "missing", info, true), -ENOENT);
+        QCOMPARE(removeStaleTemporary(dir.get(), ".vell-tmp-Ab3dE9"), -EBUSY); // just written
+        QCOMPARE(tree.entries(""), all);
     }
 
-    void temporaryNames_data()
+    void removesOnlyStaleTemporaries_data()
     {
         QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<bool>("temporary");
-        QTest::newRow("six letters and digits") << QByteArray(".vell-tmp-a1B2c3") << true;
-        QTest::newRow("five") << QByteArray(".vell-tmp-a1B2c") << false;
-        QTest::newRow("seven") << QByteArray(".vell-tmp-a1B2c3d") << false;
-        QTest::newRow("punctuation") << QByteArray(".vell-tmp-a1B2.3") << false;
-        QTest::newRow("no dot") << QByteArray("vell-tmp-a1B2c3") << false;
-        QTest::newRow("plain") << QByteArray("report.doc") << false;
+        QTest::addColumn<QByteArray>("kind");
+        QTest::addColumn<int>("age"); // seconds since its change, by the clock given
+        QTest::addColumn<int>("result");
+        const QByteArray temporary(".vell-tmp-Ab3dE9");
+        QTest::newRow("stale") << temporary << "file"_ba << 3600 << 0;
+        QTest::newRow("young") << temporary << "file"_ba << 30 << -EBUSY;
+        QTest::newRow("changed in the future") << temporary << "file"_ba << -3600 << -EBUSY;
+        QTest::newRow("locked by a live copy") << temporary << "locked"_ba << 3600 << -EBUSY;
+        QTest::newRow("another user's") << temporary << "foreign"_ba << 3600 << -EPERM;
+        QTest::newRow("user's name") << ".vell-tmp-notes"_ba << "file"_ba << 3600 << -EINVAL;
+        QTest::newRow("folder") << temporary << "folder"_ba << 3600 << -EINVAL;
+        QTest::newRow("link") << temporary << "link"_ba << 3600 << -EINVAL;
+        QTest::newRow("fifo") << temporary << "fifo"_ba << 3600 << -EINVAL;
+        QTest::newRow("missing") << temporary << "none"_ba << 3600 << -ENOENT;
     }
-    void temporaryNames()
+    void removesOnlyStaleTemporaries()
     {
         QFETCH(QByteArray, name);
-        QFETCH(bool, temporary);
-        QCOMPARE(isTemporaryName(name), temporary);
+        QFETCH(QByteArray, kind);
+        QFETCH(int, age);
+        QFETCH(int, result);
+        TestTree tree;
+        QVERIFY(tree.write("target", "kept") && make(tree, name, kind));
+        // Another open file description holds the lock, as a live copy does.
+        const UniqueFd holder(kind == "locked" ? ::open(tree.path(name).constData(), O_RDONLY | O_CLOEXEC) : -1);
+        QVERIFY(kind != "locked" || ::flock(holder.get(), LOCK_EX | LOCK_NB) == 0);
+        struct stat st = {};
+        (void)::lstat(tree.path(name).constData(), &st);
+        const struct timespec now = {st.st_ctim.tv_sec + age, 0};
+        const UniqueFd dir(openFolderPath(tree.root()));
+        QCOMPARE(sys::removeStaleTemporaryAs(dir.get(), name, ::geteuid() + (kind == "foreign"), now), result);
+        QCOMPARE(tree.exists(name), result != 0 && kind != "none");
+        QCOMPARE(tree.read("target"), "kept"_ba);
     }
 
+    void temporaryNames()
+    {
+        QVERIFY(isTemporaryName(".vell-tmp-a1B2c3") && isTemporaryName(sys::temporaryName()));
+        for (const char *name : {".vell-tmp-a1B2c", ".vell-tmp-a1B2c3d", ".vell-tmp-a1B2.3", "vell-tmp-a1B2c3"})
+            QVERIFY2(!isTemporaryName(name), name);
+    }
+
+    void ticks()
+    {
+        QCOMPARE(ticksFromTimespec({0, 0}), 116444736000000000ULL); // the Unix epoch
+        QCOMPARE(ticksFromTimespec({0, 199}), 116444736000000001ULL); // below a tick: dropped
+        QCOMPARE(ticksFromTimespec({-11644473600LL, 0}), 0ULL); // 1601 itself
+        QCOMPARE(ticksFromTimespec({-11644473601LL, 999999999}), 0ULL); // before 1601
+    }
+
+    // The word from the mode, the name and user.DOSATTRIB in its forms.
     void attributeWords_data()
     {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QByteArray>("kind");
         QTest::addColumn<unsigned>("mode");
+        QTest::addColumn<QByteArray>("dosAttrib"); // null: none
+        QTest::addColumn<bool>("known");
         QTest::addColumn<uint32_t>("word");
-        QTest::newRow("plain file") << QByteArray("f") << QByteArray("file") << 0644u << Attr::Normal;
-        QTest::newRow("owner cannot write") << QByteArray("f") << QByteArray("file") << 0466u << Attr::ReadOnly;
-        QTest::newRow("dot file") << QByteArray(".f") << QByteArray("file") << 0644u << Attr::Hidden;
-        QTest::newRow("hidden read-only")
-            << QByteArray(".f") << QByteArray("file") << 0444u << (Attr::Hidden | Attr::ReadOnly);
-        QTest::newRow("folder") << QByteArray("d") << QByteArray("folder") << 0755u << Attr::Folder;
-        QTest::newRow("read-only folder") << QByteArray("d") << QByteArray("folder") << 0555u << Attr::Folder;
-        QTest::newRow("dot folder")
-            << QByteArray(".d") << QByteArray("folder") << 0755u << (Attr::Folder | Attr::Hidden);
-        QTest::newRow("link") << QByteArray("l") << QByteArray("link") << 0u << Attr::Normal;
+        const QByteArray none;
+        QTest::newRow("plain") << "f"_ba << "file"_ba << 0644u << none << false << Attr::Normal;
+        QTest::newRow("owner cannot write") << "f"_ba << "file"_ba << 0466u << none << false << Attr::ReadOnly;
+        QTest::newRow("hidden read-only") << ".f"_ba << "file"_ba << 0444u << none << false
+                                          << (Attr::Hidden | Attr::ReadOnly);
+        QTest::newRow("read-only folder") << "d"_ba << "folder"_ba << 0555u << none << false << Attr::Folder;
+        QTest::newRow("dot folder") << ".d"_ba << "folder"_ba << 0755u << none << false
+                                    << (Attr::Folder | Attr::Hidden);
+        QTest::newRow("link") << "l"_ba << "link"_ba << 0u << none << false << Attr::Normal;
+        QTest::newRow("text") << "f"_ba << "file"_ba << 0644u << "0x26"_ba << true
+                              << (Attr::Hidden | Attr::System | Attr::Archive);
+        QTest::newRow("text with NUL") << "f"_ba << "file"_ba << 0644u << QByteArray("0x20", 5) << true
+                                       << Attr::Archive;
+        QTest::newRow("v1") << "f"_ba << "file"_ba << 0644u << ndr("0x4", 1, {0x4, 0}, 4) << true << Attr::System;
+        QTest::newRow("v3") << "f"_ba << "file"_ba << 0644u << ndr("0x24", 3, {0x1, 0x24, 0}, 4) << true
+                            << (Attr::Archive | Attr::System);
+        QTest::newRow("v3 attrib not valid uses text")
+            << "f"_ba << "file"_ba << 0644u << ndr("0x2", 3, {0x10, 0x24, 0}, 4) << true << Attr::Hidden;
+        QTest::newRow("v4 empty text") << "f"_ba << "file"_ba << 0644u << ndr("", 4, {0x11, 0x21}, 2) << true
+                                       << Attr::Archive;
+        QTest::newRow("v5 folder bit ignored")
+            << "f"_ba << "file"_ba << 0644u << ndr("0x30", 5, {0x11, 0x30}, 1) << true << Attr::Archive;
+        QTest::newRow("unknown version") << "f"_ba << "file"_ba << 0644u << ndr("0x20", 9, {0x11, 0x20}, 1) << false
+                                         << Attr::Normal;
+        QTest::newRow("garbage") << "f"_ba << "file"_ba << 0644u << "hello"_ba << false << Attr::Normal;
     }
     void attributeWords()
     {
         QFETCH(QByteArray, name);
         QFETCH(QByteArray, kind);
         QFETCH(unsigned, mode);
-        QFETCH(uint32_t, word);
-        TestTree tree;
-        if (kind == "file")
-            QVERIFY(tree.write(name, "x"));
-        else if (kind == "folder")
-            QVERIFY(tree.mkdir(name));
-        else
-            QVERIFY(tree.symlink(name, "nowhere"));
-        if (kind != "link")
-            QVERIFY(tree.setMode(name, mode));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        std::vector<EntryInfo> entries;
-        QCOMPARE(listFolder(dir.get(), entries, true), 0);
-        QCOMPARE(entries.size(), size_t(1));
-        QCOMPARE(entries.front().attributes, word);
-        uint32_t got = 0;
-        QCOMPARE(getAttributes(dir.get(), name, got), 0);
-        QCOMPARE(got, word);
-    }
-
-    void lastWriteTicks()
-    {
-        TestTree tree;
-        QVERIFY(tree.write("f", "x"));
-        QVERIFY(tree.setMtime("f", 1000000000, 123456789));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        EntryInfo info;
-        QCOMPARE(lookUp(dir.get(), "f", info, false), 0);
-        QCOMPARE(info.lastWrite, (uint64_t(1000000000) + 11644473600ULL) * 10000000ULL + 1234567ULL);
-    }
-
-    void ticks_data()
-    {
-        QTest::addColumn<qint64>("sec");
-        QTest::addColumn<long>("nsec");
-        QTest::addColumn<quint64>("ticks");
-        QTest::newRow("unix epoch") << qint64(0) << 0L << quint64(116444736000000000ULL);
-        QTest::newRow("1601 itself") << qint64(-11644473600LL) << 0L << quint64(0);
-        QTest::newRow("before 1601") << qint64(-11644473601LL) << 999999999L << quint64(0);
-        QTest::newRow("sub-tick dropped") << qint64(0) << 199L << quint64(116444736000000001ULL);
-    }
-    void ticks()
-    {
-        QFETCH(qint64, sec);
-        QFETCH(long, nsec);
-        QFETCH(quint64, ticks);
-        struct timespec ts;
-        ts.tv_sec = sec;
-        ts.tv_nsec = nsec;
-        QCOMPARE(ticksFromTimespec(ts), uint64_t(ticks));
-    }
-
-    void lookUpRefusesSpecialsAndReportsAbsence()
-    {
-        TestTree tree;
-        QVERIFY(tree.mkfifo("fifo"));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        EntryInfo info;
-        QCOMPARE(lookUp(dir.get(), "fifo", info, true), -EINVAL);
-        QCOMPARE(lookUp(dir.get(), "missing", info, true), -ENOENT);
-    }
-
-    void dosAttribForms_data()
-    {
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<bool>("known");
-        QTest::addColumn<uint32_t>("word");
-        QTest::newRow("text") << QByteArray("0x26") << true << (Attr::Hidden | Attr::System | Attr::Archive);
-        QTest::newRow("text with NUL") << QByteArray("0x20", 5) << true << Attr::Archive;
-        QTest::newRow("v1") << ndrDosAttrib("0x4", 1, armV1(0x4)) << true << Attr::System;
-        QTest::newRow("v3") << ndrDosAttrib("0x24", 3, armV3(0x1, 0x24)) << true << (Attr::Archive | Attr::System);
-        QTest::newRow("v3 attrib not valid uses text")
-            << ndrDosAttrib("0x2", 3, armV3(0x10, 0x24)) << true << Attr::Hidden;
-        QTest::newRow("v4 empty text") << ndrDosAttrib("", 4, armV4(0x21)) << true << Attr::Archive;
-        QTest::newRow("v5 folder bit ignored")
-            << ndrDosAttrib("0x30", 5, armV5(0x30)) << true << Attr::Archive;
-        QTest::newRow("unknown version") << ndrDosAttrib("0x20", 9, armV5(0x20)) << false << Attr::Normal;
-        QTest::newRow("garbage") << QByteArray("hello") << false << Attr::Normal;
-    }
-    void dosAttribForms()
-    {
-        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, dosAttrib);
         QFETCH(bool, known);
         QFETCH(uint32_t, word);
         TestTree tree;
-        QVERIFY(tree.write("f", "x"));
-        QVERIFY(tree.setXattr("f", "user.DOSATTRIB", value));
+        QVERIFY(make(tree, name, kind) && (kind == "link" || tree.setMode(name, mode)));
+        QVERIFY(dosAttrib.isNull() || tree.setXattr(name, "user.DOSATTRIB", dosAttrib));
         const UniqueFd dir(openFolderPath(tree.root()));
         std::vector<EntryInfo> entries;
         QCOMPARE(listFolder(dir.get(), entries, true), 0);
         QCOMPARE(entries.front().hasDosAttrib, known);
         QCOMPARE(entries.front().attributes, word);
-        QCOMPARE(listFolder(dir.get(), entries, false), 0);
-        QCOMPARE(entries.front().attributes, Attr::Normal); // the fast path reads no attribute
-        QVERIFY(!entries.front().hasDosAttrib);
-    }
-
-    void setAttributesKeepsBinaryDosAttribInStep()
-    {
-        TestTree tree;
-        QVERIFY(tree.write("f", "x"));
-        // "0x4" puts the arm at offset 8; "0x2024" moves it to 12.
-        const QByteArray before = ndrDosAttrib("0x4", 5, armV5(0x4));
-        QVERIFY(tree.setXattr("f", "user.DOSATTRIB", before));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        const uint32_t word = Attr::Archive | Attr::System | Attr::NotContentIndexed;
-        QCOMPARE(setAttributes(dir.get(), "f", word), 0);
-
-        const QByteArray after = tree.xattr("f", "user.DOSATTRIB");
-        QVERIFY(after.startsWith(QByteArray("0x2024\0", 7)));
-        QCOMPARE(le32At(after, 8), uint32_t(5) | uint32_t(5) << 16);
-        QCOMPARE(le32At(after, 16), word);          // attrib
-        QCOMPARE(after.mid(20), before.mid(16));    // create_time kept
         uint32_t got = 0;
-        bool has = false;
-        QCOMPARE(getAttributes(dir.get(), "f", got, &has), 0);
-        QVERIFY(has);
+        QCOMPARE(getAttributes(dir.get(), name, got), 0);
         QCOMPARE(got, word);
+        QCOMPARE(listFolder(dir.get(), entries, false), 0);
+        QVERIFY(!entries.front().hasDosAttrib); // the fast path reads no attribute
+        QVERIFY(dosAttrib.isNull() || entries.front().attributes == Attr::Normal);
     }
 
-    void setAttributesRewritesTextForm()
+    void setsAttributes_data()
     {
+        QTest::addColumn<SetCase>("c");
+        const uint32_t w = Attr::Archive | Attr::System | Attr::NotContentIndexed;
+        // "0x4" puts the arm at offset 8, "0x2024" at 12; the times are kept.
+        QTest::newRow("binary, text grows")
+            << SetCase{"file", 0644, ndr("0x4", 5, {0x11, 0x4}, 1), w, 0, 0644, ndr("0x2024", 5, {0x11, w}, 1)};
+        QTest::newRow("text, read-only on") << SetCase{"file", 0644, QByteArray("0x20", 5),
+                                                       Attr::Hidden | Attr::ReadOnly, 0, 0444, QByteArray("0x3", 4)};
+        QTest::newRow("text, read-only off")
+            << SetCase{"file", 0444, QByteArray("0x3", 4), Attr::Archive, 0, 0644, QByteArray("0x20", 5)};
+        // None is made, and only the owner's write bit changes.
+        QTest::newRow("no DOSATTRIB") << SetCase{"file", 0664, {}, Attr::ReadOnly | Attr::System, 0, 0464, {}};
+        QTest::newRow("folder never read-only")
+            << SetCase{"folder", 0755, {}, Attr::Folder | Attr::ReadOnly, 0, 0755, {}};
+        QTest::newRow("link: its target untouched") << SetCase{"link", 0, {}, Attr::ReadOnly, 0, 0, {}};
+        QTest::newRow("missing") << SetCase{"none", 0, {}, Attr::Normal, -ENOENT, 0, {}};
+    }
+    void setsAttributes()
+    {
+        QFETCH(SetCase, c);
         TestTree tree;
-        QVERIFY(tree.write("f", "x"));
-        QVERIFY(tree.setXattr("f", "user.DOSATTRIB", QByteArray("0x20", 5)));
+        QVERIFY(tree.write("target", "x") && make(tree, "item", c.kind));
+        QVERIFY(c.dosAttrib.isNull() || tree.setXattr("item", "user.DOSATTRIB", c.dosAttrib));
+        QVERIFY(c.kind == "link" || c.kind == "none" || tree.setMode("item", c.mode));
         const UniqueFd dir(openFolderPath(tree.root()));
-        QCOMPARE(setAttributes(dir.get(), "f", Attr::Hidden | Attr::ReadOnly), 0);
-        QCOMPARE(tree.xattr("f", "user.DOSATTRIB"), QByteArray("0x3", 4));
-        QCOMPARE(tree.mode("f") & 0200, 0u);
-        QCOMPARE(setAttributes(dir.get(), "f", Attr::Archive), 0);
-        QCOMPARE(tree.xattr("f", "user.DOSATTRIB"), QByteArray("0x20", 5));
-        QCOMPARE(tree.mode("f") & 0200, 0200u);
+        QCOMPARE(setAttributes(dir.get(), "item", c.word), c.result);
+        QCOMPARE(c.kind == "link" ? 0u : tree.mode("item"), c.modeAfter);
+        QCOMPARE(tree.hasXattr("item", "user.DOSATTRIB"), !c.dosAttribAfter.isNull());
+        QCOMPARE(tree.xattr("item", "user.DOSATTRIB"), c.dosAttribAfter);
+        QCOMPARE(tree.mode("target"), 0644u);
     }
 
-    void setAttributesOnPlainItems()
-    {
-        TestTree tree;
-        QVERIFY(tree.write("f", "x"));
-        QVERIFY(tree.mkdir("d"));
-        QVERIFY(tree.symlink("l", "f"));
-        QVERIFY(tree.setMode("f", 0664));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        QCOMPARE(setAttributes(dir.get(), "f", Attr::ReadOnly | Attr::System), 0);
-        QCOMPARE(tree.mode("f"), 0464u); // only the owner's write bit
-        QVERIFY(!tree.hasXattr("f", "user.DOSATTRIB")); // none is made
-        QCOMPARE(setAttributes(dir.get(), "d", Attr::Folder | Attr::ReadOnly), 0);
-        QCOMPARE(tree.mode("d"), 0755u);
-        QCOMPARE(setAttributes(dir.get(), "l", Attr::ReadOnly), 0);
-        QCOMPARE(tree.mode("f"), 0464u); // the link's target is not touched
-        QCOMPARE(setAttributes(dir.get(), "missing", Attr::Normal), -ENOENT);
-    }
-
-    void differences_data()
-    {
-        QTest::addColumn<uint32_t>("source");
-        QTest::addColumn<uint32_t>("target");
-        QTest::addColumn<bool>("targetHasDosAttrib");
-        QTest::addColumn<bool>("differ");
-        QTest::newRow("equal") << Attr::Archive << Attr::Archive << true << false;
-        QTest::newRow("read-only of a file") << (Attr::ReadOnly | Attr::Archive) << Attr::Archive << false << true;
-        QTest::newRow("read-only of a folder")
-            << (Attr::Folder | Attr::ReadOnly) << Attr::Folder << true << false;
-        QTest::newRow("archive, target without DOSATTRIB") << Attr::Archive << Attr::Normal << false << false;
-        QTest::newRow("archive, target with DOSATTRIB") << Attr::Archive << Attr::Normal << true << true;
-        QTest::newRow("system of a folder") << (Attr::Folder | Attr::System) << Attr::Folder << true << true;
-        QTest::newRow("hidden without DOSATTRIB") << Attr::Hidden << Attr::Normal << false << false;
-        QTest::newRow("compressed never") << uint32_t(0x800 | Attr::Archive) << Attr::Archive << true << false;
-        QTest::newRow("normal against folder") << Attr::Normal << Attr::Folder << true << false;
-    }
     void differences()
     {
-        QFETCH(uint32_t, source);
-        QFETCH(uint32_t, target);
-        QFETCH(bool, targetHasDosAttrib);
-        QFETCH(bool, differ);
-        QCOMPARE(attributesDiffer(source, target, targetHasDosAttrib), differ);
+        struct Case
+        {
+            const char *name;
+            uint32_t source, target;
+            bool targetHasDosAttrib, differ;
+        };
+        for (const Case &c : {Case{"equal", Attr::Archive, Attr::Archive, true, false},
+                              Case{"read-only of a file", Attr::ReadOnly | Attr::Archive, Attr::Archive, false, true},
+                              Case{"read-only of a folder", Attr::Folder | Attr::ReadOnly, Attr::Folder, true, false},
+                              Case{"archive, target without DOSATTRIB", Attr::Archive, Attr::Normal, false, false},
+                              Case{"archive, target with DOSATTRIB", Attr::Archive, Attr::Normal, true, true},
+                              Case{"system of a folder", Attr::Folder | Attr::System, Attr::Folder, true, true},
+                              Case{"compressed never", 0x800 | Attr::Archive, Attr::Archive, true, false},
+                              Case{"normal against folder", Attr::Normal, Attr::Folder, true, false}})
+            QVERIFY2(attributesDiffer(c.source, c.target, c.targetHasDosAttrib) == c.differ, c.name);
     }
 };
 

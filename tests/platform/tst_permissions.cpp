@@ -3,8 +3,6 @@
 #include "platform/fileops.h"
 #include "platform/uniquefd.h"
 
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 #include <cerrno>
 
@@ -55,6 +53,43 @@ QByteArray descriptor(const QByteArray &access, const QByteArray &defaults = {})
     return d + access + defaults;
 }
 
+// "item" of a kind (file, folder, link to "f", fifo, none), its mode and
+// its ACL attributes (null: none).
+struct Item
+{
+    QByteArray kind;
+    unsigned mode = 0;
+    QByteArray access = {};
+    QByteArray defaults = {};
+
+    bool make(TestTree &tree) const
+    {
+        bool ok = tree.write("f", "x");
+        if (kind == "file" || kind == "folder")
+            ok = ok && (kind == "file" ? tree.write("item", "x") : tree.mkdir("item")) && tree.setMode("item", mode);
+        else if (kind != "none")
+            ok = ok && (kind == "link" ? tree.symlink("item", "f") : tree.mkfifo("item"));
+        ok = ok && (access.isNull() || tree.setXattr("item", AccessAcl, access));
+        return ok && (defaults.isNull() || tree.setXattr("item", DefaultAcl, defaults));
+    }
+};
+
+struct ReadCase
+{
+    Item item;
+    int result;
+    QByteArray expected;
+};
+
+struct WriteCase
+{
+    Item item;
+    QByteArray written;
+    int result;
+    unsigned modeAfter;
+    QByteArray readBack;
+};
+
 } // namespace
 
 class TestPermissions : public QObject
@@ -69,130 +104,65 @@ private slots:
             QSKIP("The temporary folder's file system has no POSIX ACLs");
     }
 
-    void modeOnlyItems_data()
+    void reads_data()
     {
-        QTest::addColumn<bool>("folder");
-        QTest::addColumn<unsigned>("mode");
-        QTest::newRow("file") << false << 0640u;
-        QTest::newRow("folder") << true << 0751u;
+        QTest::addColumn<ReadCase>("c");
+        QTest::newRow("file, mode only") << ReadCase{{"file", 0640}, 0, descriptor(modeAcl(6, 4, 0))};
+        QTest::newRow("folder, mode only") << ReadCase{{"folder", 0751}, 0, descriptor(modeAcl(7, 5, 1))};
+        QTest::newRow("extended access ACL") << ReadCase{{"file", 0644, extendedAcl()}, 0, descriptor(extendedAcl())};
+        QTest::newRow("folder's default ACL")
+            << ReadCase{{"folder", 0755, {}, extendedAcl()}, 0, descriptor(modeAcl(7, 5, 5), extendedAcl())};
+        QTest::newRow("link") << ReadCase{{"link"}, -EOPNOTSUPP, {}};
+        QTest::newRow("fifo") << ReadCase{{"fifo"}, -EINVAL, {}};
+        QTest::newRow("missing") << ReadCase{{"none"}, -ENOENT, {}};
     }
-    void modeOnlyItems()
+    void reads()
     {
-        QFETCH(bool, folder);
-        QFETCH(unsigned, mode);
+        QFETCH(ReadCase, c);
         TestTree tree;
-        QVERIFY(folder ? tree.mkdir("item") : tree.write("item", "x"));
-        QVERIFY(tree.setMode("item", mode));
+        QVERIFY(c.item.make(tree));
         const UniqueFd dir(openFolderPath(tree.root()));
         QByteArray got;
-        QCOMPARE(readPermissions(dir.get(), "item", got), 0);
-        QCOMPARE(got, descriptor(modeAcl((mode >> 6) & 7, (mode >> 3) & 7, mode & 7)));
+        QCOMPARE(readPermissions(dir.get(), "item", got), c.result);
+        QCOMPARE(got, c.expected);
     }
 
-    void extendedAccessAcl()
+    void writes_data()
     {
-        TestTree tree;
-        QVERIFY(tree.write("f", "x"));
-        QVERIFY(tree.setXattr("f", AccessAcl, extendedAcl()));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        QByteArray got;
-        QCOMPARE(readPermissions(dir.get(), "f", got), 0);
-        QCOMPARE(got, descriptor(extendedAcl()));
-    }
-
-    void aclMadeBySetfacl()
-    {
-        const QString setfacl = QStandardPaths::findExecutable(QStringLiteral("setfacl"));
-        if (setfacl.isEmpty())
-            QSKIP("setfacl is not installed");
-        TestTree tree;
-        QVERIFY(tree.mkdir("d"));
-        QVERIFY(tree.setMode("d", 0750));
-        QCOMPARE(QProcess::execute(setfacl, {QStringLiteral("-m"), QStringLiteral("u:1234:rwx,g:55:r-x"),
-                                             QStringLiteral("-d"), QStringLiteral("-m"),
-                                             QStringLiteral("u:1234:r-x"), tree.pathText("d")}),
-                 0);
-        const UniqueFd dir(openFolderPath(tree.root()));
-        QByteArray got;
-        QCOMPARE(readPermissions(dir.get(), "d", got), 0);
-        const QByteArray access = tree.xattr("d", AccessAcl);
-        const QByteArray defaults = tree.xattr("d", DefaultAcl);
-        QVERIFY(access.size() > 28 && defaults.size() > 28);
-        QCOMPARE(got, descriptor(access, defaults));
-    }
-
-    void defaultAclOfFolder()
-    {
-        TestTree tree;
-        QVERIFY(tree.mkdir("d"));
-        QVERIFY(tree.setXattr("d", DefaultAcl, extendedAcl()));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        QByteArray got;
-        QCOMPARE(readPermissions(dir.get(), "d", got), 0);
-        QCOMPARE(got, descriptor(modeAcl(7, 5, 5), extendedAcl()));
-    }
-
-    void roundTripBetweenFolders()
-    {
-        TestTree tree;
-        QVERIFY(tree.mkdir("a"));
-        QVERIFY(tree.mkdir("b"));
-        QVERIFY(tree.setXattr("a", AccessAcl, extendedAcl()));
-        QVERIFY(tree.setXattr("a", DefaultAcl, modeAcl(7, 0, 0)));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        QByteArray fromA;
-        QCOMPARE(readPermissions(dir.get(), "a", fromA), 0);
-        QCOMPARE(writePermissions(dir.get(), "b", fromA), 0);
-        QByteArray fromB;
-        QCOMPARE(readPermissions(dir.get(), "b", fromB), 0);
-        QCOMPARE(fromB, fromA);
-        QCOMPARE(tree.mode("b"), 0650u); // group bits are the mask
-    }
-
-    void writeRemovesWhatTheSourceLacks()
-    {
-        TestTree tree;
-        QVERIFY(tree.mkdir("d"));
-        QVERIFY(tree.setXattr("d", AccessAcl, extendedAcl()));
-        QVERIFY(tree.setXattr("d", DefaultAcl, extendedAcl()));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        QCOMPARE(writePermissions(dir.get(), "d", descriptor(modeAcl(7, 0, 0))), 0);
-        QVERIFY(!tree.hasXattr("d", AccessAcl));
-        QVERIFY(!tree.hasXattr("d", DefaultAcl));
-        QCOMPARE(tree.mode("d"), 0700u);
-    }
-
-    void writeKeepsTargetsSpecialBits()
-    {
-        TestTree tree;
-        QVERIFY(tree.write("f", "x"));
-        QVERIFY(tree.setMode("f", 04755));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        QCOMPARE(writePermissions(dir.get(), "f", descriptor(modeAcl(6, 4, 0))), 0);
-        QCOMPARE(tree.mode("f"), 04640u);
-        // A folder's default part means nothing to a file and is ignored.
-        QCOMPARE(writePermissions(dir.get(), "f", descriptor(modeAcl(6, 0, 0), extendedAcl())), 0);
-        QCOMPARE(tree.mode("f"), 04600u);
-    }
-
-    void linksAndSpecialsAndBadInput()
-    {
-        TestTree tree;
-        QVERIFY(tree.write("f", "x"));
-        QVERIFY(tree.symlink("l", "f"));
-        QVERIFY(tree.mkfifo("fifo"));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        QByteArray got;
-        QCOMPARE(readPermissions(dir.get(), "l", got), -EOPNOTSUPP);
-        QCOMPARE(writePermissions(dir.get(), "l", descriptor(modeAcl(7, 7, 7))), -EOPNOTSUPP);
-        QCOMPARE(readPermissions(dir.get(), "fifo", got), -EINVAL);
-        QCOMPARE(readPermissions(dir.get(), "missing", got), -ENOENT);
-        QCOMPARE(writePermissions(dir.get(), "f", QByteArray()), -EINVAL);
-        QCOMPARE(writePermissions(dir.get(), "f", descriptor(aclBytes({{0x01, 7, NoId}}))), -EINVAL);
+        QTest::addColumn<WriteCase>("c");
+        const QByteArray both = descriptor(extendedAcl(), modeAcl(7, 0, 0));
+        const QByteArray plain = descriptor(modeAcl(6, 4, 4));
         QByteArray truncated = descriptor(modeAcl(7, 7, 7));
         truncated.chop(3);
-        QCOMPARE(writePermissions(dir.get(), "f", truncated), -EINVAL);
-        QCOMPARE(tree.mode("f"), 0644u);
+        // With an extended ACL the group bits are the mask.
+        QTest::newRow("ACLs onto a plain folder") << WriteCase{{"folder", 0755}, both, 0, 0650, both};
+        QTest::newRow("ACLs the source lacks go")
+            << WriteCase{{"folder", 0755, extendedAcl(), extendedAcl()}, descriptor(modeAcl(7, 0, 0)), 0, 0700,
+                         descriptor(modeAcl(7, 0, 0))};
+        QTest::newRow("special bits kept")
+            << WriteCase{{"file", 04755}, descriptor(modeAcl(6, 4, 0)), 0, 04640, descriptor(modeAcl(6, 4, 0))};
+        // A folder's default part means nothing to a file and is ignored.
+        QTest::newRow("default part on a file")
+            << WriteCase{{"file", 04755}, descriptor(modeAcl(6, 0, 0), extendedAcl()), 0, 04600,
+                         descriptor(modeAcl(6, 0, 0))};
+        QTest::newRow("link") << WriteCase{{"link"}, descriptor(modeAcl(7, 7, 7)), -EOPNOTSUPP, 0777, {}};
+        QTest::newRow("empty") << WriteCase{{"file", 0644}, {}, -EINVAL, 0644, plain};
+        QTest::newRow("entries missing")
+            << WriteCase{{"file", 0644}, descriptor(aclBytes({{0x01, 7, NoId}})), -EINVAL, 0644, plain};
+        QTest::newRow("truncated") << WriteCase{{"file", 0644}, truncated, -EINVAL, 0644, plain};
+    }
+    void writes()
+    {
+        QFETCH(WriteCase, c);
+        TestTree tree;
+        QVERIFY(c.item.make(tree));
+        const UniqueFd dir(openFolderPath(tree.root()));
+        QCOMPARE(writePermissions(dir.get(), "item", c.written), c.result);
+        QCOMPARE(tree.mode("item"), c.modeAfter);
+        QCOMPARE(tree.mode("f"), 0644u); // a link's target is not touched
+        QByteArray got;
+        (void)readPermissions(dir.get(), "item", got);
+        QCOMPARE(got, c.readBack);
     }
 };
 

@@ -22,10 +22,7 @@ private slots:
         QVERIFY(!info.UserName.isEmpty());
         if (::geteuid() == 0)
             QCOMPARE(info.UserName, QStringLiteral("root"));
-    }
-
-    void windowsFolderFromEnvironment()
-    {
+        // WindowsFolder: the upper-cased Windir.
         const QByteArray saved = qgetenv("Windir");
         const bool wasSet = qEnvironmentVariableIsSet("Windir");
         qputenv("Windir", "c:\\winnt");

@@ -1,6 +1,5 @@
 #include "platform/wholefile.h"
 
-#include "common/filesizelimit.h"
 #include "common/testtree.h"
 
 #include <QTest>
@@ -39,41 +38,6 @@ private slots:
         QCOMPARE(tree.mode("real/Vell.ini"), 0640u);
         QVERIFY(!tree.exists("real/.Vell.ini.vell-new"));
         QCOMPARE(atomicTemporaryPath("/a/Vell.w"), QStringLiteral("/a/.Vell.w.vell-new"));
-    }
-
-    // The write stops part way: the kernel takes the bytes up to the cap,
-    // and only the next write says why.
-    void shortWriteKeepsOldFileWhole()
-    {
-        TestTree tree;
-        QVERIFY(tree.write("file", "old"));
-        int result = 0;
-        {
-            const FileSizeLimit limit(4096);
-            QVERIFY(limit.ok());
-            result = writeFileAtomically(tree.pathText("file"), QByteArray(3 * 4096, 'n'));
-        }
-        QCOMPARE(result, -EFBIG);
-        QCOMPARE(tree.read("file"), QByteArray("old"));
-        QCOMPARE(tree.entries(""), QByteArrayList{"file"});
-    }
-
-    void refusesAFolderAndAMissingFolder_data()
-    {
-        QTest::addColumn<QByteArray>("target");
-        QTest::addColumn<int>("result");
-        QTest::newRow("target is a folder") << QByteArray("folder") << -EISDIR;
-        QTest::newRow("folder missing") << QByteArray("gone/file") << -ENOENT;
-    }
-    void refusesAFolderAndAMissingFolder()
-    {
-        QFETCH(QByteArray, target);
-        QFETCH(int, result);
-        TestTree tree;
-        QVERIFY(tree.write("folder/inside", "x"));
-        QCOMPARE(writeFileAtomically(tree.pathText(target), "data"), result);
-        QCOMPARE(tree.entries(""), QByteArrayList{"folder"});
-        QCOMPARE(tree.entries("folder"), QByteArrayList{"inside"});
     }
 
     void appendsOnlyToARegularFile_data()

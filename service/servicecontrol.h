@@ -31,13 +31,6 @@ struct ServiceSetup
     [[nodiscard]] static ServiceSetup ForThisProcess(const QString &programPath);
 };
 
-// Success, or what went wrong in words for the user.
-struct ServiceOutcome
-{
-    bool ok = true;
-    QString message;
-};
-
 // The whole text of the unit file. Interactive units belong to the
 // graphical session (started with it, stopped when it ends, the display
 // kept); the others start at login with the display variables removed, so

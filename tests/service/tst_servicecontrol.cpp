@@ -2,13 +2,8 @@
 
 #include "common/servicefixture.h"
 
-#include <QFile>
-#include <QDir>
 #include <QDirIterator>
-#include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 #include <syslog.h>
 
 using namespace vell;
@@ -27,67 +22,103 @@ CommandResult Answer(int exitCode, const QByteArray &output, const QByteArray &e
 
 QString ThisExecutable() { return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(); }
 
+const QString Unit = QStringLiteral("Vell@opt-vell.service"); // of /opt/vell/vell
+const QString Reload = QStringLiteral("systemctl --user daemon-reload");
+QString Ctl(const QString &verb, const QString &unit = Unit) { return "systemctl --user " + verb + ' ' + unit; }
+
 } // namespace
 
 class TestServiceControl : public QObject
 {
     Q_OBJECT
 private slots:
-    void unitText_data()
-    {
-        QTest::addColumn<bool>("interactive");
-        QTest::addColumn<QStringList>("present");
-        QTest::addColumn<QStringList>("absent");
-        QTest::newRow("headless") << false
-                                  << QStringList{"Environment=VELL_INTERACTIVE=0",
-                                                 "UnsetEnvironment=DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM",
-                                                 "WantedBy=default.target"}
-                                  << QStringList{"PartOf=graphical-session.target"};
-        QTest::newRow("interactive") << true
-                                     << QStringList{"Environment=VELL_INTERACTIVE=1", "After=graphical-session.target",
-                                                    "PartOf=graphical-session.target",
-                                                    "WantedBy=graphical-session.target"}
-                                     << QStringList{"UnsetEnvironment=DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM"};
-    }
-    void unitText()
-    {
-        QFETCH(bool, interactive);
-        QFETCH(QStringList, present);
-        QFETCH(QStringList, absent);
-        const QStringList lines = ServiceUnitText(QStringLiteral("/opt/vell/vell"), interactive).split('\n');
-        const QStringList always{"[Unit]",
-                                 "Description=Vell Service",
-                                 "After=network-online.target",
-                                 "Wants=network-online.target",
-                                 "[Service]",
-                                 "ExecStart=\"/opt/vell/vell\"",
-                                 "Environment=VELL_SERVICE=1",
-                                 "Restart=on-abnormal",
-                                 "[Install]"};
-        for (const QString &line : always + present)
-            QVERIFY2(lines.contains(line), qPrintable(line));
-        for (const QString &line : absent)
-            QVERIFY2(!lines.contains(line), qPrintable(line));
-        QCOMPARE(lines.filter(QStringLiteral("WantedBy=")).size(), 1);
-    }
-
-    void quotedForExecStart_data()
+    // Expected values printed by systemd-escape --path of systemd 252.
+    void escapePath_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("quoted");
-        QTest::newRow("plain") << "/usr/bin/vell" << "\"/usr/bin/vell\"";
-        QTest::newRow("blank") << "/opt/my apps/vell" << "\"/opt/my apps/vell\"";
-        QTest::newRow("percent and dollar") << "/x/100%/$HOME" << "\"/x/100%%/$HOME\"";
+        QTest::addColumn<QString>("escaped"); // "refused": systemd-escape fails
+        QTest::newRow("dash") << "/opt/my-apps/vell" << "opt-my\\x2dapps-vell";
+        QTest::newRow("blank, UTF-8, dots") << QString::fromUtf8("/home/a b/ç.x/.hidden//x/./y/")
+                                            << "home-a\\x20b-\\xc3\\xa7.x-.hidden-x-y";
+        QTest::newRow("kept characters") << "/azAZ09:_.x/..b/..." << "azAZ09:_.x-..b-...";
+        QTest::newRow("beside the kept ranges") << "/@[`{/\t" << "\\x40\\x5b\\x60\\x7b-\\x09";
+        QTest::newRow("punctuation") << "/-\\~$%+=," << "\\x2d\\x5c\\x7e\\x24\\x25\\x2b\\x3d\\x2c";
+        QTest::newRow("leading dot") << "/./.x/" << "\\x2ex";
+        QTest::newRow("not UTF-8") << QStringLiteral("/") + QChar(0xDCFF) + QChar(0x01) << "\\xff\\x01";
+        QTest::newRow("root") << "/" << "-";
+        QTest::newRow("slashes only") << "//" << "-";
+        QTest::newRow("empty") << "" << "-";
+        QTest::newRow("relative") << "a/./b" << "a-b";
+        QTest::newRow("dot-dot") << "/x/../y" << "refused";
+        QTest::newRow("dot only") << "./" << "refused";
+        QTest::newRow("256-byte name") << "/" + QString(256, 'x') << "refused";
+        QTest::newRow("255-byte name") << "/" + QString(255, 'x') << QString(255, 'x');
+        QString longest; // 4095 bytes with its slash: the longest path
+        while (longest.size() < 4095)
+            longest += "/" + QString(200, 'x');
+        longest.truncate(4095);
+        QTest::newRow("4095 bytes and a slash") << longest + "/" << longest.mid(1).replace('/', '-');
+        QTest::newRow("4096 bytes") << longest + "x" << "refused";
     }
-    void quotedForExecStart()
+    void escapePath()
     {
         QFETCH(QString, path);
-        QFETCH(QString, quoted);
-        QCOMPARE(QuotedForExecStart(path), quoted);
+        QFETCH(QString, escaped);
+        QCOMPARE(SystemdEscapePath(path).value_or(QStringLiteral("refused")), escaped);
     }
 
-    // systemd itself reads the units back; a test manager needs no running
-    // user manager, only a runtime folder of its own.
+    void unitNameFor_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("absolute") << "/opt/vell" << Unit;
+        QTest::newRow("relative") << "opt/vell" << "";
+        QTest::newRow("not normal") << "/opt/../vell" << "";
+        QTest::newRow("255 characters") << "/" + QString(242, 'x') << "Vell@" + QString(242, 'x') + ".service";
+        QTest::newRow("256 characters") << "/" + QString(243, 'x') << "";
+    }
+    void unitNameFor()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, name);
+        QCOMPARE(ServiceUnitNameFor(folder), name);
+    }
+
+    void unitText()
+    {
+        QCOMPARE(ServiceUnitText(QStringLiteral("/opt/vell/vell"), false),
+                 QStringLiteral("# Written by Vell, which removes it when the service is removed.\n"
+                                "[Unit]\nDescription=Vell Service\n"
+                                "After=network-online.target\nWants=network-online.target\n\n"
+                                "[Service]\nType=exec\nExecStart=\"/opt/vell/vell\"\n"
+                                "Environment=VELL_SERVICE=%n\nEnvironment=VELL_INTERACTIVE=0\n"
+                                "UnsetEnvironment=DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM\n"
+                                "Restart=on-abnormal\nRestartSec=10\n\n[Install]\nWantedBy=default.target\n"));
+        const QString interactive = ServiceUnitText(QStringLiteral("/opt/vell/vell"), true);
+        for (const char *line : {"After=graphical-session.target\nPartOf=graphical-session.target\n",
+                                 "VELL_INTERACTIVE=1\n", "\nWantedBy=graphical-session.target\n"})
+            QVERIFY2(interactive.contains(QLatin1String(line)), line);
+        QVERIFY(!interactive.contains(QStringLiteral("UnsetEnvironment")));
+        QCOMPARE(QuotedForExecStart(QStringLiteral("/x/100%/$HOME")), QStringLiteral("\"/x/100%%/$HOME\""));
+    }
+
+    void unitExecutable_data()
+    {
+        QTest::addColumn<QByteArray>("unit");
+        QTest::addColumn<QString>("program");
+        QTest::newRow("quoted") << QByteArray("[Service]\nExecStart=\nExecStart = \"/x/100%%/my vell\" -U\n") << "/x/100%/my vell";
+        QTest::newRow("bare, first wins") << QByteArray("ExecStart=/usr/bin/vell -U\nExecStart=/y") << "/usr/bin/vell";
+        QTest::newRow("none") << QByteArray("[Service]\nExecStop=/bin/true\n") << "";
+    }
+    void unitExecutable()
+    {
+        QFETCH(QByteArray, unit);
+        QFETCH(QString, program);
+        QCOMPARE(UnitExecutable(unit), program);
+    }
+
+    // systemd itself reads the unit; a test manager needs no running user
+    // manager, only a runtime folder of its own.
     void verifiedBySystemd_data()
     {
         QTest::addColumn<bool>("interactive");
@@ -103,19 +134,18 @@ private slots:
         const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
         if (analyze.isEmpty())
             QSKIP("systemd-analyze is not installed");
-        ServiceFixture f(false, QString());
+        ServiceFixture f;
         QVERIFY2(f.dir.isValid(), qPrintable(f.dir.errorString()));
-        const QString program = f.dir.path() + QLatin1Char('/') + programName;
-        QVERIFY(QFile::link(ThisExecutable(), program));
-        ServiceControl control({f.dir.path() + QStringLiteral("/systemd/user"), program, false}, f.runner, f.log);
+        const QString program = f.dir.path() + "/my-folder/" + programName;
+        QVERIFY(QDir().mkpath(f.dir.path() + "/my-folder") && QFile::link(ThisExecutable(), program));
+        ServiceControl control(f.setupFor(program), f.runner, f.log);
         control.setInteractive(interactive);
         QVERIFY(control.Install().ok);
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), f.dir.path());
-        ProcessCommandRunner runner(20000, env);
-        const CommandResult result
-            = runner.run(analyze, {QStringLiteral("verify"), QStringLiteral("--user"), control.unitFilePath()});
+        const CommandResult result = ProcessCommandRunner(20000, env).run(
+            analyze, {QStringLiteral("verify"), QStringLiteral("--user"), control.unitFilePath()});
         if (!result.started || result.errors.contains("Failed to initialize manager"))
             QSKIP(qPrintable(QStringLiteral("systemd-analyze cannot run here: ") + result.diagnostic()));
         // Unknown keys and bad values are only warnings: any word on
@@ -127,18 +157,10 @@ private slots:
     {
         QTest::addColumn<int>("startType");
         QTest::addColumn<QStringList>("commands");
-        const QString reload = QStringLiteral("systemctl --user daemon-reload");
-        QTest::newRow("automatic") << 0
-                                   << QStringList{reload, "systemctl --user unmask Vell.service",
-                                                  "systemctl --user enable Vell.service"};
-        QTest::newRow("manual") << 1
-                                << QStringList{reload, "systemctl --user unmask Vell.service",
-                                               "systemctl --user disable Vell.service"};
-        QTest::newRow("disabled") << 2
-                                  << QStringList{reload, "systemctl --user disable Vell.service",
-                                                 "systemctl --user mask Vell.service"};
-        QTest::newRow("out of range means disabled")
-            << 9 << QStringList{reload, "systemctl --user disable Vell.service", "systemctl --user mask Vell.service"};
+        QTest::newRow("automatic") << 0 << QStringList{Reload, Ctl("unmask"), Ctl("enable")};
+        QTest::newRow("manual") << 1 << QStringList{Reload, Ctl("unmask"), Ctl("disable")};
+        QTest::newRow("disabled") << 2 << QStringList{Reload, Ctl("disable"), Ctl("mask")};
+        QTest::newRow("out of range means disabled") << 9 << QStringList{Reload, Ctl("disable"), Ctl("mask")};
     }
     void installIssuesCommandsPerStartType()
     {
@@ -154,38 +176,62 @@ private slots:
         QVERIFY(f.unitText().contains(QStringLiteral("ExecStart=\"/opt/vell/vell\"\n")));
     }
 
-    void installStartNowStartsTheUnit()
+    // A failed step is reported and takes the fresh unit away again.
+    void failedStepUndoesTheInstall_data()
     {
-        ServiceFixture f;
-        QVERIFY(f.control.Install(true).ok);
-        QCOMPARE(f.runner.commandLines().last(), QStringLiteral("systemctl --user start Vell.service"));
+        QTest::addColumn<QString>("failing"); // "*": systemctl cannot start
+        QTest::addColumn<bool>("startNow");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("none, start now") << "" << true << "";
+        QTest::newRow("enable") << "enable" << false << Ctl("enable") + ": Access denied";
+        QTest::newRow("reload") << "daemon-reload" << false << Reload + ": Access denied";
+        QTest::newRow("start") << "start" << true << Ctl("start") + ": Access denied";
+        QTest::newRow("no systemctl") << "*" << false << Reload + ": the program could not be started";
     }
-
-    void failedInstallLeavesNothing()
+    void failedStepUndoesTheInstall()
     {
+        QFETCH(QString, failing);
+        QFETCH(bool, startNow);
+        QFETCH(QString, message);
         ServiceFixture f;
-        f.runner.answer = [](const QString &, const QStringList &args) {
-            return args.contains(QStringLiteral("enable"))
-                ? Answer(1, {}, "Failed to enable unit: Access denied\n")
-                : Answer(0, {});
+        f.runner.answer = [&](const QString &, const QStringList &args) {
+            return failing == "*" ? CommandResult{} : Answer(args.contains(failing) ? 1 : 0, {}, "Access denied\n");
         };
-        const ServiceOutcome outcome = f.control.Install();
-        QVERIFY(!outcome.ok);
-        QVERIFY2(outcome.message.contains(QStringLiteral("systemctl --user enable Vell.service: Failed to enable "
-                                                         "unit: Access denied")),
-                 qPrintable(outcome.message));
-        QVERIFY(!f.control.IsInstalled());
-        QVERIFY(f.runner.commandLines().contains(QStringLiteral("systemctl --user disable Vell.service")));
+        const ServiceOutcome outcome = f.control.Install(startNow);
+        QCOMPARE(outcome.message, message);
+        QCOMPARE(outcome.ok, message.isEmpty());
+        QCOMPARE(f.control.IsInstalled(), outcome.ok);
+        QCOMPARE(QFile::exists(f.control.unitFilePath()), outcome.ok);
+        QCOMPARE(f.runner.commandLines().contains(Ctl("disable")), !outcome.ok);
+        if (startNow && outcome.ok)
+            QCOMPARE(f.runner.commandLines().last(), Ctl("start"));
     }
 
-    void missingSystemctlFailsInstall()
+    // Paths systemd would refuse fail at once, nothing written or asked.
+    void refusedAtOnce_data()
     {
-        ServiceFixture f;
-        f.runner.answer = [](const QString &, const QStringList &) { return CommandResult{}; };
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("message");
+        const QString cannot = "systemd cannot start a program whose path holds quotes, backslashes, "
+                               "control characters or bytes that are not UTF-8: ";
+        QTest::newRow("double quote") << "/opt/\"vell\"/vell" << cannot + "/opt/\"vell\"/vell";
+        QTest::newRow("apostrophe") << "/home/o'brien/vell" << cannot + "/home/o'brien/vell";
+        QTest::newRow("backslash") << "/opt/a\\b/vell" << cannot + "/opt/a\\b/vell";
+        QTest::newRow("line break") << "/opt/a\nb/vell" << cannot + "/opt/a\nb/vell";
+        QTest::newRow("not UTF-8") << "/opt/caf" + QString(QChar(0xDCE9)) << cannot + "/opt/caf" + QChar(0xDCE9);
+        QTest::newRow("unnameable folder") << "/opt/" + QString(243, 'x') + "/vell"
+                                           << "systemd cannot name a unit after the folder /opt/" + QString(243, 'x');
+    }
+    void refusedAtOnce()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, message);
+        ServiceFixture f({}, program);
         const ServiceOutcome outcome = f.control.Install();
         QVERIFY(!outcome.ok);
-        QVERIFY2(outcome.message.contains(QStringLiteral("could not be started")), qPrintable(outcome.message));
-        QVERIFY(!f.control.IsInstalled());
+        QCOMPARE(outcome.message, message);
+        QVERIFY(!QDir(f.unitFolder()).exists());
+        QVERIFY(f.runner.calls.isEmpty());
     }
 
     void unwritableFolderFailsInstall()
@@ -195,57 +241,45 @@ private slots:
         QFile blocker(f.dir.path() + QStringLiteral("/systemd"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        QVERIFY(!f.control.Install().ok);
-        QVERIFY(f.runner.calls.isEmpty());
-    }
-
-    // Paths systemd would refuse to start fail the install at once, with
-    // nothing written and nothing asked.
-    void unstartableProgramPathIsRefused_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::newRow("double quote") << "/opt/\"vell\"/vell";
-        QTest::newRow("apostrophe") << "/home/o'brien/vell";
-        QTest::newRow("backslash") << "/opt/a\\b/vell";
-        QTest::newRow("line break") << "/opt/a\nb/vell";
-        QTest::newRow("not UTF-8") << QStringLiteral("/opt/caf") + QChar(0xDCE9);
-    }
-    void unstartableProgramPathIsRefused()
-    {
-        QFETCH(QString, path);
-        ServiceFixture f(false, path);
-        const ServiceOutcome outcome = f.control.Install();
-        QVERIFY(!outcome.ok);
-        QVERIFY(outcome.message.contains(path));
-        QVERIFY(!f.control.IsInstalled());
+        QCOMPARE(f.control.Install().message, "Cannot create the folder " + f.unitFolder());
         QVERIFY(f.runner.calls.isEmpty());
     }
 
     void uninstallIssuesCommandsAndRemovesTheUnit()
     {
         ServiceFixture f;
-        QVERIFY(f.control.Install().ok);
-        f.runner.calls.clear();
+        f.install();
         const ServiceOutcome outcome = f.control.Uninstall();
         QVERIFY2(outcome.ok, qPrintable(outcome.message));
-        QCOMPARE(f.runner.commandLines(),
-                 (QStringList{"systemctl --user disable Vell.service", "systemctl --user unmask Vell.service",
-                              "systemctl --user daemon-reload"}));
-        QVERIFY(!f.control.IsInstalled());
+        QCOMPARE(f.runner.commandLines(), (QStringList{Ctl("disable"), Ctl("unmask"), Reload}));
+        QVERIFY(!QFile::exists(f.control.unitFilePath()));
 
         f.runner.calls.clear();
         QVERIFY(f.control.Uninstall().ok);
         QVERIFY(f.runner.calls.isEmpty()); // nothing to remove, nothing asked
     }
 
-    void uninstallThatCannotRemoveFails()
+    // A unit whose links cannot go is kept whole, and the failure told.
+    void failedUninstallKeepsTheUnit_data()
     {
+        QTest::addColumn<QString>("failing");
+        QTest::newRow("disable") << "disable";
+        QTest::newRow("unmask") << "unmask";
+        QTest::newRow("reload") << "daemon-reload";
+    }
+    void failedUninstallKeepsTheUnit()
+    {
+        QFETCH(QString, failing);
         ServiceFixture f;
-        // A non-empty folder in the unit's place: it "exists" but cannot be
-        // removed as a file.
-        QVERIFY(QDir().mkpath(f.control.unitFilePath() + QStringLiteral("/x")));
-        QVERIFY(f.control.IsInstalled());
-        QVERIFY(!f.control.Uninstall().ok);
+        f.install();
+        f.runner.answer = [&](const QString &, const QStringList &args) {
+            return Answer(args.contains(failing) ? 1 : 0, {}, "Access denied");
+        };
+        const ServiceOutcome outcome = f.control.Uninstall();
+        QVERIFY(!outcome.ok);
+        const bool reload = failing == "daemon-reload";
+        QCOMPARE(outcome.message, (reload ? Reload : Ctl(failing)) + ": Access denied");
+        QCOMPARE(f.control.IsInstalled(), !reload); // the reload comes after the removal
     }
 
     void startTypeFromIsEnabled_data()
@@ -257,8 +291,6 @@ private slots:
         QTest::newRow("masked") << QByteArray("masked\n") << 2;
         QTest::newRow("masked-runtime") << QByteArray("masked-runtime\n") << 2;
         QTest::newRow("disabled") << QByteArray("disabled\n") << 1;
-        QTest::newRow("linked") << QByteArray("linked\n") << 1;
-        QTest::newRow("static") << QByteArray("static\n") << 1;
         QTest::newRow("no answer") << QByteArray() << 1;
         QTest::newRow("blanks around") << QByteArray("  masked \r\n") << 2;
     }
@@ -276,37 +308,110 @@ private slots:
         QCOMPARE(f.control.StartType(), 1);
         QVERIFY(f.runner.calls.isEmpty());
 
-        QVERIFY(f.control.Install().ok);
-        f.runner.calls.clear();
+        f.install();
         // is-enabled exits 1 for masked units; the printed state decides.
         f.runner.answer = [](const QString &, const QStringList &) { return Answer(1, "masked\n"); };
-        QCOMPARE(f.control.StartType(), 2);
-        QCOMPARE(f.runner.commandLines(), QStringList{"systemctl --user is-enabled Vell.service"});
+        QString failure;
+        QCOMPARE(f.control.StartType(&failure), 2);
+        QVERIFY(failure.isEmpty());
+        QCOMPARE(f.runner.commandLines(), QStringList{Ctl("is-enabled")});
+        f.runner.answer = [](const QString &, const QStringList &) { return CommandResult{}; };
+        QCOMPARE(f.control.StartType(&failure), 1);
+        QCOMPARE(failure, Ctl("is-enabled") + ": the program could not be started");
     }
 
     void interactiveIsReadFromTheUnit()
     {
-        ServiceFixture f;
-        f.control.setInteractive(true);
-        QVERIFY(f.control.Install().ok);
-        // A fresh control (the next program start) reads it back.
-        ServiceControl next({f.dir.path() + QStringLiteral("/systemd/user"), QStringLiteral("/x"), false}, f.runner,
-                            f.log);
-        QVERIFY(next.Interactive());
-        QVERIFY(next.Uninstall().ok);
-        next.setInteractive(false);
-        QVERIFY(next.Install().ok);
-        QVERIFY(!ServiceControl({f.dir.path() + QStringLiteral("/systemd/user"), QStringLiteral("/x"), false},
-                                f.runner, f.log)
-                     .Interactive());
+        for (const bool interactive : {true, false}) {
+            ServiceFixture f;
+            f.control.setInteractive(interactive);
+            f.install();
+            // A fresh control (the next program start) reads it back.
+            QCOMPARE(ServiceControl(f.setupFor("/opt/vell/vell"), f.runner, f.log).Interactive(), interactive);
+        }
     }
 
-    void markerMakesTheService()
+    // Two program folders side by side: each acts on its own unit only.
+    void foldersSideBySide()
     {
-        QCOMPARE(ServiceFixture(true).control.RunsAsService(), true);
-        QCOMPARE(ServiceFixture(true).control.ServiceActive(), true);
-        QCOMPARE(ServiceFixture(false).control.RunsAsService(), false);
-        QCOMPARE(ServiceFixture(false).control.ServiceActive(), false);
+        ServiceFixture f(Unit.toUtf8());
+        f.install();
+        const QString otherUnit = QStringLiteral("Vell@srv-other.service");
+        ServiceControl other(f.setupFor("/srv/other/vell", Unit.toUtf8()), f.runner, f.log);
+        QVERIFY(f.control.RunsAsService() && f.control.ServiceActive());
+        QVERIFY(!other.IsInstalled());
+        QVERIFY(!other.RunsAsService() && !other.ServiceActive()); // the marker names the first one's unit
+        QVERIFY(!ServiceControl(f.setupFor("/srv/other/vell", "1"), f.runner, f.log).RunsAsService());
+
+        other.setInteractive(true);
+        QVERIFY(other.Install().ok);
+        QVERIFY(other.IsInstalled() && other.Interactive());
+        QVERIFY(!f.control.Interactive());
+        QVERIFY(other.Uninstall().ok);
+        QVERIFY(f.control.IsInstalled() && !other.IsInstalled());
+        for (const QString &command : f.runner.commandLines())
+            QVERIFY2(!command.contains(Unit), qPrintable(command));
+        QCOMPARE(f.runner.commandLines().last(), Reload);
+        QVERIFY(f.runner.commandLines().contains(Ctl("disable", otherUnit)));
+    }
+
+    // A Vell.service of this executable, from before units per folder, is
+    // this Vell's: removed by Uninstall, replaced by Install. One that
+    // starts another program is never touched.
+    void olderVellService_data()
+    {
+        QTest::addColumn<QString>("started"); // its ExecStart, "link": a link to the program
+        QTest::addColumn<bool>("ours");
+        QTest::newRow("this executable") << "program" << true;
+        QTest::newRow("a link to it") << "link" << true;
+        QTest::newRow("another executable") << "/opt/other/vell" << false;
+    }
+    void olderVellService()
+    {
+        QFETCH(QString, started);
+        QFETCH(bool, ours);
+        ServiceFixture f;
+        const QString program = f.dir.path() + "/bin/vell";
+        QVERIFY(QDir().mkpath(f.dir.path() + "/bin") && QFile::link(ThisExecutable(), program));
+        QVERIFY(QFile::link(program, f.dir.path() + "/link"));
+        const QString execStart = started == "program" ? program : started == "link" ? f.dir.path() + "/link" : started;
+        const QByteArray old = "[Service]\nExecStart=\"" + execStart.toUtf8()
+            + "\"\nEnvironment=VELL_SERVICE=1\nEnvironment=VELL_INTERACTIVE=1\n";
+        f.write(LegacyServiceUnitName, old);
+        ServiceControl control(f.setupFor(program, "1"), f.runner, f.log);
+        QCOMPARE(control.IsInstalled(), ours);
+        QCOMPARE(control.RunsAsService(), ours);
+        QCOMPARE(control.Interactive(), ours);
+        f.runner.answer = [](const QString &, const QStringList &) { return Answer(0, "enabled\n"); };
+        control.setStartType(1);
+        QCOMPARE(control.StartType(), ours ? 0 : 1);
+        const QString legacy = "systemctl --user %1 " + LegacyServiceUnitName;
+        QCOMPARE(f.runner.commandLines(), ours ? QStringList{legacy.arg("is-enabled")} : QStringList());
+
+        QVERIFY(control.Install().ok);
+        QVERIFY(control.IsInstalled());
+        QVERIFY(QFile::exists(control.unitFilePath()));
+        QCOMPARE(f.read(LegacyServiceUnitName), ours ? QByteArray() : old);
+        QCOMPARE(f.runner.commandLines().contains(legacy.arg("unmask")), ours);
+
+        f.write(LegacyServiceUnitName, old); // back again: Uninstall takes both
+        f.runner.calls.clear();
+        QVERIFY(control.Uninstall().ok);
+        QVERIFY(!control.IsInstalled());
+        QCOMPARE(f.read(LegacyServiceUnitName), ours ? QByteArray() : old);
+        QCOMPARE(f.runner.commandLines().contains(legacy.arg("disable")), ours);
+    }
+
+    void folderUnitOfAnotherProgramIsLeftAlone()
+    {
+        ServiceFixture f;
+        const QByteArray foreign = "[Service]\nExecStart=/elsewhere/vell\n";
+        f.write(Unit, foreign);
+        QVERIFY(!f.control.IsInstalled());
+        QCOMPARE(f.control.Install().message, f.control.unitFilePath() + " starts another program: /elsewhere/vell");
+        QVERIFY(f.control.Uninstall().ok);
+        QCOMPARE(f.read(Unit), foreign);
+        QVERIFY(f.runner.calls.isEmpty());
     }
 
     void setupOfThisProcess()
@@ -315,25 +420,22 @@ private slots:
         const QByteArray oldData = qgetenv("XDG_DATA_HOME");
         const QByteArray oldMarker = qgetenv(ServiceMarkerVariable);
         qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
-        qputenv(ServiceMarkerVariable, "1");
-        const ServiceSetup marked = ServiceSetup::ForThisProcess(QStringLiteral("/opt/vell/vell"));
-        qputenv(ServiceMarkerVariable, "yes");
-        const ServiceSetup unmarked = ServiceSetup::ForThisProcess(QStringLiteral("/opt/vell/vell"));
+        qputenv(ServiceMarkerVariable, "Vell@x.service");
+        const ServiceSetup derived = ServiceSetup::ForThisProcess(QStringLiteral("/opt/vell/vell"));
+        const ServiceSetup given = ServiceSetup::ForThisProcess(QStringLiteral("/usr/bin/vell"), "/home/u/Vell");
         qputenv("XDG_DATA_HOME", oldData);
         qputenv(ServiceMarkerVariable, oldMarker);
-        QCOMPARE(marked.unitFolder, dir.path() + QStringLiteral("/systemd/user"));
-        QVERIFY(marked.processMarked);
-        QVERIFY(!unmarked.processMarked);
+        QCOMPARE(derived.unitFolder, dir.path() + QStringLiteral("/systemd/user"));
+        QCOMPARE(derived.marker, QByteArray("Vell@x.service"));
+        QCOMPARE(derived.programFolder, QStringLiteral("/opt/vell"));
+        QCOMPARE(given.programFolder, QStringLiteral("/home/u/Vell"));
     }
 
     void logEventGoesToTheLog()
     {
         ServiceFixture f;
         f.control.LogEvent(QStringLiteral("Vell Service: started"), 4);
-        f.control.LogEvent(QStringLiteral("12:00:00 - Unknown source folder: /x/"), 2);
-        QCOMPARE(f.log.entries,
-                 (QList<RecordingEventLog::Entry>{{"Vell Service: started", 4},
-                                                  {"12:00:00 - Unknown source folder: /x/", 2}}));
+        QCOMPARE(f.log.entries, (QList<RecordingEventLog::Entry>{{"Vell Service: started", 4}}));
         QCOMPARE(SyslogPriority(4), LOG_INFO);
         QCOMPARE(SyslogPriority(2), LOG_WARNING);
         QCOMPARE(SyslogPriority(1), LOG_ERR);
@@ -367,14 +469,14 @@ private slots:
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
         ProcessCommandRunner runner(20000, env);
         RecordingEventLog log;
-        ServiceControl control({dir.path() + QStringLiteral("/data/systemd/user"), ThisExecutable(), false}, runner,
-                               log);
+        // A dash in the folder puts a backslash in the unit's name.
+        ServiceControl control({dir.path() + "/data/systemd/user", ThisExecutable(), "/opt/my-vell", {}}, runner, log);
         control.setStartType(startType);
         const ServiceOutcome installed = control.Install();
         QVERIFY2(installed.ok, qPrintable(installed.message));
-        const CommandResult asked = runner.run(QStringLiteral("systemctl"),
-                                               {QStringLiteral("--user"), QStringLiteral("is-enabled"),
-                                                ServiceUnitName});
+        const CommandResult asked
+            = runner.run(QStringLiteral("systemctl"), {QStringLiteral("--user"), QStringLiteral("is-enabled"),
+                                                       QStringLiteral("Vell@opt-my\\x2dvell.service")});
         QCOMPARE(asked.output.trimmed(), state);
         QCOMPARE(control.StartType(), startType);
 

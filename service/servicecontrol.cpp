@@ -189,8 +189,6 @@ bool ServiceControl::startsThisProgram(const QString &name, QByteArray *text) co
     const QString started = UnitExecutable(read);
     if (text)
         *text = read;
-    if (started.isEmpty())
-        return false;
     if (started == m_setup.programPath)
         return true;
     // The same file reached through a link is the same program.
@@ -229,7 +227,7 @@ int ServiceControl::StartType(QString *failure) const
     const CommandResult asked = systemctl({QStringLiteral("is-enabled"), unit->name});
     // is-enabled answers with a non-zero status for every state but
     // enabled, so only the printed state counts; no state is a failure.
-    if (failure && (!asked.started || asked.timedOut || asked.output.trimmed().isEmpty()))
+    if (failure && asked.output.trimmed().isEmpty())
         *failure = Failure(QStringLiteral("systemctl --user is-enabled ") + unit->name, asked);
     return StartTypeFromIsEnabled(asked.output);
 }

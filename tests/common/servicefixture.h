@@ -12,6 +12,30 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+// The unit of the fixture's program folder, /opt/vell, and the commands
+// the control issues, as RecordingCommandRunner::commandLines() shows them.
+inline const QString FixtureUnit = QStringLiteral("Vell@opt-vell.service");
+inline const QString Reload = QStringLiteral("systemctl --user daemon-reload");
+inline QString Ctl(const QString &verb, const QString &unit = FixtureUnit)
+{
+    return QStringLiteral("systemctl --user ") + verb + QLatin1Char(' ') + unit;
+}
+
+// A systemctl that prints `output` and exits with `exitCode`.
+inline vell::CommandResult Answer(int exitCode, const QByteArray &output, const QByteArray &errors = {})
+{
+    return {true, false, exitCode, output, errors};
+}
+// A systemctl that fails the given verb with "Access denied" ("*": one
+// that cannot be started at all); an empty verb fails nothing.
+inline vell::RecordingCommandRunner::Answer Refusing(const QString &verb)
+{
+    return [verb](const QString &, const QStringList &args) {
+        return verb == QLatin1String("*") ? vell::CommandResult{}
+                                          : Answer(args.contains(verb) ? 1 : 0, {}, "Access denied\n");
+    };
+}
+
 // A service control whose unit folder lies in a fresh temporary folder,
 // with systemctl and the event log recorded, on an NT system. The program
 // folder is the folder of the program.
@@ -34,13 +58,12 @@ struct ServiceFixture
     {
         return {unitFolder(), program, QFileInfo(program).absolutePath(), marker};
     }
-    // The unit file's text, empty when it cannot be read.
+    // A unit file's text, empty when it cannot be read.
     [[nodiscard]] QByteArray read(const QString &name) const
     {
         QFile file(unitFolder() + QLatin1Char('/') + name);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    [[nodiscard]] QString unitText() const { return QString::fromUtf8(read(control.unitName())); }
     // Writes a unit file as an older Vell or a user would have.
     void write(const QString &name, const QByteArray &text) const
     {

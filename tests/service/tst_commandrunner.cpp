@@ -13,7 +13,7 @@ class TestCommandRunner : public QObject
 {
     Q_OBJECT
 private slots:
-    void argumentsReachTheProgramUntouched()
+    void argumentsAndEnvironmentReachTheProgramUntouched()
     {
         QTemporaryDir dir;
         QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
@@ -24,6 +24,10 @@ private slots:
         QVERIFY(result.succeeded());
         QCOMPARE(QString::fromUtf8(result.output), QStringLiteral("[$(touch %1)]\n[a  b]\n['q\"]\n").arg(trap));
         QVERIFY(!QFile::exists(trap));
+        QProcessEnvironment env;
+        env.insert("PATH", qEnvironmentVariable("PATH"));
+        env.insert("VELL_PROBE", "42");
+        QCOMPARE(ProcessCommandRunner(5000, env).run("printenv", {"VELL_PROBE"}).output, QByteArray("42\n"));
     }
 
     void failuresAreTold()
@@ -31,22 +35,12 @@ private slots:
         const CommandResult failed = ProcessCommandRunner().run("ls", {"/nonexistent/vell"});
         QVERIFY(failed.started && failed.exitCode != 0 && !failed.succeeded());
         QVERIFY(failed.diagnostic().contains("/nonexistent/vell"));
-
         const CommandResult missing = ProcessCommandRunner().run("vell-no-such-program", {});
         QVERIFY(!missing.started && !missing.succeeded());
         QCOMPARE(missing.diagnostic(), QStringLiteral("the program could not be started"));
-
         const CommandResult hung = ProcessCommandRunner(150).run("sleep", {"30"});
         QVERIFY(hung.started && hung.timedOut && !hung.succeeded());
         QCOMPARE(hung.diagnostic(), QStringLiteral("the program did not finish in time"));
-    }
-
-    void environmentIsTheRunners()
-    {
-        QProcessEnvironment env;
-        env.insert("PATH", qEnvironmentVariable("PATH"));
-        env.insert("VELL_PROBE", "42");
-        QCOMPARE(ProcessCommandRunner(5000, env).run("printenv", {"VELL_PROBE"}).output, QByteArray("42\n"));
     }
 
     void alertCommandIsStartedDetached()
@@ -59,10 +53,8 @@ private slots:
         QVERIFY(recorder.calls[0].detached);
         QCOMPARE(StartAlertCommand(recorder, {}).message, QStringLiteral("No alert command to start"));
         QCOMPARE(recorder.calls.size(), 1); // an empty command is never started
-
-        // Returns long before the program would end.
         ProcessCommandRunner runner(150);
-        QVERIFY(StartAlertCommand(runner, {"sleep", "0.5"}).ok);
+        QVERIFY(StartAlertCommand(runner, {"sleep", "0.5"}).ok); // returns long before the program ends
         const ServiceOutcome missing = StartAlertCommand(runner, {"vell-no-such-program", "x"});
         QVERIFY(!missing.ok);
         QVERIFY2(missing.message.startsWith("Cannot start the alert command vell-no-such-program: ")

@@ -7,50 +7,48 @@
 using namespace vell;
 using Entries = QList<RecordingEventLog::Entry>;
 
-namespace {
-const QString Unit = QStringLiteral("Vell@opt-vell.service"); // of /opt/vell/vell
-const QString Installed = "Vell Service installed\n(mirroring operations start automatically when the service starts)";
-
-// Makes systemctl fail for the given verb.
-RecordingCommandRunner::Answer Refusing(const QString &verb)
-{
-    return [verb](const QString &, const QStringList &args) {
-        CommandResult result{true, false, args.contains(verb) ? 1 : 0, {}, "Access denied"};
-        return result;
-    };
-}
-} // namespace
-
 class TestServiceStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void decision_data()
+    // Who is asked, in which language, and what each answer does.
+    void startupCheck_data()
     {
         QTest::addColumn<bool>("installed");
         QTest::addColumn<bool>("isNT");
         QTest::addColumn<QByteArray>("marker");
+        QTest::addColumn<int>("langue");
         QTest::addColumn<QString>("answer"); // "": no question; "headless": the headless dialogs
         QTest::addColumn<StartupAction>("action");
-        QTest::addColumn<bool>("stillInstalled");
-        const auto app = StartupAction::ContinueAsApplication;
-        QTest::newRow("not installed") << false << true << Unit.toUtf8() << "" << app << false;
-        QTest::newRow("not NT") << true << false << QByteArray() << "" << app << true;
-        QTest::newRow("the service itself") << true << true << Unit.toUtf8() << "" << StartupAction::ContinueAsService << true;
-        QTest::newRow("another folder's service") << true << true << QByteArray("Vell@srv.service") << "No"
-                                                  << StartupAction::EndProgram << true;
-        QTest::newRow("by hand, No") << true << true << QByteArray() << "No" << StartupAction::EndProgram << true;
-        QTest::newRow("headless") << true << true << QByteArray() << "headless" << StartupAction::EndProgram << true;
-        QTest::newRow("by hand, Yes") << true << true << QByteArray() << "Yes" << app << false;
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("logged");
+        const QByteArray unit = FixtureUnit.toUtf8();
+        const auto app = StartupAction::ContinueAsApplication, end = StartupAction::EndProgram;
+        const QString english = "Vell Service installed\nsee 'Control panel/Services'\n\nRemove it ?";
+        QTest::newRow("not installed") << false << true << unit << 0 << "" << app << "" << "";
+        QTest::newRow("not NT") << true << false << QByteArray() << 0 << "" << app << "" << "";
+        QTest::newRow("the service") << true << true << unit << 0 << "" << StartupAction::ContinueAsService << "" << "";
+        QTest::newRow("headless") << true << true << QByteArray() << 0 << "headless" << end << "" << "";
+        QTest::newRow("another folder's service, No") << true << true << QByteArray("Vell@x.service") << 7 << "No"
+                                                      << end << english << "";
+        QTest::newRow("French, Yes") << true << true << QByteArray() << 1 << "Yes" << app
+                                     << QString::fromUtf8("Vell Service installé\nvoir 'Panneau de configuration/"
+                                                          "Services'\n\nSupprimer Vell Service ?")
+                                     << QString::fromUtf8("Vell Service supprimé");
+        QTest::newRow("Portuguese, Yes")
+            << true << true << QByteArray() << 2 << "Yes" << app
+            << "Vell Service instalado\nver 'Control panel/Services'\n\nSuprimir Vell Service ?" << "Vell Service suprimido";
     }
-    void decision()
+    void startupCheck()
     {
         QFETCH(bool, installed);
         QFETCH(bool, isNT);
         QFETCH(QByteArray, marker);
+        QFETCH(int, langue);
         QFETCH(QString, answer);
         QFETCH(StartupAction, action);
-        QFETCH(bool, stillInstalled);
+        QFETCH(QString, question);
+        QFETCH(QString, logged);
         ServiceFixture f(marker);
         if (installed)
             f.install();
@@ -59,48 +57,21 @@ private slots:
         scripted.answers = {answer == "Yes" ? MessageAnswer::Yes : MessageAnswer::No};
         HeadlessDialogs headless;
         UserDialogs &dialogs = answer == "headless" ? static_cast<UserDialogs &>(headless) : scripted;
-        const StartupDecision d = ServiceStartupCheck(f.control, dialogs, f.system, 0);
+        const StartupDecision d = ServiceStartupCheck(f.control, dialogs, f.system, langue);
         QCOMPARE(d.action, action);
         QCOMPARE(d.storeAutomatiqueOff, answer == "Yes");
-        QCOMPARE(f.control.IsInstalled(), stillInstalled);
-        QCOMPARE(scripted.boxes.size(), answer == "Yes" || answer == "No" ? 1 : 0);
-        QCOMPARE(f.runner.calls.isEmpty(), answer != "Yes");
-        QCOMPARE(f.log.entries.size(), answer == "Yes" ? 1 : 0);
+        QCOMPARE(f.control.IsInstalled(), installed && answer != "Yes");
+        QCOMPARE(scripted.boxes.size(), question.isEmpty() ? 0 : 1);
+        if (!question.isEmpty()) {
+            QCOMPARE(scripted.boxes[0].text, question);
+            QVERIFY(scripted.boxes[0].title == "Vell" && scripted.boxes[0].icon == MessageIcon::Question
+                    && scripted.boxes[0].buttons == MessageButtons::YesNo);
+        }
+        QCOMPARE(f.log.entries, (logged.isEmpty() ? Entries() : Entries{{logged, 4}}));
+        QCOMPARE(f.runner.calls.isEmpty(), logged.isEmpty());
     }
 
-    void handStartedAsksInItsLanguage_data()
-    {
-        QTest::addColumn<int>("langue");
-        QTest::addColumn<QString>("question");
-        QTest::addColumn<QString>("logged");
-        QTest::newRow("French") << 1
-                                << QString::fromUtf8("Vell Service installé\nvoir 'Panneau de configuration/Services'"
-                                                     "\n\nSupprimer Vell Service ?")
-                                << QString::fromUtf8("Vell Service supprimé");
-        QTest::newRow("Portuguese") << 2 << "Vell Service instalado\nver 'Control panel/Services'\n\nSuprimir Vell Service ?"
-                                    << "Vell Service suprimido";
-        QTest::newRow("other value is English")
-            << 7 << "Vell Service installed\nsee 'Control panel/Services'\n\nRemove it ?" << "Vell Service removed";
-    }
-    void handStartedAsksInItsLanguage()
-    {
-        QFETCH(int, langue);
-        QFETCH(QString, question);
-        QFETCH(QString, logged);
-        ServiceFixture f;
-        f.install();
-        ScriptedDialogs dialogs;
-        dialogs.answers = {MessageAnswer::Yes};
-        (void)ServiceStartupCheck(f.control, dialogs, f.system, langue);
-        QCOMPARE(dialogs.boxes.size(), 1);
-        QCOMPARE(dialogs.boxes[0].text, question);
-        QCOMPARE(dialogs.boxes[0].title, QStringLiteral("Vell"));
-        QCOMPARE(dialogs.boxes[0].icon, MessageIcon::Question);
-        QCOMPARE(dialogs.boxes[0].buttons, MessageButtons::YesNo);
-        QCOMPARE(f.log.entries, (Entries{{logged, 4}}));
-    }
-
-    void failedRemovalIsReported()
+    void failedRemovalAtStartupIsReported()
     {
         ServiceFixture f;
         f.install();
@@ -108,50 +79,42 @@ private slots:
         ScriptedDialogs dialogs;
         dialogs.answers = {MessageAnswer::Yes};
         const StartupDecision d = ServiceStartupCheck(f.control, dialogs, f.system, 0);
-        QCOMPARE(d.action, StartupAction::ContinueAsApplication);
-        QVERIFY(d.storeAutomatiqueOff);
+        QVERIFY(d.action == StartupAction::ContinueAsApplication && d.storeAutomatiqueOff);
         QCOMPARE(dialogs.boxes.size(), 2);
-        QCOMPARE(dialogs.boxes[1].text,
-                 QStringLiteral("Vell Service: systemctl --user disable Vell@opt-vell.service: Access denied"));
+        QCOMPARE(dialogs.boxes[1].text, "Vell Service: " + Ctl("disable") + ": Access denied");
         QCOMPARE(dialogs.boxes[1].icon, MessageIcon::Exclamation);
         QCOMPARE(f.log.entries, (Entries{{dialogs.boxes[1].text, 2}}));
     }
 
-    // The service dialog's actions.
-    void installWritesLogsAndEnds_data()
+    // The service dialog's Install.
+    void install_data()
     {
         QTest::addColumn<int>("option");
         QTest::addColumn<bool>("interactive");
         QTest::addColumn<QString>("lastCommand");
-        QTest::newRow("automatic, headless") << 0 << false << "systemctl --user enable " + Unit;
-        QTest::newRow("manual, interactive") << 1 << true << "systemctl --user disable " + Unit;
-        QTest::newRow("disabled") << 2 << false << "systemctl --user mask " + Unit;
+        QTest::newRow("automatic, headless") << 0 << false << Ctl("enable");
+        QTest::newRow("manual, interactive") << 1 << true << Ctl("disable");
+        QTest::newRow("disabled") << 2 << false << Ctl("mask");
     }
-    void installWritesLogsAndEnds()
+    void install()
     {
         QFETCH(int, option);
         QFETCH(bool, interactive);
         QFETCH(QString, lastCommand);
         ServiceFixture f;
         const AdminResult r = AdminInstall(f.control, option, interactive, 0);
-        QVERIFY(f.control.IsInstalled());
-        QCOMPARE(f.control.Interactive(), interactive);
+        QVERIFY(f.control.IsInstalled() && f.control.Interactive() == interactive);
         QCOMPARE(f.runner.commandLines().last(), lastCommand);
-        QCOMPARE(r.statusText, Installed);
-        QCOMPARE(f.log.entries, (Entries{{Installed, 4}}));
-        QCOMPARE(r.message, Installed + QStringLiteral("\n\nConfiguration and start, see\n'Control panel/Services'"));
-        QCOMPARE(r.serviceIndicator, std::optional<bool>(true));
-        QVERIFY(r.endProgram && !r.beep);
-    }
+        const QString installed = "Vell Service installed\n(mirroring operations start automatically when the "
+                                  "service starts)";
+        QCOMPARE(r.statusText, installed);
+        QCOMPARE(f.log.entries, (Entries{{installed, 4}}));
+        QCOMPARE(r.message, installed + "\n\nConfiguration and start, see\n'Control panel/Services'");
+        QVERIFY(r.serviceIndicator == true && r.endProgram && !r.beep);
 
-    void installWhenInstalledOnlySaysSo()
-    {
-        ServiceFixture f;
-        f.install();
-        const AdminResult r = AdminInstall(f.control, 0, false, 2);
-        QCOMPARE(r.statusText, QString::fromUtf8("Vell Service já instalado"));
-        QVERIFY(r.beep && !r.endProgram && !r.serviceIndicator.has_value());
-        QVERIFY(f.runner.calls.isEmpty() && f.log.entries.isEmpty());
+        const AdminResult again = AdminInstall(f.control, 0, false, 2);
+        QCOMPARE(again.statusText, QString::fromUtf8("Vell Service já instalado"));
+        QVERIFY(again.beep && !again.endProgram && !again.serviceIndicator && f.log.entries.size() == 1);
     }
 
     void failedInstallKeepsRunning()
@@ -160,42 +123,37 @@ private slots:
         f.runner.answer = Refusing("enable");
         const AdminResult r = AdminInstall(f.control, 0, false, 1);
         QVERIFY(!f.control.IsInstalled());
-        const QString why = "systemctl --user enable " + Unit + ": Access denied";
-        QCOMPARE(r.statusText, QString::fromUtf8("Vell Service non installé\n") + why);
-        QVERIFY(r.beep && !r.endProgram && r.message.isEmpty() && !r.serviceIndicator.has_value());
-        QCOMPARE(f.log.entries, (Entries{{"Vell Service: " + why, 2}}));
+        QCOMPARE(r.statusText, QString::fromUtf8("Vell Service non installé\n") + Ctl("enable") + ": Access denied");
+        QVERIFY(r.beep && !r.endProgram && r.message.isEmpty() && !r.serviceIndicator);
+        QCOMPARE(f.log.entries, (Entries{{"Vell Service: " + Ctl("enable") + ": Access denied", 2}}));
     }
 
+    // The service dialog's Remove.
     void remove_data()
     {
         QTest::addColumn<bool>("installed");
         QTest::addColumn<QString>("refused"); // the systemctl verb that fails
         QTest::addColumn<QString>("status");
-        QTest::addColumn<bool>("beep");
-        QTest::addColumn<bool>("application");
-        QTest::newRow("installed") << true << "" << QString::fromUtf8("Vell Service: supprimé") << false << true;
-        QTest::newRow("not installed") << false << "" << QString::fromUtf8("Vell Service non installé") << true << true;
-        QTest::newRow("refused") << true << "unmask"
-                                 << "Vell Service: systemctl --user unmask " + Unit + ": Access denied" << true << false;
+        QTest::newRow("installed") << true << "" << QString::fromUtf8("Vell Service: supprimé");
+        QTest::newRow("not installed") << false << "" << QString::fromUtf8("Vell Service non installé");
+        QTest::newRow("refused") << true << "unmask" << "Vell Service: " + Ctl("unmask") + ": Access denied";
     }
     void remove()
     {
         QFETCH(bool, installed);
         QFETCH(QString, refused);
         QFETCH(QString, status);
-        QFETCH(bool, beep);
-        QFETCH(bool, application);
         ServiceFixture f;
         if (installed)
             f.install();
         f.runner.answer = Refusing(refused);
         const AdminResult r = AdminRemove(f.control, 1);
         QCOMPARE(r.statusText, status);
-        QCOMPARE(r.beep, beep);
+        QCOMPARE(r.beep, !installed || !refused.isEmpty());
         QVERIFY(!r.endProgram);
-        QCOMPARE(r.serviceIndicator, application ? std::optional<bool>(false) : std::nullopt);
+        QCOMPARE(r.serviceIndicator, refused.isEmpty() ? std::optional<bool>(false) : std::nullopt);
         QCOMPARE(f.control.IsInstalled(), !refused.isEmpty());
-        QCOMPARE(f.log.entries, (installed ? Entries{{status, beep ? 2 : 4}} : Entries{}));
+        QCOMPARE(f.log.entries, (installed ? Entries{{status, r.beep ? 2 : 4}} : Entries{}));
     }
 };
 

@@ -106,14 +106,9 @@ QString UnitExecutable(const QByteArray &unitText)
         const QByteArray value = line.mid(equals + 1).trimmed();
         if (value.isEmpty())
             continue; // an empty ExecStart= only clears the earlier ones
-        QByteArray word;
-        if (value.startsWith('"')) {
-            const qsizetype end = value.indexOf('"', 1);
-            word = value.mid(1, end < 0 ? -1 : end - 1);
-        } else {
-            const qsizetype end = value.indexOf(' ');
-            word = value.left(end < 0 ? value.size() : end);
-        }
+        // The first word: up to the closing quote, or to the first blank.
+        QByteArray word = value.startsWith('"') ? value.mid(1).split('"').constFirst()
+                                                : value.simplified().split(' ').constFirst();
         return PathFromBytes(word.replace("%%", "%"));
     }
     return {};

@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(ServiceUnitNameFor("/" + QString(242, 'x')), "Vell@" + QString(242, 'x') + ".service"); // 255
         QCOMPARE(ServiceUnitNameFor("/" + QString(243, 'x')), QString());
         QCOMPARE(UnitExecutable("[Service]\nExecStart=\n ExecStart = \"/x/100%%/my vell\" -U\n"), "/x/100%/my vell");
-        QCOMPARE(UnitExecutable("ExecStart=/usr/bin/vell -U\nExecStart=/y"), "/usr/bin/vell");
+        QCOMPARE(UnitExecutable("ExecStart=/usr/bin/vell\t-U\nExecStart=/y"), "/usr/bin/vell");
         QCOMPARE(UnitExecutable("[Service]\nExecStop=/bin/true\n"), QString());
         QCOMPARE(QuotedForExecStart("/x/100%/$HOME"), QStringLiteral("\"/x/100%%/$HOME\""));
         for (const auto &[state, type] : {std::pair{"enabled\n", 0}, {"enabled-runtime", 0}, {"  masked \r\n", 2},
@@ -239,7 +239,10 @@ private slots:
         ServiceFixture blocked; // a file where the unit folder should be: mkdir fails even for root
         QVERIFY(QFile(blocked.dir.path() + "/systemd").open(QIODevice::WriteOnly));
         QCOMPARE(blocked.control.Install().message, "Cannot create the folder " + blocked.unitFolder());
-        QVERIFY(f.runner.calls.isEmpty() && blocked.runner.calls.isEmpty());
+        ServiceFixture occupied; // a folder in the unit's place
+        QVERIFY(QDir().mkpath(occupied.control.unitFilePath()));
+        QCOMPARE(occupied.control.Install().message, "Cannot write " + occupied.control.unitFilePath() + ": Is a directory");
+        QVERIFY(f.runner.calls.isEmpty() && blocked.runner.calls.isEmpty() && occupied.runner.calls.isEmpty());
     }
 
     void setupOfThisProcess()

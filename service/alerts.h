@@ -6,8 +6,9 @@
 
 namespace vell {
 
-// Starts the alert command without waiting; its outcome is never known.
-// False when argv is empty or the program could not be started.
-bool StartAlertCommand(CommandRunner &runner, const QStringList &argv);
+// Starts the alert command without waiting; what it does afterwards is
+// never known. Not ok, with a message for the user, when argv is empty or
+// the program could not be started.
+[[nodiscard]] ServiceOutcome StartAlertCommand(CommandRunner &runner, const QStringList &argv);
 
 } // namespace vell

@@ -43,14 +43,16 @@ CommandResult ProcessCommandRunner::run(const QString &program, const QStringLis
     return result;
 }
 
-bool ProcessCommandRunner::startDetached(const QString &program, const QStringList &arguments)
+ServiceOutcome ProcessCommandRunner::startDetached(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     process.setProcessEnvironment(m_environment);
     process.setStandardInputFile(QProcess::nullDevice());
-    return process.startDetached();
+    if (!process.startDetached())
+        return {false, process.errorString()};
+    return {};
 }
 
 } // namespace vell

@@ -24,6 +24,13 @@ struct CommandResult
     [[nodiscard]] QString diagnostic() const;
 };
 
+// Success, or what went wrong in words for the user.
+struct ServiceOutcome
+{
+    bool ok = true;
+    QString message;
+};
+
 // Runs other programs, never through a shell: the program is looked up on
 // PATH and each argument reaches it as one argv entry, whatever it holds.
 class CommandRunner
@@ -33,8 +40,8 @@ public:
     // Runs the program to its end (or the time limit) and collects its output.
     [[nodiscard]] virtual CommandResult run(const QString &program, const QStringList &arguments) = 0;
     // Starts the program and returns at once; nothing is waited for or
-    // collected. False when it could not be started.
-    virtual bool startDetached(const QString &program, const QStringList &arguments) = 0;
+    // collected. Not ok, with the reason, when it could not be started.
+    [[nodiscard]] virtual ServiceOutcome startDetached(const QString &program, const QStringList &arguments) = 0;
 };
 
 // The real runner, on QProcess.
@@ -46,7 +53,7 @@ public:
                                   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment());
 
     [[nodiscard]] CommandResult run(const QString &program, const QStringList &arguments) override;
-    bool startDetached(const QString &program, const QStringList &arguments) override;
+    [[nodiscard]] ServiceOutcome startDetached(const QString &program, const QStringList &arguments) override;
 
 private:
     int m_timeoutMs;

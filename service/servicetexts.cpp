@@ -1,37 +1,46 @@
 #include "service/servicetexts.h"
 
+#include "base/language.h"
 #include "base/programidentity.h"
 
 namespace vell {
 
 namespace {
 
-QString ByLangue(int langue, const char *french, const char *portuguese, const char *english)
-{
-    switch (langue) {
-    case 1: return QString::fromUtf8(french);
-    case 2: return QString::fromUtf8(portuguese);
-    default: return QString::fromUtf8(english);
-    }
-}
-
-QString EventSuffix(ServiceEvent event, bool french)
+// The event suffixes exist in French and English only.
+Trilingual EventSuffix(ServiceEvent event)
 {
     switch (event) {
-    case ServiceEvent::Started: return QString::fromUtf8(french ? ": démarré" : ": started");
-    case ServiceEvent::Stopped: return QString::fromUtf8(french ? ": arrêté" : ": stopped");
-    case ServiceEvent::Paused: return QString::fromUtf8(french ? ": suspendu" : ": paused");
-    case ServiceEvent::Continued: return QString::fromUtf8(french ? ": reprise" : ": continued");
-    case ServiceEvent::LoggedOff: return QString::fromUtf8(french ? ": utilisateur déconnecté" : ": logoff user");
+    case ServiceEvent::Started: return {": démarré", ": started"};
+    case ServiceEvent::Stopped: return {": arrêté", ": stopped"};
+    case ServiceEvent::Paused: return {": suspendu", ": paused"};
+    case ServiceEvent::Continued: return {": reprise", ": continued"};
+    case ServiceEvent::LoggedOff: return {": utilisateur déconnecté", ": logoff user"};
     }
-    return {};
+    return {"", ""};
 }
+
+// "%1" is the service's display name.
+constexpr Trilingual RemoveQuestion{"%1 installé\nvoir 'Panneau de configuration/Services'\n\nSupprimer %1 ?",
+                                    "%1 installed\nsee 'Control panel/Services'\n\nRemove it ?",
+                                    "%1 instalado\nver 'Control panel/Services'\n\nSuprimir %1 ?"};
+constexpr Trilingual RemovedAtStartup{" supprimé", " removed", " suprimido"};
+constexpr Trilingual Installed{" installé\n(le miroir démarre automatiquement au lancement du service)",
+                               " installed\n(mirroring operations start automatically when the service starts)",
+                               " instalado\n(miror automático ao lançamento do servicio)"};
+constexpr Trilingual NotInstalled{" non installé", " not installed", " naõ instalado"};
+constexpr Trilingual AlreadyInstalled{" déjà installé", " already installed", " já instalado"};
+constexpr Trilingual Removed{": supprimé", ": removed", ": suprimido"};
+constexpr Trilingual ConfigurationLine{"Configuration et démarrage, voir", "Configuration and start, see",
+                                       "Configuraçaõ ver"};
+constexpr Trilingual ControlPanelLine{"'Panneau de configuration/Services'", "'Control panel/Services'",
+                                      "'Control panel/Services'"};
 
 } // namespace
 
 QString ServiceEventText(ServiceEvent event, int langue)
 {
-    return ServiceDisplayName + EventSuffix(event, langue == 1);
+    return ServiceDisplayName + EventSuffix(event).in(langue);
 }
 
 int ServiceEventType(ServiceEvent event)
@@ -39,56 +48,22 @@ int ServiceEventType(ServiceEvent event)
     return event == ServiceEvent::LoggedOff ? 2 : 4;
 }
 
-QString StartupRemoveQuestion(int langue)
-{
-    const QString &name = ServiceDisplayName;
-    switch (langue) {
-    case 1:
-        return name + QString::fromUtf8(" installé\nvoir 'Panneau de configuration/Services'\n\nSupprimer ") + name
-            + QStringLiteral(" ?");
-    case 2:
-        return name + QStringLiteral(" instalado\nver 'Control panel/Services'\n\nSuprimir ") + name
-            + QStringLiteral(" ?");
-    default:
-        return name + QStringLiteral(" installed\nsee 'Control panel/Services'\n\nRemove it ?");
-    }
-}
+QString StartupRemoveQuestion(int langue) { return RemoveQuestion.in(langue).arg(ServiceDisplayName); }
 
-QString StartupRemovedText(int langue)
-{
-    return ServiceDisplayName + ByLangue(langue, " supprimé", " suprimido", " removed");
-}
+QString StartupRemovedText(int langue) { return ServiceDisplayName + RemovedAtStartup.in(langue); }
 
-QString ServiceInstalledText(int langue)
-{
-    return ServiceDisplayName
-        + ByLangue(langue, " installé\n(le miroir démarre automatiquement au lancement du service)",
-                   " instalado\n(miror automático ao lançamento do servicio)",
-                   " installed\n(mirroring operations start automatically when the service starts)");
-}
+QString ServiceInstalledText(int langue) { return ServiceDisplayName + Installed.in(langue); }
 
-QString ServiceNotInstalledText(int langue)
-{
-    return ServiceDisplayName + ByLangue(langue, " non installé", " naõ instalado", " not installed");
-}
+QString ServiceNotInstalledText(int langue) { return ServiceDisplayName + NotInstalled.in(langue); }
 
-QString ServiceAlreadyInstalledText(int langue)
-{
-    return ServiceDisplayName + ByLangue(langue, " déjà installé", " já instalado", " already installed");
-}
+QString ServiceAlreadyInstalledText(int langue) { return ServiceDisplayName + AlreadyInstalled.in(langue); }
 
-QString ServiceRemovedText(int langue)
-{
-    return ServiceDisplayName + ByLangue(langue, ": supprimé", ": suprimido", ": removed");
-}
+QString ServiceRemovedText(int langue) { return ServiceDisplayName + Removed.in(langue); }
 
 QString ServiceInstalledMessage(int langue)
 {
-    return ServiceInstalledText(langue) + QStringLiteral("\n\n")
-        + ByLangue(langue, "Configuration et démarrage, voir", "Configuraçaõ ver", "Configuration and start, see")
-        + QLatin1Char('\n')
-        + ByLangue(langue, "'Panneau de configuration/Services'", "'Control panel/Services'",
-                   "'Control panel/Services'");
+    return ServiceInstalledText(langue) + QStringLiteral("\n\n") + ConfigurationLine.in(langue) + QLatin1Char('\n')
+        + ControlPanelLine.in(langue);
 }
 
 } // namespace vell

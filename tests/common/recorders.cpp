@@ -13,10 +13,12 @@ CommandResult RecordingCommandRunner::run(const QString &program, const QStringL
     return result;
 }
 
-bool RecordingCommandRunner::startDetached(const QString &program, const QStringList &arguments)
+ServiceOutcome RecordingCommandRunner::startDetached(const QString &program, const QStringList &arguments)
 {
     calls.append({program, arguments, true});
-    return detachedStarts;
+    if (!detachedStarts)
+        return {false, QStringLiteral("refused by the test")};
+    return {};
 }
 
 QStringList RecordingCommandRunner::commandLines() const

@@ -11,9 +11,9 @@
 
 namespace vell {
 
-// Records every command instead of running it, The answer
-// function decides what run() returns (by default: started, exit 0, no
-// output); startDetached() returns detachedStarts.
+// Records every command instead of running it. The answer function
+// decides what run() returns (by default: started, exit 0, no output);
+// startDetached() succeeds when detachedStarts is set.
 class RecordingCommandRunner final : public CommandRunner
 {
 public:
@@ -26,7 +26,7 @@ public:
     using Answer = std::function<CommandResult(const QString &program, const QStringList &arguments)>;
 
     [[nodiscard]] CommandResult run(const QString &program, const QStringList &arguments) override;
-    bool startDetached(const QString &program, const QStringList &arguments) override;
+    [[nodiscard]] ServiceOutcome startDetached(const QString &program, const QStringList &arguments) override;
 
     // Each call as "program arg1 arg2", blanks between, in call order.
     [[nodiscard]] QStringList commandLines() const;

@@ -1,4 +1,6 @@
+#include "service/alerts.h"
 #include "service/commandrunner.h"
+#include "common/recorders.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -6,71 +8,59 @@
 
 using namespace vell;
 
-// The real runner, on real programs of the system.
+// The real runner, on real programs of the system, and the alert command.
 class TestCommandRunner : public QObject
 {
     Q_OBJECT
 private slots:
-    void argumentsReachTheProgramUntouched()
+    void argumentsAndEnvironmentReachTheProgramUntouched()
     {
         QTemporaryDir dir;
         QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
         const QString trap = dir.path() + QStringLiteral("/trap");
-        ProcessCommandRunner runner;
         // Through a shell the first word would create the file.
-        const QStringList words{QStringLiteral("$(touch ") + trap + QLatin1Char(')'), QStringLiteral("a  b"),
-                                QStringLiteral("'q\"")};
-        const CommandResult result = runner.run(QStringLiteral("printf"), QStringList{QStringLiteral("[%s]\\n")} + words);
+        const QStringList words{"$(touch " + trap + ')', "a  b", "'q\""};
+        const CommandResult result = ProcessCommandRunner().run("printf", QStringList{"[%s]\\n"} + words);
         QVERIFY(result.succeeded());
-        QCOMPARE(QString::fromUtf8(result.output),
-                 QStringLiteral("[$(touch %1)]\n[a  b]\n['q\"]\n").arg(trap));
+        QCOMPARE(QString::fromUtf8(result.output), QStringLiteral("[$(touch %1)]\n[a  b]\n['q\"]\n").arg(trap));
         QVERIFY(!QFile::exists(trap));
-    }
-
-    void exitCodeAndErrorsAreKept()
-    {
-        ProcessCommandRunner runner;
-        const CommandResult result = runner.run(QStringLiteral("ls"), {QStringLiteral("/nonexistent/vell")});
-        QVERIFY(result.started);
-        QVERIFY(!result.succeeded());
-        QVERIFY(result.exitCode != 0);
-        QVERIFY(!result.errors.isEmpty());
-        QVERIFY(result.diagnostic().contains(QStringLiteral("/nonexistent/vell")));
-    }
-
-    void environmentIsTheRunners()
-    {
         QProcessEnvironment env;
-        env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-        env.insert(QStringLiteral("VELL_PROBE"), QStringLiteral("42"));
-        ProcessCommandRunner runner(5000, env);
-        const CommandResult result = runner.run(QStringLiteral("printenv"), {QStringLiteral("VELL_PROBE")});
-        QCOMPARE(result.output, QByteArray("42\n"));
+        env.insert("PATH", qEnvironmentVariable("PATH"));
+        env.insert("VELL_PROBE", "42");
+        QCOMPARE(ProcessCommandRunner(5000, env).run("printenv", {"VELL_PROBE"}).output, QByteArray("42\n"));
     }
 
-    void missingProgramIsNotStarted()
+    void failuresAreTold()
     {
-        ProcessCommandRunner runner;
-        const CommandResult result = runner.run(QStringLiteral("vell-no-such-program"), {});
-        QVERIFY(!result.started);
-        QVERIFY(!result.succeeded());
-        QVERIFY(!runner.startDetached(QStringLiteral("vell-no-such-program"), {}));
+        const CommandResult failed = ProcessCommandRunner().run("ls", {"/nonexistent/vell"});
+        QVERIFY(failed.started && failed.exitCode != 0 && !failed.succeeded());
+        QVERIFY(failed.diagnostic().contains("/nonexistent/vell"));
+        const CommandResult missing = ProcessCommandRunner().run("vell-no-such-program", {});
+        QVERIFY(!missing.started && !missing.succeeded());
+        QCOMPARE(missing.diagnostic(), QStringLiteral("the program could not be started"));
+        const CommandResult hung = ProcessCommandRunner(150).run("sleep", {"30"});
+        QVERIFY(hung.started && hung.timedOut && !hung.succeeded());
+        QCOMPARE(hung.diagnostic(), QStringLiteral("the program did not finish in time"));
     }
 
-    void hungProgramIsKilled()
+    void alertCommandIsStartedDetached()
     {
+        RecordingCommandRunner recorder;
+        QVERIFY(StartAlertCommand(recorder, {"net", "send", "Administrator", "Warning from Vell"}).ok);
+        QCOMPARE(recorder.calls.size(), 1);
+        QCOMPARE(recorder.calls[0].program, QStringLiteral("net"));
+        QCOMPARE(recorder.calls[0].arguments, (QStringList{"send", "Administrator", "Warning from Vell"}));
+        QVERIFY(recorder.calls[0].detached);
+        const ServiceOutcome none = StartAlertCommand(recorder, {});
+        QVERIFY(!none.ok && none.message == "No alert command to start");
+        QCOMPARE(recorder.calls.size(), 1); // an empty command is never started
         ProcessCommandRunner runner(150);
-        const CommandResult result = runner.run(QStringLiteral("sleep"), {QStringLiteral("30")});
-        QVERIFY(result.started);
-        QVERIFY(result.timedOut);
-        QVERIFY(!result.succeeded());
-    }
-
-    void detachedStartReturnsAtOnce()
-    {
-        ProcessCommandRunner runner(150);
-        // Returns long before the program would end.
-        QVERIFY(runner.startDetached(QStringLiteral("sleep"), {QStringLiteral("0.5")}));
+        QVERIFY(StartAlertCommand(runner, {"sleep", "0.5"}).ok); // returns long before the program ends
+        const ServiceOutcome missing = StartAlertCommand(runner, {"vell-no-such-program", "x"});
+        QVERIFY(!missing.ok);
+        QVERIFY2(missing.message.startsWith("Cannot start the alert command vell-no-such-program: ")
+                     && missing.message.contains("No such file"),
+                 qPrintable(missing.message));
     }
 };
 

@@ -4,232 +4,156 @@
 #include "service/serviceadmin.h"
 #include "service/servicestartup.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
-
 using namespace vell;
+using Entries = QList<RecordingEventLog::Entry>;
 
 class TestServiceStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void notInstalledRunsAsApplication()
+    // Who is asked, in which language, and what each answer does.
+    void startupCheck_data()
     {
-        ServiceFixture f(true);
-        ScriptedDialogs dialogs;
-        const StartupDecision d = ServiceStartupCheck(f.control, dialogs, f.system, 0);
-        QCOMPARE(d.action, StartupAction::ContinueAsApplication);
-        QVERIFY(!d.storeAutomatiqueOff);
-        QVERIFY(dialogs.boxes.isEmpty());
-    }
-
-    void notNTIgnoresTheService()
-    {
-        ServiceFixture f;
-        f.install();
-        f.system.IsNT = false;
-        ScriptedDialogs dialogs;
-        QCOMPARE(ServiceStartupCheck(f.control, dialogs, f.system, 0).action, StartupAction::ContinueAsApplication);
-        QVERIFY(dialogs.boxes.isEmpty());
-        QVERIFY(f.control.IsInstalled());
-    }
-
-    void theServiceItselfRunsAsService()
-    {
-        ServiceFixture f(true);
-        f.install();
-        ScriptedDialogs dialogs;
-        const StartupDecision d = ServiceStartupCheck(f.control, dialogs, f.system, 0);
-        QCOMPARE(d.action, StartupAction::ContinueAsService);
-        QVERIFY(!d.storeAutomatiqueOff);
-        QVERIFY(dialogs.boxes.isEmpty());
-        QVERIFY(f.runner.calls.isEmpty());
-    }
-
-    void handStartedAsksInItsLanguage_data()
-    {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("isNT");
+        QTest::addColumn<QByteArray>("marker");
         QTest::addColumn<int>("langue");
+        QTest::addColumn<QString>("answer"); // "": no question; "headless": the headless dialogs
+        QTest::addColumn<StartupAction>("action");
         QTest::addColumn<QString>("question");
-        QTest::newRow("French") << 1
-                                << QString::fromUtf8("Vell Service installé\nvoir 'Panneau de configuration/Services'"
-                                                     "\n\nSupprimer Vell Service ?");
-        QTest::newRow("Portuguese") << 2
-                                    << "Vell Service instalado\nver 'Control panel/Services'\n\nSuprimir Vell Service ?";
-        QTest::newRow("English") << 0 << "Vell Service installed\nsee 'Control panel/Services'\n\nRemove it ?";
-        QTest::newRow("other value is English") << 7
-                                                << "Vell Service installed\nsee 'Control panel/Services'\n\nRemove it ?";
-    }
-    void handStartedAsksInItsLanguage()
-    {
-        QFETCH(int, langue);
-        QFETCH(QString, question);
-        ServiceFixture f;
-        f.install();
-        ScriptedDialogs dialogs;
-        dialogs.answers = {MessageAnswer::No};
-        (void)ServiceStartupCheck(f.control, dialogs, f.system, langue);
-        QCOMPARE(dialogs.boxes.size(), 1);
-        QCOMPARE(dialogs.boxes[0].text, question);
-        QCOMPARE(dialogs.boxes[0].title, QStringLiteral("Vell"));
-        QCOMPARE(dialogs.boxes[0].icon, MessageIcon::Question);
-        QCOMPARE(dialogs.boxes[0].buttons, MessageButtons::YesNo);
-    }
-
-    void answeringNoEndsAndKeepsTheService()
-    {
-        ServiceFixture f;
-        f.install();
-        ScriptedDialogs dialogs;
-        dialogs.answers = {MessageAnswer::No};
-        const StartupDecision d = ServiceStartupCheck(f.control, dialogs, f.system, 0);
-        QCOMPARE(d.action, StartupAction::EndProgram);
-        QVERIFY(!d.storeAutomatiqueOff);
-        QVERIFY(f.control.IsInstalled());
-        QVERIFY(f.runner.calls.isEmpty());
-        QVERIFY(f.log.entries.isEmpty());
-    }
-
-    void headlessAnswersNo()
-    {
-        ServiceFixture f;
-        f.install();
-        HeadlessDialogs dialogs;
-        QCOMPARE(ServiceStartupCheck(f.control, dialogs, f.system, 0).action, StartupAction::EndProgram);
-        QVERIFY(f.control.IsInstalled());
-    }
-
-    void answeringYesRemovesTheService_data()
-    {
-        QTest::addColumn<int>("langue");
         QTest::addColumn<QString>("logged");
-        QTest::newRow("French") << 1 << QString::fromUtf8("Vell Service supprimé");
-        QTest::newRow("Portuguese") << 2 << "Vell Service suprimido";
-        QTest::newRow("English") << 3 << "Vell Service removed";
+        const QByteArray unit = FixtureUnit.toUtf8();
+        const auto app = StartupAction::ContinueAsApplication, end = StartupAction::EndProgram;
+        const QString english = "Vell Service installed\nsee 'Control panel/Services'\n\nRemove it ?";
+        QTest::newRow("not installed") << false << true << unit << 0 << "" << app << "" << "";
+        QTest::newRow("not NT") << true << false << QByteArray() << 0 << "" << app << "" << "";
+        QTest::newRow("the service") << true << true << unit << 0 << "" << StartupAction::ContinueAsService << "" << "";
+        QTest::newRow("headless") << true << true << QByteArray() << 0 << "headless" << end << "" << "";
+        QTest::newRow("another folder's service, No") << true << true << QByteArray("Vell@x.service") << 7 << "No"
+                                                      << end << english << "";
+        QTest::newRow("French, Yes") << true << true << QByteArray() << 1 << "Yes" << app
+                                     << QString::fromUtf8("Vell Service installé\nvoir 'Panneau de configuration/"
+                                                          "Services'\n\nSupprimer Vell Service ?")
+                                     << QString::fromUtf8("Vell Service supprimé");
+        QTest::newRow("Portuguese, Yes")
+            << true << true << QByteArray() << 2 << "Yes" << app
+            << "Vell Service instalado\nver 'Control panel/Services'\n\nSuprimir Vell Service ?" << "Vell Service suprimido";
     }
-    void answeringYesRemovesTheService()
+    void startupCheck()
     {
+        QFETCH(bool, installed);
+        QFETCH(bool, isNT);
+        QFETCH(QByteArray, marker);
         QFETCH(int, langue);
+        QFETCH(QString, answer);
+        QFETCH(StartupAction, action);
+        QFETCH(QString, question);
         QFETCH(QString, logged);
-        ServiceFixture f;
-        f.install();
-        ScriptedDialogs dialogs;
-        dialogs.answers = {MessageAnswer::Yes};
+        ServiceFixture f(marker);
+        if (installed)
+            f.install();
+        f.system.IsNT = isNT;
+        ScriptedDialogs scripted;
+        scripted.answers = {answer == "Yes" ? MessageAnswer::Yes : MessageAnswer::No};
+        HeadlessDialogs headless;
+        UserDialogs &dialogs = answer == "headless" ? static_cast<UserDialogs &>(headless) : scripted;
         const StartupDecision d = ServiceStartupCheck(f.control, dialogs, f.system, langue);
-        QCOMPARE(d.action, StartupAction::ContinueAsApplication);
-        QVERIFY(d.storeAutomatiqueOff);
-        QVERIFY(!f.control.IsInstalled());
-        QCOMPARE(f.runner.commandLines(),
-                 (QStringList{"systemctl --user disable Vell.service", "systemctl --user unmask Vell.service",
-                              "systemctl --user daemon-reload"}));
-        QCOMPARE(f.log.entries, (QList<RecordingEventLog::Entry>{{logged, 4}}));
-        QCOMPARE(dialogs.boxes.size(), 1); // the question only
+        QCOMPARE(d.action, action);
+        QCOMPARE(d.storeAutomatiqueOff, answer == "Yes");
+        QCOMPARE(f.control.IsInstalled(), installed && answer != "Yes");
+        QCOMPARE(scripted.boxes.size(), question.isEmpty() ? 0 : 1);
+        if (!question.isEmpty()) {
+            QCOMPARE(scripted.boxes[0].text, question);
+            QVERIFY(scripted.boxes[0].title == "Vell" && scripted.boxes[0].icon == MessageIcon::Question
+                    && scripted.boxes[0].buttons == MessageButtons::YesNo);
+        }
+        QCOMPARE(f.log.entries, (logged.isEmpty() ? Entries() : Entries{{logged, 4}}));
+        QCOMPARE(f.runner.calls.isEmpty(), logged.isEmpty());
     }
 
-    void failedRemovalIsReported()
+    void failedRemovalAtStartupIsReported()
     {
         ServiceFixture f;
-        // A non-empty folder in the unit's place cannot be removed as a file.
-        QVERIFY(QDir().mkpath(f.control.unitFilePath() + QStringLiteral("/x")));
+        f.install();
+        f.runner.answer = Refusing("disable");
         ScriptedDialogs dialogs;
         dialogs.answers = {MessageAnswer::Yes};
         const StartupDecision d = ServiceStartupCheck(f.control, dialogs, f.system, 0);
-        QCOMPARE(d.action, StartupAction::ContinueAsApplication);
-        QVERIFY(d.storeAutomatiqueOff);
+        QVERIFY(d.action == StartupAction::ContinueAsApplication && d.storeAutomatiqueOff);
         QCOMPARE(dialogs.boxes.size(), 2);
+        QCOMPARE(dialogs.boxes[1].text, "Vell Service: " + Ctl("disable") + ": Access denied");
         QCOMPARE(dialogs.boxes[1].icon, MessageIcon::Exclamation);
-        QCOMPARE(f.log.entries.size(), 1);
-        QCOMPARE(f.log.entries[0].type, 2);
-        QCOMPARE(f.log.entries[0].text, dialogs.boxes[1].text);
+        QCOMPARE(f.log.entries, (Entries{{dialogs.boxes[1].text, 2}}));
     }
 
-    // The service dialog's actions.
-    void installWritesLogsAndEnds_data()
+    // The service dialog's Install.
+    void install_data()
     {
         QTest::addColumn<int>("option");
         QTest::addColumn<bool>("interactive");
         QTest::addColumn<QString>("lastCommand");
-        QTest::newRow("automatic, headless") << 0 << false << "systemctl --user enable Vell.service";
-        QTest::newRow("manual, interactive") << 1 << true << "systemctl --user disable Vell.service";
-        QTest::newRow("disabled") << 2 << false << "systemctl --user mask Vell.service";
+        QTest::newRow("automatic, headless") << 0 << false << Ctl("enable");
+        QTest::newRow("manual, interactive") << 1 << true << Ctl("disable");
+        QTest::newRow("disabled") << 2 << false << Ctl("mask");
     }
-    void installWritesLogsAndEnds()
+    void install()
     {
         QFETCH(int, option);
         QFETCH(bool, interactive);
         QFETCH(QString, lastCommand);
         ServiceFixture f;
         const AdminResult r = AdminInstall(f.control, option, interactive, 0);
-        QVERIFY(f.control.IsInstalled());
-        QCOMPARE(f.control.Interactive(), interactive);
+        QVERIFY(f.control.IsInstalled() && f.control.Interactive() == interactive);
         QCOMPARE(f.runner.commandLines().last(), lastCommand);
-        const QString installed
-            = QStringLiteral("Vell Service installed\n(mirroring operations start automatically when the service starts)");
+        const QString installed = "Vell Service installed\n(mirroring operations start automatically when the "
+                                  "service starts)";
         QCOMPARE(r.statusText, installed);
-        QCOMPARE(f.log.entries, (QList<RecordingEventLog::Entry>{{installed, 4}}));
-        QCOMPARE(r.message, installed + QStringLiteral("\n\nConfiguration and start, see\n'Control panel/Services'"));
-        QCOMPARE(r.serviceIndicator, std::optional<bool>(true));
-        QVERIFY(r.endProgram);
-        QVERIFY(!r.beep);
-    }
+        QCOMPARE(f.log.entries, (Entries{{installed, 4}}));
+        QCOMPARE(r.message, installed + "\n\nConfiguration and start, see\n'Control panel/Services'");
+        QVERIFY(r.serviceIndicator == true && r.endProgram && !r.beep);
 
-    void installWhenInstalledOnlySaysSo()
-    {
-        ServiceFixture f;
-        f.install();
-        const AdminResult r = AdminInstall(f.control, 0, false, 2);
-        QCOMPARE(r.statusText, QString::fromUtf8("Vell Service já instalado"));
-        QVERIFY(r.beep);
-        QVERIFY(!r.endProgram);
-        QVERIFY(!r.serviceIndicator.has_value());
-        QVERIFY(f.runner.calls.isEmpty());
-        QVERIFY(f.log.entries.isEmpty());
+        const AdminResult again = AdminInstall(f.control, 0, false, 2);
+        QCOMPARE(again.statusText, QString::fromUtf8("Vell Service já instalado"));
+        QVERIFY(again.beep && !again.endProgram && !again.serviceIndicator && f.log.entries.size() == 1);
     }
 
     void failedInstallKeepsRunning()
     {
         ServiceFixture f;
-        f.runner.answer = [](const QString &, const QStringList &args) {
-            CommandResult result;
-            result.started = true;
-            result.exitCode = args.contains(QStringLiteral("enable")) ? 1 : 0;
-            result.errors = "Access denied";
-            return result;
-        };
+        f.runner.answer = Refusing("enable");
         const AdminResult r = AdminInstall(f.control, 0, false, 1);
         QVERIFY(!f.control.IsInstalled());
-        QVERIFY(r.statusText.startsWith(QString::fromUtf8("Vell Service non installé\n")));
-        QVERIFY(r.statusText.contains(QStringLiteral("Access denied")));
-        QVERIFY(r.beep);
-        QVERIFY(!r.endProgram);
-        QVERIFY(r.message.isEmpty());
-        QCOMPARE(f.log.entries.size(), 1);
-        QCOMPARE(f.log.entries[0].type, 2);
+        QCOMPARE(r.statusText, QString::fromUtf8("Vell Service non installé\n") + Ctl("enable") + ": Access denied");
+        QVERIFY(r.beep && !r.endProgram && r.message.isEmpty() && !r.serviceIndicator);
+        QCOMPARE(f.log.entries, (Entries{{"Vell Service: " + Ctl("enable") + ": Access denied", 2}}));
     }
 
-    void removeWhenInstalled()
+    // The service dialog's Remove.
+    void remove_data()
     {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QString>("refused"); // the systemctl verb that fails
+        QTest::addColumn<QString>("status");
+        QTest::newRow("installed") << true << "" << QString::fromUtf8("Vell Service: supprimé");
+        QTest::newRow("not installed") << false << "" << QString::fromUtf8("Vell Service non installé");
+        QTest::newRow("refused") << true << "unmask" << "Vell Service: " + Ctl("unmask") + ": Access denied";
+    }
+    void remove()
+    {
+        QFETCH(bool, installed);
+        QFETCH(QString, refused);
+        QFETCH(QString, status);
         ServiceFixture f;
-        f.install();
+        if (installed)
+            f.install();
+        f.runner.answer = Refusing(refused);
         const AdminResult r = AdminRemove(f.control, 1);
-        QVERIFY(!f.control.IsInstalled());
-        QCOMPARE(r.statusText, QString::fromUtf8("Vell Service: supprimé"));
-        QCOMPARE(f.log.entries, (QList<RecordingEventLog::Entry>{{r.statusText, 4}}));
-        QCOMPARE(r.serviceIndicator, std::optional<bool>(false));
-        QVERIFY(!r.beep);
+        QCOMPARE(r.statusText, status);
+        QCOMPARE(r.beep, !installed || !refused.isEmpty());
         QVERIFY(!r.endProgram);
-    }
-
-    void removeWhenNotInstalled()
-    {
-        ServiceFixture f;
-        const AdminResult r = AdminRemove(f.control, 2);
-        QCOMPARE(r.statusText, QString::fromUtf8("Vell Service naõ instalado"));
-        QVERIFY(r.beep);
-        QCOMPARE(r.serviceIndicator, std::optional<bool>(false));
-        QVERIFY(f.runner.calls.isEmpty());
-        QVERIFY(f.log.entries.isEmpty());
+        QCOMPARE(r.serviceIndicator, refused.isEmpty() ? std::optional<bool>(false) : std::nullopt);
+        QCOMPARE(f.control.IsInstalled(), !refused.isEmpty());
+        QCOMPARE(f.log.entries, (installed ? Entries{{status, r.beep ? 2 : 4}} : Entries{}));
     }
 };
 

@@ -1,12 +1,10 @@
-#include "service/alerts.h"
 #include "engine/alertpolicy.h"
-#include "common/recorders.h"
 
 #include <QTest>
 
 using namespace vell;
 
-class TestAlerts : public QObject
+class TestAlertPolicy : public QObject
 {
     Q_OBJECT
 private slots:
@@ -34,22 +32,6 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QStringList, argv);
         QCOMPARE(NetSendArgv(message), argv);
-    }
-
-    void alertCommandIsStartedDetached()
-    {
-        RecordingCommandRunner runner;
-        QVERIFY(StartAlertCommand(runner, NetSendArgv(Settings::DefaultMessageNetSend())));
-        QCOMPARE(runner.calls.size(), 1);
-        QCOMPARE(runner.calls[0].program, QStringLiteral("net"));
-        QCOMPARE(runner.calls[0].arguments,
-                 (QStringList{"send", "Administrator", "Warning from Vell: unknown folder"}));
-        QVERIFY(runner.calls[0].detached);
-
-        runner.detachedStarts = false;
-        QVERIFY(!StartAlertCommand(runner, {"net", "send", "x"}));
-        QVERIFY(!StartAlertCommand(runner, {}));
-        QCOMPARE(runner.calls.size(), 2); // an empty command is never started
     }
 
     void decideAlertActions_data()
@@ -128,5 +110,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestAlerts)
-#include "tst_alerts.moc"
+QTEST_APPLESS_MAIN(TestAlertPolicy)
+#include "tst_alertpolicy.moc"

@@ -35,12 +35,13 @@ void HeadlessHost::endProgram(int exitStatus)
 
 void HeadlessHost::runAlertCommand(const QStringList &argv)
 {
-    if (StartAlertCommand(m_runner, argv))
+    const ServiceOutcome started = StartAlertCommand(m_runner, argv);
+    if (started.ok)
         return;
     const Trilingual text{"la commande d'alerte n'a pas pu être lancée", "the alert command could not be started",
                           "o comando de alerta não pôde ser lançado"};
-    std::fprintf(stderr, "Vell: %s: %s\n", argv.value(0).toLocal8Bit().constData(),
-                 text.in(m_settings ? m_settings->Langue : 0).toLocal8Bit().constData());
+    std::fprintf(stderr, "Vell: %s (%s)\n", text.in(m_settings ? m_settings->Langue : 0).toLocal8Bit().constData(),
+                 started.message.toLocal8Bit().constData());
 }
 
 void HeadlessHost::logEvent(const QString &text, int type)

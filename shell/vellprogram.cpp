@@ -38,7 +38,7 @@ VellProgram::VellProgram(StartupOptions options, EngineHost &host, UserDialogs &
     : m_options(std::move(options))
     , m_host(host)
     , m_dialogs(dialogs)
-    , m_service(ServiceSetup::ForThisProcess(m_options.programPath), runner, eventLog)
+    , m_service(ServiceSetup::ForThisProcess(m_options.programPath, m_options.programFolder), runner, eventLog)
 {
     files.ProgramFolder = m_options.programFolder;
     RunEnvironment env{settings, pairs, system, state, m_host, signatureLookup(signatures),

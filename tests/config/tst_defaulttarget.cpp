@@ -35,31 +35,37 @@ private slots:
         QCOMPARE(DefaultTarget(args[0], args[1], args[2]), target);
     }
 
+    void warnings_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("how"); // role, means, system; then the warnings expected
+        QTest::newRow("unc source browsed") << "//Srv/Share" << QByteArray("source browser NT unc");
+        QTest::newRow("unc source typed") << "//Srv/Share" << QByteArray("source typed NT -");
+        QTest::newRow("unc target browsed") << "//Srv/Share" << QByteArray("target browser NT -");
+        QTest::newRow("unc source, not NT") << "//Srv/Share" << QByteArray("source browser 95 -");
+        QTest::newRow("single slash") << "/Srv/Share" << QByteArray("source browser NT -");
+        QTest::newRow("windows folder, lower case") << "c:\\winnt\\x" << QByteArray("target typed 95 windows");
+    }
     void warnings()
     {
-        SystemInfo nt;
-        nt.IsNT = true;
-        nt.WindowsFolder = QStringLiteral("C:\\WINNT");
-        SystemInfo old = nt;
-        old.IsNT = false;
-        // Each path, how it came and on which system: "unc" and "windows" as 0 or 1.
-        const auto warn = [](const char *path, FolderRole role, PathMeans means, const SystemInfo &system) {
-            const PathWarnings w = WarningsForNewPath(QString::fromLatin1(path), role, means, system);
-            return QString::number(w.unc) + QString::number(w.windowsFolder);
-        };
-        const FolderRole source = FolderRole::Source, target = FolderRole::Target;
-        const PathMeans browser = PathMeans::Browser, typed = PathMeans::Typed;
-        QCOMPARE(QStringList({warn("//Srv/Share", source, browser, nt), warn("//Srv/Share", source, typed, nt),
-                              warn("//Srv/Share", target, browser, nt), warn("//Srv/Share", source, browser, old),
-                              warn("/Srv/Share", source, browser, nt), warn("c:\\winnt\\x", target, typed, old)}),
-                 QStringList({"10", "00", "00", "00", "00", "01"}));
-        old.WindowsFolder.clear(); // matches nothing
-        QCOMPARE(warn("c:\\winnt\\x", target, typed, old), "00");
+        QFETCH(QString, path);
+        QFETCH(QByteArray, how);
+        const QByteArrayList words = how.split(' ');
+        SystemInfo system;
+        system.IsNT = words[2] == "NT";
+        system.WindowsFolder = QStringLiteral("C:\\WINNT");
+        const PathWarnings w = WarningsForNewPath(path, words[0] == "source" ? FolderRole::Source : FolderRole::Target,
+                                                  words[1] == "browser" ? PathMeans::Browser : PathMeans::Typed, system);
+        QCOMPARE(w.unc, words[3] == "unc");
+        QCOMPARE(w.windowsFolder, words[3] == "windows");
+        system.WindowsFolder.clear(); // matches nothing
+        QVERIFY(!WarningsForNewPath(path, FolderRole::Source, PathMeans::Typed, system).windowsFolder);
     }
 
     void warningTexts()
     {
-        QCOMPARE(WindowsFolderWarningText(2), QStringLiteral("ATENÇÃO: incluir uma sub-pasta de Windows pode danificar o sistema"));
+        QCOMPARE(WindowsFolderWarningText(2),
+                 QStringLiteral("ATENÇÃO: incluir uma sub-pasta de Windows pode danificar o sistema"));
         QCOMPARE(WindowsFolderWarningText(3), "WARNING: including a Windows sub-folder can damage your system");
         QCOMPARE(UncWarningText(2), UncWarningText(1)); // French stands in for Portuguese
         QCOMPARE(UncWarningText(0), "Source folders:\r\nuse a drive letter (C:, D:)\r\ninstead UNC path "

@@ -107,28 +107,39 @@ private slots:
         QCOMPARE(tree.entries(""), QByteArrayList{"Signatures.txt"}); // no temporary file left
     }
 
+    void saveRefusesWhatCannotReadBack_data()
+    {
+        QTest::addColumn<Entries>("entries");
+        QTest::addColumn<int>("langue");
+        QTest::addColumn<QString>("message"); // the file stays as it was
+        const SignatureEntry good = entry("GOODGOOD", "g", "Good");
+        QTest::newRow("quote") << Entries{good, entry("TEXTttxt", "t\"", "T")}
+                               << 3 << "Double quote (\") not allowed in signature: TEXTttxt";
+        QTest::newRow("line break") << Entries{entry("TEXTttxt", "txt", "Two\nlines")}
+                                    << 3 << "Character that cannot be saved in signature: TEXTttxt";
+        QTest::newRow("lone surrogate") << Entries{entry("TEXTttxt", "txt", QString(QChar(0xD800)))}
+                                        << 3 << "Character that cannot be saved in signature: TEXTttxt";
+        QTest::newRow("same signature in other case") << Entries{good, entry("goodGOOD", "x", "Other")}
+                                                      << 3 << "Duplicate key in Signatures file: goodGOOD";
+        QTest::newRow("no description") << Entries{entry("TEXTttxt", "txt", "")} << 2 << "Macintosh type is mandatory: TEXTttxt";
+        QTest::newRow("no signature") << Entries{good, entry("", "txt", "T")}
+                                      << 3 << "Type/Creator signature must be 8 characters";
+        QTest::newRow("folder missing") << Entries{good}
+                                        << 3 << "Cannot write Signatures file:\r\n<gone>\r\n" + QString(std::strerror(ENOENT));
+        QTest::newRow("quote, french") << Entries{entry("TEXTttxt", "t\"", "T")} << 1
+                                       << "Guillemet (\") interdit dans la signature: TEXTttxt";
+    }
     void saveRefusesWhatCannotReadBack()
     {
+        QFETCH(Entries, entries);
+        QFETCH(int, langue);
+        QFETCH(QString, message);
         TestTree tree;
         QVERIFY(tree.write("Signatures.txt", OldFile));
-        const SignatureEntry good = entry("GOODGOOD", "g", "Good");
-        QStringList refusals;
-        for (const Entries &entries : QList<Entries>{{good, entry("TEXTttxt", "t\"", "T")},
-                                                     {entry("TEXTttxt", "txt", "Two\nlines")},
-                                                     {entry("TEXTttxt", "txt", QString(QChar(0xD800)))},
-                                                     {good, entry("goodGOOD", "x", "Other")},
-                                                     {entry("TEXTttxt", "txt", "")},
-                                                     {good, entry("", "txt", "T")}})
-            refusals << signatureSaveMessage(saveSignatureFile(tree.pathText("Signatures.txt"), entries), 3);
-        QCOMPARE(refusals, QStringList({"Double quote (\") not allowed in signature: TEXTttxt",
-                                        "Character that cannot be saved in signature: TEXTttxt",
-                                        "Character that cannot be saved in signature: TEXTttxt",
-                                        "Duplicate key in Signatures file: goodGOOD", "Macintosh type is mandatory: TEXTttxt",
-                                        "Type/Creator signature must be 8 characters"}));
+        const QString path = tree.pathText(message.contains("<gone>") ? "gone/Signatures.txt" : "Signatures.txt");
+        QCOMPARE(signatureSaveMessage(saveSignatureFile(path, entries), langue), QString(message).replace("<gone>", path));
         QCOMPARE(tree.read("Signatures.txt"), OldFile);
-        const QString gone = tree.pathText("gone/Signatures.txt");
-        QCOMPARE(signatureSaveMessage(saveSignatureFile(gone, {good}), 1),
-                 "Impossible d'écrire le fichier Signatures:\r\n" + gone + "\r\n" + std::strerror(ENOENT));
+        QCOMPARE(tree.entries(""), QByteArrayList{"Signatures.txt"});
     }
 };
 

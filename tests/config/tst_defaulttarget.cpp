@@ -24,6 +24,8 @@ private slots:
             {{"//Srv/Share/Dept/X", "/backup", "//B/C"}, "//B/C/Dept/X"},
             {{"//Srv/Share", "", "//B/C/"}, "//B/C/"},
             {{"//Srv", "", "//B/C"}, ""},
+            {{"///Share/X", "", "//B/C"}, "//B/C/X"},
+            {{"//Srv//X", "", "//B/C"}, "//B/C/X"},
             {{"//Srv/Share/X", "/backup", ""}, ""}};
         for (const auto &[args, target] : rows)
             QTest::newRow(qPrintable(args.join(u' '))) << args << QString::fromLatin1(target);

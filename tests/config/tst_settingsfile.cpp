@@ -54,7 +54,8 @@ private slots:
         // Below 1 there is no yield, and the purge keeps fewer logs.
         QTest::newRow("numbers below 1") << QByteArray("[Configuration]\r\nTemporisation=-5\r\nPerformance=-5\r\n"
                                                        "[Logs]\r\nDelaiLogs=-2147483648\r\n")
-                                         << QString(Defaults).replace("10|1|||", "10|-5|||").replace("<root>|0|10", "<root>|0|-2147483648");
+                                         << QString(Defaults).replace("10|1|||", "10|-5|||")
+                                                .replace("<root>|0|10", "<root>|0|-2147483648");
         QTest::newRow("numbers at 1") << QByteArray("[Configuration]\r\nTemporisation=1\r\nPerformance=1\r\n"
                                                     "[Logs]\r\nDelaiLogs=1\r\n")
                                       << QString(Defaults).replace("10|1|||", "1|1|||").replace("<root>|0|10", "<root>|0|1");
@@ -106,7 +107,8 @@ private slots:
     {
         TestTree tree;
         const ProgramFiles files{tree.rootText()};
-        QCOMPARE(WriteSettingFlag(files, SectionLogs, "Logs", true) + WriteSettingNumber(files, SectionLogs, "DelaiLogs", 3), 0);
+        QCOMPARE(WriteSettingFlag(files, SectionLogs, "Logs", true), 0);
+        QCOMPARE(WriteSettingNumber(files, SectionLogs, "DelaiLogs", 3), 0);
         QCOMPARE(WriteSetting(files, SectionConfiguration, "MessageNetSend", "a\nb"), -EINVAL);
         QCOMPARE(tree.read("Vell.ini"), "[Logs]\r\nLogs=1\r\nDelaiLogs=3\r\n");
     }

@@ -47,8 +47,8 @@ private slots:
         QTest::newRow("CR LF") << a + "\r\n" + b + "\r\n" << 0 << Two;
         QTest::newRow("CR only, no final end") << a + "\r" + b << 0 << Two;
         QTest::newRow("LF, blank lines around") << "\n" + a + "\n  \n\n" + b + "\n\n" << 0 << Two;
-        QTest::newRow("record spanning lines") << QByteArray("\"AAAAAAAA\",\"a\"\r\n\"A\"\r\nBBBBBBBB\r\nb\r\nB") << 0 << Two;
-        QTest::newRow("unquoted, blanks") << QByteArray("  AAAAAAAA,\ta,  A\r\n  \"BBBBBBBB\" ,\"b\"\t, \"B\"  ") << 0 << Two;
+        QTest::newRow("record over lines") << QByteArray("\"AAAAAAAA\",\"a\"\r\n\"A\"\r\nBBBBBBBB\r\nb\r\nB") << 0 << Two;
+        QTest::newRow("blanks") << QByteArray("  AAAAAAAA,\ta,  A\r\n  \"BBBBBBBB\" ,\"b\"\t, \"B\"  ") << 0 << Two;
         QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + a + "\r\n" + b << 0 << Two;
         QTest::newRow("empty fields") << QByteArray("\"CCCCCCCC\",\"c\",\r\n\"\",\"d\",\"D\"\r\nAAAAAAAA,,\" One, two \"")
                                       << 0 << "AAAAAAAA|| One, two  #1";
@@ -121,11 +121,12 @@ private slots:
                                         << 3 << "Character that cannot be saved in signature: TEXTttxt";
         QTest::newRow("same signature in other case") << Entries{good, entry("goodGOOD", "x", "Other")}
                                                       << 3 << "Duplicate key in Signatures file: goodGOOD";
-        QTest::newRow("no description") << Entries{entry("TEXTttxt", "txt", "")} << 2 << "Macintosh type is mandatory: TEXTttxt";
+        QTest::newRow("no description") << Entries{entry("TEXTttxt", "txt", "")} << 2
+                                        << "Macintosh type is mandatory: TEXTttxt";
         QTest::newRow("no signature") << Entries{good, entry("", "txt", "T")}
                                       << 3 << "Type/Creator signature must be 8 characters";
         QTest::newRow("folder missing") << Entries{good}
-                                        << 3 << "Cannot write Signatures file:\r\n<gone>\r\n" + QString(std::strerror(ENOENT));
+                                        << 3 << "Cannot write Signatures file:\r\n<gone>\r\n" + QString(strerror(ENOENT));
         QTest::newRow("quote, french") << Entries{entry("TEXTttxt", "t\"", "T")} << 1
                                        << "Guillemet (\") interdit dans la signature: TEXTttxt";
     }

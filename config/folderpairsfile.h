@@ -90,9 +90,10 @@ struct FolderPairsLoad
 
 // Rewrites the couples file and then the five keys of "Mirror_" + k of
 // every couple, each file atomically; sections beyond the list stay. Returns
-// 0 or -errno (-EINVAL, writing nothing, for a path holding U+0000); a file that could not be written keeps its old content (and
-// when the couples file fails, the settings file is left alone too), which
-// the reload that follows shows.
+// 0 or -errno (-EINVAL, writing nothing, for a path holding U+0000); a file
+// that could not be written keeps its old content (and when the couples file
+// fails, the settings file is left alone too), which the reload that follows
+// shows.
 [[nodiscard]] int SaveFolderPairs(const ProgramFiles &files, const FolderPairList &pairs, const SystemInfo &system);
 
 enum class MacintoshMismatch { SourceOnly, TargetOnly };

@@ -145,8 +145,8 @@ int32_t IntegerFromText(const QString &text)
     }
     if (digitAt(point) >= 5)
         ++magnitude;
-    const int64_t value = negative ? -magnitude : magnitude;
-    return int32_t(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    using Limits = std::numeric_limits<int32_t>;
+    return int32_t(std::clamp<int64_t>(negative ? -magnitude : magnitude, Limits::min(), Limits::max()));
 }
 
 Settings LoadSettings(const ProgramFiles &files)

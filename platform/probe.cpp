@@ -14,7 +14,8 @@ int probeFolder(int dirFd, const QByteArray &name)
 {
     if (name.isEmpty() || name.contains('\0'))
         return -EINVAL;
-    const UniqueFd fd(sys::retry([&] { return ::openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    const UniqueFd fd(
+        sys::retry([&] { return ::openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
     if (!fd.valid())
         return sys::negErrno();
     // The listing must start: one read, whatever it holds. Room for one

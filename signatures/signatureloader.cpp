@@ -33,16 +33,18 @@ QList<SignatureLoadMessage> LoadSignatures(SignatureTable &table, const QString 
     QList<SignatureLoadMessage> messages;
     int32_t accepted = 0;
     for (const SignatureEntry &record : reading.records) {
-        if (table.add(record))
+        if (table.add(record)) {
             ++accepted;
-        else
-            messages.append({SignatureLoadMessage::Kind::Duplicate, duplicateSignatureMessage(record.signature, langue)});
+            continue;
+        }
+        messages.append({SignatureLoadMessage::Kind::Duplicate, duplicateSignatureMessage(record.signature, langue)});
     }
     table.setAcceptedRecords(accepted);
     if (reading.status == SignatureFileStatus::Complete)
         return messages;
     // Unreadable is treated like corrupt: the user learns which file to mend.
-    messages.append({SignatureLoadMessage::Kind::Corrupt, corruptSignatureFileMessage(signatureFile, accepted, langue)});
+    messages.append(
+        {SignatureLoadMessage::Kind::Corrupt, corruptSignatureFileMessage(signatureFile, accepted, langue)});
     LoadDefaultSignatures(table);
     return messages;
 }

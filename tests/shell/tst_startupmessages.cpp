@@ -20,7 +20,7 @@ private slots:
         QTest::addColumn<QByteArray>("signatures");
         QTest::addColumn<QByteArray>("couples");
         QTest::addColumn<bool>("faulty");
-        QTest::newRow("faulty files") << QByteArray("\"AAAAAAAA\",\"a\",\"A\"\r\n\"aaaaaaaa\",\"b\",\"B\"\r\n\"CCCCCCCC\"\r\n")
+        QTest::newRow("faulty files") << QByteArray("AAAAAAAA,a,A\r\naaaaaaaa,b,B\r\nCCCCCCCC\r\n")
                                       << QByteArray("\"2F00\",\"\"\r\n\"430\",\"\"\r\n") << true;
         QTest::newRow("sound files") << QByteArray("\"AAAAAAAA\",\"a\",\"A\"\r\n") << QByteArray("\"2F00\",\"\"\r\n")
                                      << false;

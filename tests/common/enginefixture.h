@@ -45,11 +45,13 @@ public:
     void runAlertCommand(const QStringList &argv) override { events << "command " + argv.join('|'); }
     void logEvent(const QString &text, int type) override { events << QString("event %1 %2").arg(type).arg(text); }
     void reportFailure(const vell::ItemEvent &, const QString &text) override { failures << text; }
+    void refreshFileLists(bool targetToo) override { refreshes << targetToo; }
 
     QStringList events;
     QList<vell::TrayState> trayStates;
     QStringList counterTexts;
     QStringList failures;
+    QList<bool> refreshes; // whether the target's file list was refilled too
     QString statusText;
     int endStatus = -1;
     int ends = 0;
@@ -200,6 +202,9 @@ struct TestCouple
         std::sort(texts.begin(), texts.end());
         return texts;
     }
+
+    // The totals, then the events, a line each: what a run did.
+    QString outcome() const { return engine.totals() + '\n' + eventTexts().join('\n'); }
 
     void resetTotals()
     {

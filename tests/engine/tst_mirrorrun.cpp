@@ -151,6 +151,8 @@ private slots:
         QCOMPARE(p.tree.snapshot("dst").contains("dst/kept"), !reason.isEmpty());
         QCOMPARE(p.pairs[0].SourceFileSystem, reason.isEmpty() ? now : p.pairs[0].SourceFileSystem);
         QCOMPARE(p.remembered, reason.isEmpty() && fileSystem != "now" ? QStringList{"0 " + now} : QStringList());
+        const RunTotals &t = p.engine.state.totals;
+        QCOMPARE(p.engine.host.refreshes, QList<bool>{t.FilesCreated + t.FilesRemoved > 0});
     }
 
     // Failures are reported one by one, logged, summed up in a third
@@ -164,8 +166,8 @@ private slots:
         QTest::addColumn<QString>("line3");
         const QString see = ", tried again at the next run; see ";
         const QString isFolder = "Failure: Creation - <root>/dst/%1: Is a directory";
-        QTest::newRow("none") << QByteArrayList{"src/a", "dst/"} << QStringList{"src>dst"} << 0 << QStringList{}
-                              << "";
+        QTest::newRow("none") << QByteArrayList{"src/a=new", "dst/a=older"} << QStringList{"src>dst"} << 0
+                              << QStringList{} << "";
         QTest::newRow("two") << QByteArrayList{"src/a", "src/b", "dst/a/", "dst/b/"} << QStringList{"src>dst"} << 5
                              << QStringList{isFolder.arg("a"), isFolder.arg("b")}
                              << "2 failures" + see + "<root>/Log Vell 2026-12-06.htm";
@@ -197,7 +199,9 @@ private slots:
         QCOMPARE(p.engine.host.statusText.section('\n', 2), p.withRoot(line3));
         QCOMPARE(p.log().count("<b>Failure</b>"), line3.contains("Log Vell") ? reports.size() : 0);
         // The walk went on: every other file was copied.
-        QCOMPARE(p.engine.state.totals.FilesCreated, before.join(' ').count("src/") - reports.filter("Creation").size());
+        const RunTotals &t = p.engine.state.totals;
+        QCOMPARE(t.FilesCreated + t.FilesModified, before.join(' ').count("src/") - reports.filter("Creation").size());
+        QCOMPARE(p.engine.host.refreshes, QList<bool>{t.FilesCreated + t.FilesModified > 0});
     }
 
     // A stop asked from outside ends the program at the next yield, once,

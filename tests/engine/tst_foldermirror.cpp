@@ -64,7 +64,7 @@ private slots:
     // couple removes and does not move) from the trees before to the trees
     // after, with its totals and recorded items; a second turn finds
     // nothing more to do. `during` is done at the n-th yield ("n:stop",
-    // "n:-path" or "n:spec"; "!" the file of "sub" walked first, "?" the
+    // "n:-path" or "n:spec"; "^" the file of "sub" walked first, "~" the
     // other), with every listing counting as old.
     void turn_data()
     {
@@ -75,6 +75,7 @@ private slots:
         QTest::addColumn<QStringList>("events");
         QTest::addColumn<QByteArray>("during");
         const uint64_t halves = uint64_t(0x01D5) << 48; // low 32 bits on either side of 2^31 below
+        const QByteArray deep = QByteArray("l/").repeated(70); // deeper than the descriptors kept open
         const QByteArray quoted = PathToBytes(QStringLiteral("a") + QChar(0xF022) + QStringLiteral("b"));
         const QByteArrayList inSub{"src/sub/a=same@1000", "src/sub/b=same@1000", "dst/sub/a=same@2000",
                                    "dst/sub/b=same@2000"};
@@ -90,8 +91,8 @@ private slots:
         row("Macintosh names, found missing every run", "Renommer Effacer", {"src/" + quoted}, {"dst/", "src/" + quoted},
             "examined 1, created 1, removed 1", {"Creation dst/" + PathFromBytes(quoted), "Delete dst/a-b"}, "0:");
         row("without sub-folders", "-MiroirSousDossiers Effacer",
-            {"src/plain", "src/.hidden", "src/dir/y", "dst/gone", "dst/.old", "dst/d/f"},
-            {"dst/.old", "dst/d/f", "dst/plain", "src/.hidden", "src/dir/y", "src/plain"},
+            {"src/plain", "src/.hidden", "src/h#0x2", "src/dir/y", "dst/gone", "dst/.old", "dst/o#0x22", "dst/d/f"},
+            {"dst/.old", "dst/d/f", "dst/o#0x22", "dst/plain", "src/.hidden", "src/dir/y", "src/h#0x2", "src/plain"},
             "examined 1, created 1, removed 1", {"Creation dst/plain", "Delete dst/gone"});
         row("other time, same size", "", {"src/f=new@2000", "dst/f=old@1000"}, both({"f=new"}),
             "examined 1, modified 1", {"Modification dst/f"});
@@ -114,13 +115,13 @@ private slots:
             {"dst/keep=old", "dst/up=new", "src/keep=new", "src/up=new"}, "examined 2, modified 1",
             {"Modification dst/up"});
         row("listing read again", "Nouveau", {"src/sub/a=new@1000", "dst/sub/a=old@2000", "src/sub/b=new@1000",
-            "dst/sub/b=old@2000"}, {"dst/sub/!=old", "dst/sub/?=new", "src/sub/!=new", "src/sub/?=new"},
-            "examined 2, modified 1", {"Modification dst/sub/?"}, "2:dst/sub/?=old@500");
-        row("stopped in the mirror walk", "", {"src/sub/a", "src/sub/b"}, {"dst/sub/!", "src/sub/!", "src/sub/?"},
-            "examined 1, created 1, foldersCreated 1", {"Creation dst/sub/!", "Creation folder dst/sub"}, "2:stop");
-        row("source gone meanwhile", "", {"src/sub/a", "src/sub/b"}, {"dst/sub/!", "src/sub/!"},
-            "examined 2, created 1, foldersCreated 1", {"Creation dst/sub/!", "Creation folder dst/sub"},
-            "2:-src/sub/?");
+            "dst/sub/b=old@2000"}, {"dst/sub/^=old", "dst/sub/~=new", "src/sub/^=new", "src/sub/~=new"},
+            "examined 2, modified 1", {"Modification dst/sub/~"}, "2:dst/sub/~=old@500");
+        row("stopped in the mirror walk", "", {"src/sub/a", "src/sub/b"}, {"dst/sub/^", "src/sub/^", "src/sub/~"},
+            "examined 1, created 1, foldersCreated 1", {"Creation dst/sub/^", "Creation folder dst/sub"}, "2:stop");
+        row("source gone meanwhile", "", {"src/sub/a", "src/sub/b"}, {"dst/sub/^", "src/sub/^"},
+            "examined 2, created 1, foldersCreated 1", {"Creation dst/sub/^", "Creation folder dst/sub"},
+            "2:-src/sub/~");
         row("move: missing", "Deplacer Nouveau", {"src/m"}, {"dst/m", "src/"}, "examined 1, created 1, removed 1",
             {"Creation dst/m"});
         row("move: newer", "Deplacer Nouveau", {"src/f=new!@2000", "dst/f=old@1000"}, {"dst/f=new!", "src/"},
@@ -133,14 +134,16 @@ private slots:
             {"dst/f=xyz", "src/f=abc"}, "examined 1", {});
         row("move: target is the same file", "Deplacer Nouveau", {"src/f=only", "dst/f=>src/f"}, both({"f=only"}),
             "examined 1", {});
+        row("move: target is a link to the source", "Deplacer Nouveau", {"src/f=only@1000", "dst/f->../src/f"},
+            {"dst/f->../src/f", "src/f=only"}, "examined 1", {});
         row("move: the couple's target is its source", "Deplacer Nouveau target=src", {"src/f=only"},
             {"dst/", "src/f=only"}, "examined 1", {});
         row("move: source touched meanwhile", "Deplacer Nouveau", inSub,
-            {"dst/sub/!=same", "dst/sub/?=same", "src/sub/?=same"}, "examined 2, removed 1", {"Delete dst/sub/!"},
-            "2:src/sub/?=same@3000");
+            {"dst/sub/^=same", "dst/sub/~=same", "src/sub/~=same"}, "examined 2, removed 1", {"Delete dst/sub/^"},
+            "2:src/sub/~=same@3000");
         row("move: target written meanwhile", "Deplacer Nouveau", inSub,
-            {"dst/sub/!=same", "dst/sub/?=written", "src/sub/?=same"}, "examined 2, removed 1", {"Delete dst/sub/!"},
-            "2:dst/sub/?=written");
+            {"dst/sub/^=same", "dst/sub/~=written", "src/sub/~=same"}, "examined 2, removed 1", {"Delete dst/sub/^"},
+            "2:dst/sub/~=written");
         row("move: a folder where the source has a file", "Deplacer Nouveau Effacer", {"src/g", "dst/g/"},
             {"dst/g/", "src/g"}, "examined 1, failures 1", {"Creation dst/g !EISDIR"});
         row("move: with permissions", "Deplacer Nouveau CopierSecurite", {"src/f%640"}, {"dst/f%640", "src/"},
@@ -184,10 +187,10 @@ private slots:
             {"Delete dst/X/Y/Z/z", "Delete dst/X/Y/y", "Delete dst/X/x", "Delete folder dst/X/Y/Z"}, "0:");
         row("obsolete link and empty folders", "Effacer", {"src/a/", "dst/a/l->../../outside", "dst/a/c/", "dst/b/"},
             both({"a/"}), "removed 1, foldersRemoved 2", {"Delete dst/a/l", "Delete folder dst/a/c", "Delete folder dst/b"});
-        row("stopped in a removal", "Effacer", {"src/sub", "dst/sub/a", "dst/sub/b"}, {"dst/sub/?", "src/sub"},
-            "examined 1, removed 1", {"Delete dst/sub/!"}, "1:stop");
-        row("stopped in the removal walk", "Effacer", {"dst/sub/a", "dst/sub/b"}, {"dst/sub/?", "src/"}, "removed 1",
-            {"Delete dst/sub/!"}, "2:stop");
+        row("stopped in a removal", "Effacer", {"src/sub", "dst/sub/a", "dst/sub/b"}, {"dst/sub/~", "src/sub"},
+            "examined 1, removed 1", {"Delete dst/sub/^"}, "1:stop");
+        row("stopped in the removal walk", "Effacer", {"dst/sub/a", "dst/sub/b"}, {"dst/sub/~", "src/"}, "removed 1",
+            {"Delete dst/sub/^"}, "2:stop");
         row("no removal in move mode", "Deplacer Nouveau Effacer", {"dst/gone"}, {"dst/gone", "src/"}, "", {});
         row("no file lines", "-FichiersLogs", {"src/a", "src/thing", "dst/thing/"},
             {"dst/a", "dst/thing/", "src/a", "src/thing"}, "examined 2, created 1, failures 1",
@@ -216,6 +219,10 @@ private slots:
         row("obsolete folder deep", "Effacer", {"src/a/keep", "dst/a/keep", "dst/a/x/y/z", "dst/a/x/w"},
             {"dst/a/keep", "dst/a/x/", "src/a/keep"}, "examined 1, removed 2, foldersRemoved 1",
             {"Delete dst/a/x/w", "Delete dst/a/x/y/z", "Delete folder dst/a/x/y"}, "0:");
+        row("obsolete items below 70 levels", "Effacer",
+            both({deep + "a/f", deep + "b/f"}) << "dst/" + deep + "a/old" << "dst/" + deep + "b/old",
+            both({deep + "a/f", deep + "b/f"}), "examined 2, removed 2",
+            {"Delete dst/" + deep + "a/old", "Delete dst/" + deep + "b/old"});
         row("FIFO in the source keeps its namesake", "Effacer", {"src/a/p|", "src/a/f", "dst/a/p", "dst/a/f"},
             {"dst/a/f", "dst/a/p", "src/a/f", "src/a/p|"}, "examined 1", {});
         row("obsolete mount point", "Effacer mount=dst/m", {"dst/m/"}, {"dst/m/precious", "src/"}, "", {});
@@ -251,6 +258,8 @@ private slots:
              "Security folder dst/d !EPERM"});
         row("denied: moved source that may not be deleted", "denied Deplacer Nouveau", {"src/f", "dst/%777"},
             {"dst/f", "src/f"}, "examined 1, created 1, failures 1", {"Creation dst/f", "Delete src/f !EACCES"});
+        row("denied: stopped after a folder where the source has a file", "denied Effacer", {"src/t", "dst/t/x"},
+            {"dst/t/x", "src/t"}, "examined 1, failures 1", {"Delete dst/t/x !EACCES"}, "2:stop");
         row("denied: removing a folder where the source has a file", "denied Effacer",
             {"src/t", "dst/t/x", "dst/t/%777"}, {"dst/t/", "src/t"}, "examined 1, removed 1, failures 1",
             {"Delete dst/t/x", "Delete folder dst/t !EACCES"});
@@ -287,7 +296,7 @@ private slots:
         }
         const QByteArray first = firstListed(c.tree);
         const auto named = [&](auto text) {
-            return during.isEmpty() ? text : text.replace('!', first).replace('?', first == "a" ? "b" : "a");
+            return during.isEmpty() ? text : text.replace('^', first).replace('~', first == "a" ? "b" : "a");
         };
         const QByteArray action = named(during.mid(during.indexOf(':') + 1));
         c.engine.host.onYield = [&] {
@@ -354,13 +363,15 @@ private slots:
         QCOMPARE(c.tree.snapshot("dst"), QByteArrayList{"dst/a/b/f"});
     }
 
-    // 1,000 levels of 9-byte names (paths longer than PATH_MAX) with few
-    // descriptors: mirrored, walked for removal, then removed as a whole.
-    void thousandLevels()
+    // 1,000 levels of 9-byte names (paths longer than PATH_MAX) mirrored
+    // and walked for removal, and 300 removed as a whole, with fewer
+    // descriptors than levels.
+    void deepTrees()
     {
         TestCouple c;
-        QVERIFY(c.tree.build({"src/", "dst/", "other/level-abc=now a file"}));
+        QVERIFY(c.tree.build({"src/", "dst/", "old/", "other/level-abc=now a file"}));
         QVERIFY(c.tree.makeChain("src", "level-abc", 1000, "bottom"));
+        QVERIFY(c.tree.makeChain("old", "level-abc", 300, "bottom"));
         struct rlimit saved;
         QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
         struct rlimit tight = saved;
@@ -371,11 +382,11 @@ private slots:
         const QString mirrored = c.engine.totals();
         c.resetTotals();
         c.engine.apply("Effacer");
-        c.engine.run(c.tree.pathText("other"), c.target()); // a file where the target has the tree
+        c.engine.run(c.tree.pathText("other"), c.tree.pathText("old")); // a file where the target has a tree
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &saved) == 0);
         QCOMPARE(mirrored, "examined 1, created 1, foldersCreated 1000");
-        QCOMPARE(c.engine.totals(), "examined 1, created 1, removed 1, foldersRemoved 1000");
-        QCOMPARE(c.tree.snapshot("dst"), QByteArrayList{"dst/level-abc=now a file"});
+        QCOMPARE(c.engine.totals(), "examined 1, created 1, removed 1, foldersRemoved 300");
+        QCOMPARE(c.tree.snapshot("old"), QByteArrayList{"old/level-abc=now a file"});
     }
 };
 

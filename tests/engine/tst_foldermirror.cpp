@@ -5,6 +5,7 @@
 #include "platform/uniquefd.h"
 
 #include <QTest>
+#include <cstdio>
 #include <dirent.h>
 #include <optional>
 #include <fcntl.h>
@@ -187,6 +188,7 @@ private slots:
             {"Delete dst/X/Y/Z/z", "Delete dst/X/Y/y", "Delete dst/X/x", "Delete folder dst/X/Y/Z"}, "0:");
         row("obsolete link and empty folders", "Effacer", {"src/a/", "dst/a/l->../../outside", "dst/a/c/", "dst/b/"},
             both({"a/"}), "removed 1, foldersRemoved 2", {"Delete dst/a/l", "Delete folder dst/a/c", "Delete folder dst/b"});
+        row("obsolete folder gone meanwhile", "Effacer", {"dst/sub/"}, {"dst/", "src/"}, "", {}, "1:-dst/sub");
         row("stopped in a removal", "Effacer", {"src/sub", "dst/sub/a", "dst/sub/b"}, {"dst/sub/~", "src/sub"},
             "examined 1, removed 1", {"Delete dst/sub/^"}, "1:stop");
         row("stopped in the removal walk", "Effacer", {"dst/sub/a", "dst/sub/b"}, {"dst/sub/~", "src/"}, "removed 1",
@@ -305,7 +307,7 @@ private slots:
             if (action == "stop")
                 c.engine.state.MirroringOff = true;
             else if (action.startsWith('-'))
-                QVERIFY(::unlink(c.tree.path(action.mid(1)).constData()) == 0);
+                QVERIFY(::remove(c.tree.path(action.mid(1)).constData()) == 0);
             else
                 QVERIFY(c.tree.build({action}));
         };

@@ -1,4 +1,5 @@
 #include "common/enginefixture.h"
+#include "engine/eventpump.h"
 #include "engine/mirrorcontroller.h"
 #include "engine/runtexts.h"
 #include "platform/fileops.h"
@@ -319,6 +320,23 @@ private slots:
         QCOMPARE(p.engine.host.counterTexts.last(), QString());
         QCOMPARE(p.engine.host.trayStates.last(), TrayState::Idle);
         QCOMPARE(p.engine.host.events, (QStringList{"active", "inactive", "active", "inactive"}));
+    }
+
+    // The host's pump lets the event loop run, but not again within its
+    // interval.
+    void eventPumpSkipsPumpsThatComeTooSoon()
+    {
+        QObject context;
+        int delivered = 0;
+        QList<int> seen;
+        EventPump seldom(std::chrono::hours(1));
+        EventPump always(std::chrono::milliseconds(0));
+        for (EventPump *pump : {&seldom, &seldom, &always}) {
+            QTimer::singleShot(0, &context, [&] { ++delivered; });
+            pump->pump(2);
+            seen << delivered;
+        }
+        QCOMPARE(seen, (QList<int>{1, 1, 3}));
     }
 
     // One golden row of the summary, with counts no 32-bit or 16-bit

@@ -2,11 +2,18 @@
 
 #include "common/testtree.h"
 #include "engine/mirrorcontext.h"
+#include "engine/mirrorcontroller.h"
 #include "engine/mirroring.h"
+#include "platform/fileops.h"
+#include "platform/mounts.h"
+#include "platform/uniquefd.h"
 
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTest>
 #include <algorithm>
 #include <cstring>
+#include <dirent.h>
 #include <functional>
 #include <grp.h>
 #include <sched.h>
@@ -103,7 +110,8 @@ struct EngineFixture
     }
 
     // Sets the couple's modes and the options named in `words` (their
-    // names in the settings; "-Name" clears one; "NT4SP3" an older system).
+    // names in the settings; "-Name" clears one; "NT4SP3" and "9x" older
+    // systems).
     void apply(const QString &words)
     {
         using vell::RunFlags;
@@ -113,7 +121,8 @@ struct EngineFixture
             {"Nouveau", &RunFlags::Nouveau}, {"Effacer", &RunFlags::Effacer}};
         const std::pair<const char *, bool Settings::*> options[] = {
             {"MiroirSousDossiers", &Settings::MiroirSousDossiers}, {"CopierAttributs", &Settings::CopierAttributs},
-            {"CopierSecurite", &Settings::CopierSecurite}, {"CopierSecuriteDossiers", &Settings::CopierSecuriteDossiers},
+            {"CopierSecurite", &Settings::CopierSecurite},
+            {"CopierSecuriteDossiers", &Settings::CopierSecuriteDossiers},
             {"CopierSecuriteTout", &Settings::CopierSecuriteTout}, {"FichiersLogs", &Settings::FichiersLogs},
             {"Logs", &Settings::Logs}, {"ArretAutomatique", &Settings::ArretAutomatique},
             {"ErreurDossier", &Settings::ErreurDossier}, {"ErreurDossierSon", &Settings::ErreurDossierSon},
@@ -128,10 +137,11 @@ struct EngineFixture
             for (const auto &[name, option] : options)
                 if (word == name)
                     settings.*option = on;
-            if (word == "NT4SP3") {
+            if (word.startsWith("NT4SP")) {
                 system.NTMajorVersion = 4;
-                system.ServicePack = 3;
+                system.ServicePack = int16_t(word.mid(5).toInt());
             }
+            system.IsNT = system.IsNT && word != "9x";
         }
     }
 
@@ -178,6 +188,30 @@ struct TestCouple
     EngineFixture engine;
     QByteArray sourceRel = "src";
     QByteArray targetRel = "dst";
+
+    // Builds "src/", "dst/", "outside/precious" and the items `before`, and
+    // takes the couple's folders ("source=a", "target=b") and modes.
+    void prepare(const QString &modes, const QByteArrayList &before)
+    {
+        QVERIFY(tree.build(QByteArrayList{"src/", "dst/", "outside/precious"} << before));
+        for (const QString &word : modes.split(' ')) {
+            if (word.startsWith("source=") || word.startsWith("target="))
+                (word.startsWith('s') ? sourceRel : targetRel) = word.mid(7).toUtf8();
+        }
+        engine.apply(modes);
+    }
+
+    // The first entry the walk lists in src/name, or else in dst/name.
+    QByteArray firstListed(const QByteArray &name) const
+    {
+        DIR *dir = ::opendir(tree.path((tree.isDir("src/" + name) ? "src/" : "dst/") + name).constData());
+        QByteArray first;
+        while (const dirent *e = dir && first.isEmpty() ? ::readdir(dir) : nullptr)
+            first = e->d_name[0] == '.' ? QByteArray() : QByteArray(e->d_name);
+        if (dir)
+            ::closedir(dir);
+        return first;
+    }
 
     QString source() const { return tree.pathText(sourceRel); }
     QString target() const { return tree.pathText(targetRel); }
@@ -262,4 +296,50 @@ struct BindMount
     }
     BindMount(const BindMount &) = delete;
     BindMount &operator=(const BindMount &) = delete;
+};
+
+// A program's worth of run state around one controller, with a clock the
+// test moves by hand. Couples are given as "source>target" below the tree,
+// "*3" after them for every third timed run, "+" for Effacer.
+struct ProgramFixture
+{
+    TestTree tree;
+    EngineFixture engine;
+    vell::FolderPairList pairs;
+    QDateTime clock = QDateTime(QDate(2026, 12, 6), QTime(14, 3, 27));
+    bool serviceRunning = false;
+    std::function<bool()> stopPending;
+    QStringList remembered;
+    vell::MirrorController controller{vell::RunEnvironment{
+        engine.settings, pairs, engine.system, engine.state, engine.host, {}, [this] { return serviceRunning; },
+        [this] { return clock; }, [this] { return stopPending && stopPending(); },
+        [this](qsizetype index, const QString &id) { remembered << QString::number(index) + ' ' + id; },
+        tree.path("fstab")}};
+
+    explicit ProgramFixture(const QByteArrayList &items = {}, const QStringList &couples = {})
+    {
+        engine.state.MirroringOff = true;
+        engine.settings.Logs = false;
+        engine.settings.PathLogs = tree.rootText();
+        QVERIFY(tree.build(items));
+        for (const QString &couple : couples)
+            add(couple);
+    }
+    void add(const QString &couple)
+    {
+        vell::FolderPair pair;
+        const QStringList parts = QString(couple).remove('+').split(QRegularExpression("[>*]"));
+        pair.Source = parts.at(0).isEmpty() ? QString() : tree.pathText(parts.at(0).toUtf8());
+        pair.Cible = parts.at(1).isEmpty() ? QString() : tree.pathText(parts.at(1).toUtf8());
+        pair.NbTemporisations = pair.TemporisationsRestantes = parts.value(2, "1").toInt();
+        pair.Effacer = couple.endsWith('+');
+        pairs << pair;
+    }
+    QString log() const { return QString::fromUtf8(tree.read("Log Vell 2026-12-06.htm")); }
+    QString withRoot(QString text) const { return text.replace("<root>", tree.rootText()); }
+    QString fileSystemOf(const QByteArray &rel) const
+    {
+        const vell::platform::UniqueFd folder(vell::platform::openFolderPath(tree.path(rel)));
+        return QString(vell::platform::fileSystemId(folder.get()));
+    }
 };

@@ -242,6 +242,9 @@ bool TestTree::build(const QByteArrayList &specs)
                 && ::link(path(spec.mid(hard + 2)).constData(), path(spec.left(hard)).constData()) == 0;
         } else if (spec.endsWith('|')) {
             ok = mkdir(parentOf(spec)) && mkfifo(spec.chopped(1));
+        } else if (const qsizetype dollar = spec.indexOf('$'); dollar > 0) {
+            const qsizetype eq = spec.indexOf('=', dollar);
+            ok = setStream(spec.left(dollar), spec.mid(dollar + 1, eq - dollar - 1), spec.mid(eq + 1));
         } else {
             const QByteArray mode = takeSuffix(spec, '%');
             const QByteArray dos = takeSuffix(spec, '#');
@@ -280,6 +283,14 @@ QByteArrayList TestTree::snapshot(const QByteArray &rel) const
         const unsigned defaultMode = S_ISDIR(st.st_mode) ? 0755 : 0644;
         const QByteArray mode = (st.st_mode & 07777) == defaultMode ? QByteArray()
                                                                     : '%' + QByteArray::number(st.st_mode & 07777, 8);
+        char names[4096];
+        const ssize_t size = ::llistxattr(path(item).constData(), names, sizeof names);
+        for (const QByteArray &name : QByteArray(names, qMax<ssize_t>(size, 0)).split('\0')) {
+            if (name.startsWith("user.DosStream.") && name.endsWith(":$DATA")) {
+                const QByteArray stream = name.mid(15).chopped(6);
+                items << item + '$' + stream + '=' + this->stream(item, stream);
+            }
+        }
         if (S_ISLNK(st.st_mode)) {
             items << item + "->" + linkText(item);
         } else if (S_ISFIFO(st.st_mode)) {

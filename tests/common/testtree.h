@@ -48,11 +48,13 @@ public:
     // "x", "a/f=text" one holding text, either followed by "@seconds[.nine
     // digits]" (its time, else 1000000000), "#0x24" (its user.DOSATTRIB) and
     // "%640" (its mode); "a/" an empty folder (with "#" and "%" as well);
-    // "a/l->text" a link; "a/p|" a FIFO; "a/h=>b/f" a hard link to b/f.
+    // "a/l->text" a link; "a/p|" a FIFO; "a/h=>b/f" a hard link to b/f;
+    // "a/f$NAME=bytes" the named stream NAME of the item a/f.
     bool build(const QByteArrayList &specs);
     // Every item below rel in the same form, sorted: a folder only when it is
     // empty or has a mode or DOSATTRIB of its own, a file's text only when it
-    // is not "x", modes only when not 644 (files) or 755 (folders), no times.
+    // is not "x", modes only when not 644 (files) or 755 (folders), no times;
+    // named streams a line each.
     [[nodiscard]] QByteArrayList snapshot(const QByteArray &rel = {}) const;
     // Gives rel and every folder (755) and file (644) below it the usual
     // mode back, top down.

@@ -4,9 +4,6 @@
 #include "platform/uniquefd.h"
 
 #include <QTest>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace vell;
 
@@ -26,57 +23,6 @@ class TestFileOperations : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { ::umask(022); }
-
-    // Which streams and permissions go with a new file and a new folder.
-    void streamsAndPermissionsFollowTheSystem_data()
-    {
-        QTest::addColumn<QString>("system");
-        QTest::addColumn<QString>("modes");
-        // The streams of the new file | of the new folder | of the source
-        // file, the new folder's mode and the totals.
-        QTest::addColumn<QString>("carried");
-        const QString all = "AFP_AfpInfo AFP_Resource Zone.Identifier";
-        const QString afp = "AFP_AfpInfo AFP_Resource | AFP_AfpInfo | ";
-        const QString totals = " | 700 | examined 1, created 1, securities 2, foldersCreated 1";
-        QTest::newRow("NT 5") << "" << "" << all + " | AFP_AfpInfo | " + all + totals;
-        QTest::newRow("NT 4 service pack 4") << "NT4SP4" << "" << all + " | AFP_AfpInfo | " + all + totals;
-        QTest::newRow("NT 4 service pack 3") << "NT4SP3" << "" << afp + all + totals;
-        QTest::newRow("NT 4 service pack 3, moved") << "NT4SP3" << "Deplacer Nouveau"
-            << afp + " | 700 | examined 1, created 1, removed 1, securities 2, foldersCreated 1";
-        QTest::newRow("not NT") << "9x" << "" << " |  | " + all + " | 755 | examined 1, created 1, foldersCreated 1";
-    }
-
-    void streamsAndPermissionsFollowTheSystem()
-    {
-        QFETCH(QString, system);
-        QFETCH(QString, modes);
-        QFETCH(QString, carried);
-        TestCouple c;
-        c.engine.apply(modes + " CopierSecurite CopierSecuriteTout");
-        c.engine.system.IsNT = system != "9x";
-        c.engine.system.NTMajorVersion = system.startsWith("NT4") ? 4 : 5;
-        c.engine.system.ServicePack = system.endsWith("SP4") ? 4 : 0;
-        QVERIFY(c.tree.build({"src/mac", "src/dir/%700", "dst/"}));
-        for (const QByteArray rel : {"src/mac", "src/dir"})
-            QVERIFY(c.tree.setStream(rel, "AFP_AfpInfo", afpInfo("TEXTttxt")));
-        QVERIFY(c.tree.setStream("src/mac", "AFP_Resource", "resource fork"));
-        QVERIFY(c.tree.setStream("src/mac", "Zone.Identifier", "other"));
-        c.run();
-        QStringList facts;
-        for (const QByteArray rel : {"dst/mac", "dst/dir", "src/mac"}) {
-            QStringList streams;
-            for (const char *name : {"AFP_AfpInfo", "AFP_Resource", "Zone.Identifier"})
-                if (c.tree.hasXattr(rel, QByteArray("user.DosStream.") + name + ":$DATA"))
-                    streams << name;
-            facts << streams.join(' ');
-        }
-        facts << QString::number(c.tree.mode("dst/dir"), 8) << c.engine.totals();
-        QCOMPARE(facts.join(" | "), carried);
-        if (c.engine.system.IsNT)
-            QCOMPARE(c.tree.stream("dst/mac", "AFP_AfpInfo"), afpInfo("TEXTttxt"));
-    }
-
     void macintoshNames_data()
     {
         QTest::addColumn<QString>("name");

@@ -6,7 +6,6 @@
 
 #include <QTest>
 #include <cstdio>
-#include <dirent.h>
 #include <optional>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -38,19 +37,6 @@ void row(const char *name, const QString &modes, const QByteArrayList &before, c
          const QString &totals, const QStringList &events, const QByteArray &during = {})
 {
     QTest::newRow(name) << modes << before << after << totals << events << during;
-}
-
-// The first name listed in src/sub, or else in dst/sub: the file a walk
-// takes first there.
-QByteArray firstListed(const TestTree &tree)
-{
-    DIR *dir = ::opendir(tree.path(tree.isDir("src/sub") ? "src/sub" : "dst/sub").constData());
-    QByteArray first;
-    while (const dirent *e = dir ? ::readdir(dir) : nullptr)
-        first = first.isEmpty() && e->d_name[0] != '.' ? QByteArray(e->d_name) : first;
-    if (dir)
-        ::closedir(dir);
-    return first;
 }
 
 } // namespace
@@ -89,7 +75,8 @@ private slots:
             both({"caf\xe9 \xff.txt=b", "\xce\xb1/\xd0\x96=g"}), "examined 2, created 2, foldersCreated 1",
             {QString::fromUtf16(u"Creation dst/caf\xDCE9 \xDCFF.txt"), QString::fromUtf8("Creation dst/α/Ж"),
              QString::fromUtf8("Creation folder dst/α")});
-        row("Macintosh names, found missing every run", "Renommer Effacer", {"src/" + quoted}, {"dst/", "src/" + quoted},
+        row("Macintosh names, found missing every run", "Renommer Effacer", {"src/" + quoted},
+            {"dst/", "src/" + quoted},
             "examined 1, created 1, removed 1", {"Creation dst/" + PathFromBytes(quoted), "Delete dst/a-b"}, "0:");
         row("without sub-folders", "-MiroirSousDossiers Effacer",
             {"src/plain", "src/.hidden", "src/h#0x2", "src/dir/y", "dst/gone", "dst/.old", "dst/o#0x22", "dst/d/f"},
@@ -187,7 +174,8 @@ private slots:
             "removed 3, foldersRemoved 1",
             {"Delete dst/X/Y/Z/z", "Delete dst/X/Y/y", "Delete dst/X/x", "Delete folder dst/X/Y/Z"}, "0:");
         row("obsolete link and empty folders", "Effacer", {"src/a/", "dst/a/l->../../outside", "dst/a/c/", "dst/b/"},
-            both({"a/"}), "removed 1, foldersRemoved 2", {"Delete dst/a/l", "Delete folder dst/a/c", "Delete folder dst/b"});
+            both({"a/"}), "removed 1, foldersRemoved 2",
+            {"Delete dst/a/l", "Delete folder dst/a/c", "Delete folder dst/b"});
         row("obsolete folder gone meanwhile", "Effacer", {"dst/sub/"}, {"dst/", "src/"}, "", {}, "1:-dst/sub");
         row("stopped in a removal", "Effacer", {"src/sub", "dst/sub/a", "dst/sub/b"}, {"dst/sub/~", "src/sub"},
             "examined 1, removed 1", {"Delete dst/sub/^"}, "1:stop");
@@ -207,6 +195,24 @@ private slots:
             {"dst/", "src/a", "src/backup/a"}, "examined 1, created 1", {"Creation src/backup/a"});
         row("attributes", "CopierAttributs", {"src/f%444", "src/d/#0x14", "dst/f", "dst/d/#0x10"},
             both({"d/#0x14", "f%444"}), "examined 1, attributes 2", {"Attributes dst/f", "Attributes folder dst/d"});
+        const QByteArrayList mac{"src/mac", "src/mac$AFP_AfpInfo=i", "src/mac$AFP_Resource=r", "src/mac$Zone=z",
+                                 "src/dir/%700", "src/dir$AFP_AfpInfo=d"};
+        const QByteArrayList carried = both({"dir$AFP_AfpInfo=d", "dir/%700", "mac", "mac$AFP_AfpInfo=i",
+                                             "mac$AFP_Resource=r", "mac$Zone=z"});
+        const QStringList created{"Creation dst/mac", "Creation folder dst/dir"};
+        const QString withPermissions = "examined 1, created 1, securities 2, foldersCreated 1";
+        row("streams on NT 5", "CopierSecurite", mac, carried, withPermissions, created);
+        row("streams on NT 4 service pack 4", "CopierSecurite NT4SP4", mac, carried, withPermissions, created);
+        QByteArrayList withoutOthers = carried;
+        withoutOthers.removeOne("dst/mac$Zone=z"); // only the two Macintosh streams are copied one by one
+        row("streams on NT 4 service pack 3", "CopierSecurite NT4SP3", mac, withoutOthers, withPermissions, created);
+        row("streams on NT 4 service pack 3, moved", "CopierSecurite NT4SP3 Deplacer Nouveau", mac,
+            {"dst/dir$AFP_AfpInfo=d", "dst/dir/%700", "dst/mac", "dst/mac$AFP_AfpInfo=i", "dst/mac$AFP_Resource=r",
+             "src/dir$AFP_AfpInfo=d", "src/dir/%700"},
+            "examined 1, created 1, removed 1, securities 2, foldersCreated 1",
+            created);
+        row("no streams nor permissions but on NT", "CopierSecurite 9x", mac, QByteArrayList(mac) << "dst/dir/"
+            << "dst/mac", "examined 1, created 1, foldersCreated 1", created);
         row("permissions of new items only", "CopierSecurite", {"src/d/%700", "src/d/f%600", "dst/d/f"},
             {"dst/d/f", "src/d/%700", "src/d/f%600"}, "examined 1", {});
         row("permissions of folders", "CopierSecurite CopierSecuriteDossiers",
@@ -241,7 +247,8 @@ private slots:
             {"dst/locked/g=copy", "dst/open/f", "src/locked/g", "src/open/f"}, "examined 1, created 1, failures 1",
             {"Creation dst/open/f", "Reading folder src/locked !EACCES"});
         row("denied: unreadable source file", "denied CopierSecurite", {"src/plain", "src/secret%0", "dst/%777"},
-            {"dst/plain", "src/plain", "src/secret"}, "examined 2, created 1, securities 1, securitiesNot 1, failures 1",
+            {"dst/plain", "src/plain", "src/secret"},
+            "examined 2, created 1, securities 1, securitiesNot 1, failures 1",
             {"Creation dst/plain", "Creation dst/secret !EACCES"});
         row("denied: target folder that may not be written", "denied Effacer", {"src/new", "src/nd/f", "src/d/f",
             "src/changed=new data", "dst/changed=old", "dst/gone", "dst/e/", "dst/d->x"},
@@ -275,18 +282,9 @@ private slots:
         QFETCH(QString, totals);
         QFETCH(QStringList, events);
         QFETCH(QByteArray, during);
-        QByteArray mountPoint;
-        const auto prepare = [&](TestCouple &couple) {
-            QVERIFY(couple.tree.build(QByteArrayList{"src/", "dst/", "outside/precious"} << before));
-            for (const QString &word : modes.split(' ')) {
-                const QByteArray value = word.section('=', 1).toUtf8();
-                (word.startsWith("source=") ? couple.sourceRel : word.startsWith("target=") ? couple.targetRel
-                                                                                            : mountPoint) = value;
-            }
-            couple.engine.apply(modes);
-        };
         TestCouple c;
-        prepare(c);
+        c.prepare(modes, before);
+        const QByteArray mountPoint = modes.section("mount=", 1).section(' ', 0, 0).toUtf8();
         std::optional<BindMount> mount;
         if (!mountPoint.isEmpty()) {
             // Nor is the removal walk ever run on "/": only its test is run here.
@@ -296,7 +294,7 @@ private slots:
             if (!mount.emplace(c.tree.path("outside"), c.tree.path(mountPoint)).mounted)
                 QSKIP("bind mounts are not permitted here");
         }
-        const QByteArray first = firstListed(c.tree);
+        const QByteArray first = c.firstListed("sub");
         const auto named = [&](auto text) {
             return during.isEmpty() ? text : text.replace('^', first).replace('~', first == "a" ? "b" : "a");
         };
@@ -331,7 +329,7 @@ private slots:
             // The run's removal walk passes over what its mirror walk found
             // clean: it must do all that a walk of its own does.
             TestCouple full;
-            prepare(full);
+            full.prepare(modes, before);
             full.mirror();
             full.removeObsolete();
             QCOMPARE(full.tree.snapshot(), after);

@@ -1,65 +1,12 @@
 #include "common/enginefixture.h"
 #include "engine/eventpump.h"
-#include "engine/mirrorcontroller.h"
 #include "engine/runtexts.h"
-#include "platform/fileops.h"
-#include "platform/mounts.h"
-#include "platform/uniquefd.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTest>
 
 using namespace vell;
 
-namespace {
-
-// A program's worth of run state around one controller, with a clock the
-// test moves by hand. Couples are given as "source>target" below the tree,
-// "*3" after them for every third timed run, "+" for Effacer.
-struct Program
-{
-    TestTree tree;
-    EngineFixture engine;
-    FolderPairList pairs;
-    QDateTime clock = QDateTime(QDate(2026, 12, 6), QTime(14, 3, 27));
-    bool serviceRunning = false;
-    std::function<bool()> stopPending;
-    QStringList remembered;
-    MirrorController controller{RunEnvironment{
-        engine.settings, pairs, engine.system, engine.state, engine.host, {}, [this] { return serviceRunning; },
-        [this] { return clock; }, [this] { return stopPending && stopPending(); },
-        [this](qsizetype index, const QString &id) { remembered << QString::number(index) + ' ' + id; },
-        tree.path("fstab")}};
-
-    explicit Program(const QByteArrayList &items = {}, const QStringList &couples = {})
-    {
-        engine.state.MirroringOff = true;
-        engine.settings.Logs = false;
-        engine.settings.PathLogs = tree.rootText();
-        QVERIFY(tree.build(items));
-        for (const QString &couple : couples)
-            add(couple);
-    }
-    void add(const QString &couple)
-    {
-        FolderPair pair;
-        const QStringList parts = QString(couple).remove('+').split(QRegularExpression("[>*]"));
-        pair.Source = parts.at(0).isEmpty() ? QString() : tree.pathText(parts.at(0).toUtf8());
-        pair.Cible = parts.at(1).isEmpty() ? QString() : tree.pathText(parts.at(1).toUtf8());
-        pair.NbTemporisations = pair.TemporisationsRestantes = parts.value(2, "1").toInt();
-        pair.Effacer = couple.endsWith('+');
-        pairs << pair;
-    }
-    QString log() const { return QString::fromUtf8(tree.read("Log Vell 2026-12-06.htm")); }
-    QString withRoot(QString text) const { return text.replace("<root>", tree.rootText()); }
-    QString fileSystemOf(const QByteArray &rel) const
-    {
-        return QString(platform::fileSystemId(platform::UniqueFd(platform::openFolderPath(tree.path(rel))).get()));
-    }
-};
-
-} // namespace
 
 class TestMirrorRun : public QObject
 {
@@ -86,7 +33,7 @@ private slots:
         QFETCH(QString, options);
         QFETCH(bool, serviceRunning);
         QFETCH(QStringList, perAlert);
-        Program p({"good/f", "dst/", "ok/"}, {">ok", "ok>", "missing>ok", "ok>missing2", "missing3>missing4",
+        ProgramFixture p({"good/f", "dst/", "ok/"}, {">ok", "ok>", "missing>ok", "ok>missing2", "missing3>missing4",
                                               "good>dst"});
         p.engine.apply(options);
         p.serviceRunning = serviceRunning;
@@ -139,7 +86,7 @@ private slots:
         QFETCH(QString, fileSystem);
         QFETCH(QByteArrayList, before);
         QFETCH(QString, reason);
-        Program p(before, {"my disk>dst+"});
+        ProgramFixture p(before, {"my disk>dst+"});
         const QString source = QFileInfo(p.tree.pathText("my disk")).canonicalFilePath();
         QVERIFY(p.tree.write("fstab", fstab.replace("<src>", source.toUtf8().replace(" ", "\\040"))));
         const QString now = p.fileSystemOf("my disk");
@@ -189,7 +136,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QStringList, reports);
         QFETCH(QString, line3);
-        Program p(before, couples);
+        ProgramFixture p(before, couples);
         p.engine.apply("Logs ArretAutomatique");
         if (p.tree.exists("file"))
             p.engine.settings.PathLogs = p.tree.pathText("file/logs");
@@ -219,7 +166,7 @@ private slots:
     void stopRequestEndsTheProgramOnce()
     {
         QFETCH(int, performance);
-        Program p({"src/a", "src/b", "src/c", "dst/"}, {"src>dst", "src>dst"});
+        ProgramFixture p({"src/a", "src/b", "src/c", "dst/"}, {"src>dst", "src>dst"});
         p.engine.apply("ArretAutomatique");
         p.engine.settings.Performance = performance;
         p.stopPending = [] { return true; };
@@ -246,7 +193,7 @@ private slots:
     {
         QFETCH(int, change);
         QFETCH(QList<int>, countdowns);
-        Program p({"a/f", "b/f", "c/f", "ad/", "bd/", "cd/"}, {"a>ad*3", "b>bd", "c>cd*5"});
+        ProgramFixture p({"a/f", "b/f", "c/f", "ad/", "bd/", "cd/"}, {"a>ad*3", "b>bd", "c>cd*5"});
         const FolderPair inserted = p.pairs.takeLast();
         p.engine.host.onYield = [&] {
             if (p.engine.host.yields == 1)
@@ -276,7 +223,7 @@ private slots:
     {
         QFETCH(int, delay);
         QFETCH(QStringList, ticks);
-        Program p({"src/f", "dst/"}, {"src>dst*3"});
+        ProgramFixture p({"src/f", "dst/"}, {"src>dst*3"});
         p.engine.settings.Temporisation = delay;
         QString ran;
         QObject::connect(&p.controller, &MirrorController::runFinished, &p.controller,
@@ -299,7 +246,7 @@ private slots:
     // duration right across midnight); a Stop during the wait ends the wait.
     void stopDuringRunAndDuringWait()
     {
-        Program p({"src/a", "src/b", "dst/"});
+        ProgramFixture p({"src/a", "src/b", "dst/"});
         p.controller.StartStop(); // no couple: nothing happens
         p.add("src>dst");
         p.clock = QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59, 500));

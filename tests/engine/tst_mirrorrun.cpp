@@ -33,7 +33,7 @@ private slots:
         QFETCH(QString, options);
         QFETCH(bool, serviceRunning);
         QFETCH(QStringList, perAlert);
-        ProgramFixture p({"good/f", "dst/", "ok/"}, {">ok", "ok>", "missing>ok", "ok>missing2", "missing3>missing4",
+        ProgramFixture p({"good/f", "dst/old", "ok/"}, {">ok", "ok>", "missing>ok", "ok>missing2", "missing3>missing4",
                                               "good>dst"});
         p.engine.apply(options);
         p.serviceRunning = serviceRunning;
@@ -51,6 +51,7 @@ private slots:
                  options.contains("ErreurDossier "));
         QCOMPARE(p.log().contains("<hr>"), options.contains("Logs")); // the run created a file
         QCOMPARE(p.engine.host.refreshes, QList<bool>{true});
+        QVERIFY(p.tree.exists("dst/old")); // the couple does not remove obsolete files
     }
 
     // An empty source over a target that is not empty is a disk that is not
@@ -64,7 +65,7 @@ private slots:
         QTest::addColumn<QString>("fileSystem"); // the one remembered; "now": the source's own
         QTest::addColumn<QByteArrayList>("before");
         QTest::addColumn<QString>("reason"); // empty: mirrored
-        const QByteArrayList filled{"my disk/", "dst/kept"};
+        const QByteArrayList filled{"disk 2017/", "dst/kept"};
         const QByteArray entry("/dev/sdz1 <src> ext4 defaults 0 2");
         const QString notMounted = " (empty, its disk is not mounted)";
         QTest::newRow("fstab mount point") << entry << "" << filled << notMounted;
@@ -72,8 +73,8 @@ private slots:
                                             << notMounted;
         QTest::newRow("commented out") << "# " + entry << "" << filled << "";
         QTest::newRow("swap") << QByteArray("/dev/sdz1 <src> swap sw 0 0") << "" << filled << "";
-        QTest::newRow("empty target") << entry << "" << QByteArrayList{"my disk/", "dst/"} << "";
-        QTest::newRow("source not empty") << entry << "" << QByteArrayList{"my disk/f", "dst/kept"} << "";
+        QTest::newRow("empty target") << entry << "" << QByteArrayList{"disk 2017/", "dst/"} << "";
+        QTest::newRow("source not empty") << entry << "" << QByteArrayList{"disk 2017/f", "dst/kept"} << "";
         QTest::newRow("other file system") << QByteArray() << "fs:0:1:2" << filled
                                            << " (empty, on another file system than at the last run)";
         QTest::newRow("same file system") << QByteArray() << "now" << filled << "";
@@ -86,10 +87,10 @@ private slots:
         QFETCH(QString, fileSystem);
         QFETCH(QByteArrayList, before);
         QFETCH(QString, reason);
-        ProgramFixture p(before, {"my disk>dst+"});
-        const QString source = QFileInfo(p.tree.pathText("my disk")).canonicalFilePath();
+        ProgramFixture p(before, {"disk 2017>dst+"});
+        const QString source = QFileInfo(p.tree.pathText("disk 2017")).canonicalFilePath();
         QVERIFY(p.tree.write("fstab", fstab.replace("<src>", source.toUtf8().replace(" ", "\\040"))));
-        const QString now = p.fileSystemOf("my disk");
+        const QString now = p.fileSystemOf("disk 2017");
         p.pairs[0].SourceFileSystem = fileSystem == "now" ? now : fileSystem;
         p.engine.apply("ErreurDossier ArretAutomatique");
         p.controller.StartStop();

@@ -357,6 +357,9 @@ private slots:
         MirrorContext ctx = c.engine.context();
         MirrorFolder(ctx, c.source(), c.target());
         QCOMPARE(ctx.cleanTargets.folders, QSet<QByteArray>{""});
+        const int yields = c.engine.host.yields;
+        RemoveObsolete(ctx, c.source(), c.target());
+        QCOMPARE(c.engine.host.yields, yields); // a clean tree is not walked again
         QVERIFY(::rename(c.tree.path("dst").constData(), c.tree.path("old").constData()) == 0);
         QVERIFY(c.tree.build({"dst/a/b/f", "dst/gone"}));
         RemoveObsolete(ctx, c.source(), c.target());

@@ -220,8 +220,9 @@ struct TestCouple
     void removeObsolete() { engine.removeObsolete(source(), target()); }
 
     // The events as "Delete folder dst/a" or "Creation dst/f !EISDIR",
-    // paths from the tree's root, sorted (walks follow the listing order).
-    QStringList eventTexts() const
+    // paths from the tree's root, in order or sorted (walks follow the
+    // listing order).
+    QStringList eventTexts(bool sorted = true) const
     {
         static const char *const operations[] = {"Creation", "Modification", "Attributes", "Security",
                                                  "Delete", "Reading", "Writing"};
@@ -233,7 +234,8 @@ struct TestCouple
                 text += QString(" !") + strerrorname_np(e.error);
             texts << text;
         }
-        std::sort(texts.begin(), texts.end());
+        if (sorted)
+            std::sort(texts.begin(), texts.end());
         return texts;
     }
 

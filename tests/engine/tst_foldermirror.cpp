@@ -325,6 +325,12 @@ private slots:
         QCOMPARE(done, named(totals + '\n' + events.join('\n')));
         if (!action.isEmpty() || denied || mount)
             return;
+        // A folder's line comes before the lines of what was mirrored into it.
+        const QStringList inOrder = c.eventTexts(false);
+        for (qsizetype i = 0; i < inOrder.size(); ++i) {
+            for (qsizetype j = 0; j < i && inOrder[i].startsWith("Creation folder "); ++j)
+                QVERIFY(!inOrder[j].contains(inOrder[i].mid(16) + '/'));
+        }
         if (c.engine.flags.Effacer && !c.engine.flags.Deplacer) {
             // The run's removal walk passes over what its mirror walk found
             // clean: it must do all that a walk of its own does.

@@ -18,6 +18,7 @@
 #include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -180,6 +181,35 @@ struct EngineFixture
     [[nodiscard]] QString totals() const { return TotalsText(state.totals); }
 };
 
+// Runs `walks` in a child process where permissions apply (as uid and gid
+// 65534 when the tests run as root) and returns what it returned, or
+// "child failed" when it could not drop its rights or died.
+inline QByteArray RunWhereDenied(const std::function<QByteArray()> &walks)
+{
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        constexpr uid_t Nobody = 65534;
+        if (::geteuid() == 0
+            && (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0
+                || ::setresuid(Nobody, Nobody, Nobody) != 0))
+            ::_exit(100);
+        const QByteArray result = walks();
+        ::_exit(::write(pipeFds[1], result.constData(), size_t(result.size())) == result.size() ? 0 : 101);
+    }
+    ::close(pipeFds[1]);
+    QByteArray result;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, n);
+    ::close(pipeFds[0]);
+    int status = 0;
+    const bool ended = pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && !WEXITSTATUS(status);
+    return ended ? result : "child failed";
+}
+
 // A couple in one temporary tree (source "src", target "dst" unless set)
 // and the engine that walks it.
 struct TestCouple
@@ -211,6 +241,49 @@ struct TestCouple
         if (dir)
             ::closedir(dir);
         return first;
+    }
+
+    // Does `during` ("n:stop", "n:-path" or "n:spec") at the n-th yield,
+    // "^" naming the file of "sub" walked first and "~" the other, with
+    // every listing counting as old. "0:" does nothing.
+    void actDuring(const QByteArray &during)
+    {
+        m_during = during;
+        m_first = firstListed("sub");
+        const QByteArray action = named(during.mid(during.indexOf(':') + 1));
+        const int yield = during.left(during.indexOf(':')).toInt();
+        engine.host.onYield = [this, action, yield] {
+            if (engine.host.yields != yield)
+                return;
+            if (action == "stop")
+                engine.state.MirroringOff = true;
+            else if (action.startsWith('-'))
+                QVERIFY(::remove(tree.path(action.mid(1)).constData()) == 0);
+            else
+                QVERIFY(tree.build({action}));
+        };
+        if (!action.isEmpty())
+            engine.listingMaxAge = {}; // a listing read before the change is read again
+    }
+    template<typename Text>
+    Text named(Text text) const
+    {
+        return m_during.isEmpty() ? text : text.replace('^', m_first).replace('~', m_first == "a" ? "b" : "a");
+    }
+
+    // A run's outcome(), as an ordinary user when `denied` (the modes of
+    // the tree are then put back, some no longer letting anyone read).
+    QString runOutcome(bool denied)
+    {
+        if (!denied) {
+            run();
+            return outcome();
+        }
+        if (::chmod(tree.root().constData(), 0777) != 0)
+            return "root folder not opened to others";
+        const QByteArray done = RunWhereDenied([this] { return run(), outcome().toUtf8(); });
+        tree.resetModes();
+        return QString::fromUtf8(done);
     }
 
     QString source() const { return tree.pathText(sourceRel); }
@@ -247,36 +320,11 @@ struct TestCouple
         engine.state.totals = vell::RunTotals();
         engine.events.clear();
     }
-};
 
-// Runs `walks` in a child process where permissions apply (as uid and gid
-// 65534 when the tests run as root) and returns what it returned, or
-// "child failed" when it could not drop its rights or died.
-inline QByteArray RunWhereDenied(const std::function<QByteArray()> &walks)
-{
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        return "no pipe";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        constexpr uid_t Nobody = 65534;
-        if (::geteuid() == 0
-            && (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0
-                || ::setresuid(Nobody, Nobody, Nobody) != 0))
-            ::_exit(100);
-        const QByteArray result = walks();
-        ::_exit(::write(pipeFds[1], result.constData(), size_t(result.size())) == result.size() ? 0 : 101);
-    }
-    ::close(pipeFds[1]);
-    QByteArray result;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        result.append(buffer, n);
-    ::close(pipeFds[0]);
-    int status = 0;
-    const bool ended = pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && !WEXITSTATUS(status);
-    return ended ? result : "child failed";
-}
+private:
+    QByteArray m_during;
+    QByteArray m_first;
+};
 
 // A bind mount (where this process may make one) that is always undone.
 // It is made in a mount namespace of the test's own, so that not even a

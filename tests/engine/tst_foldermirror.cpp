@@ -50,9 +50,7 @@ private slots:
     // One couple's turn (the mirror walk, then the removal walk when the
     // couple removes and does not move) from the trees before to the trees
     // after, with its totals and recorded items; a second turn finds
-    // nothing more to do. `during` is done at the n-th yield ("n:stop",
-    // "n:-path" or "n:spec"; "^" the file of "sub" walked first, "~" the
-    // other), with every listing counting as old.
+    // nothing more to do (see TestCouple::actDuring for `during`).
     void turn_data()
     {
         QTest::addColumn<QString>("modes");
@@ -294,36 +292,15 @@ private slots:
             if (!mount.emplace(c.tree.path("outside"), c.tree.path(mountPoint)).mounted)
                 QSKIP("bind mounts are not permitted here");
         }
-        const QByteArray first = c.firstListed("sub");
-        const auto named = [&](auto text) {
-            return during.isEmpty() ? text : text.replace('^', first).replace('~', first == "a" ? "b" : "a");
-        };
-        const QByteArray action = named(during.mid(during.indexOf(':') + 1));
-        c.engine.host.onYield = [&] {
-            if (c.engine.host.yields != during.left(during.indexOf(':')).toInt())
-                return;
-            if (action == "stop")
-                c.engine.state.MirroringOff = true;
-            else if (action.startsWith('-'))
-                QVERIFY(::remove(c.tree.path(action.mid(1)).constData()) == 0);
-            else
-                QVERIFY(c.tree.build({action}));
-        };
-        if (!action.isEmpty())
-            c.engine.listingMaxAge = {}; // a listing read before the change is read again
+        c.actDuring(during);
         const bool denied = modes.contains("denied");
-        if (denied)
-            QVERIFY(::chmod(c.tree.root().constData(), 0777) == 0);
-        const QString done = denied ? QString::fromUtf8(RunWhereDenied([&] { return c.run(), c.outcome().toUtf8(); }))
-                                    : (c.run(), c.outcome());
-        if (denied)
-            c.tree.resetModes(); // some no longer let anyone else read them
+        const QString done = c.runOutcome(denied);
         for (QByteArray &item : after << "outside/precious")
-            item = named(item);
+            item = c.named(item);
         std::sort(after.begin(), after.end());
         QCOMPARE(c.tree.snapshot(), after);
-        QCOMPARE(done, named(totals + '\n' + events.join('\n')));
-        if (!action.isEmpty() || denied || mount)
+        QCOMPARE(done, c.named(totals + '\n' + events.join('\n')));
+        if ((!during.isEmpty() && !during.endsWith(':')) || denied || mount)
             return;
         // A folder's line comes before the lines of what was mirrored into it.
         const QStringList inOrder = c.eventTexts(false);

@@ -263,8 +263,9 @@ private slots:
             {"dst/d/#0x10", "dst/f", "src/d/#0x14", "src/f"}, "examined 1, securitiesNot 2, failures 4",
             {"Attributes dst/f !EPERM", "Attributes folder dst/d !EACCES", "Security dst/f !EPERM",
              "Security folder dst/d !EPERM"});
-        row("denied: moved source that may not be deleted", "denied Deplacer Nouveau", {"src/f", "dst/%777"},
-            {"dst/f", "src/f"}, "examined 1, created 1, failures 1", {"Creation dst/f", "Delete src/f !EACCES"});
+        row("denied: moved source that may not be deleted", "denied Deplacer Nouveau",
+            {"src/f%666", "src/f$AFP_AfpInfo=i", "dst/%777"}, both({"f", "f$AFP_AfpInfo=i"}),
+            "examined 1, created 1, failures 1", {"Creation dst/f", "Delete src/f !EACCES"});
         row("denied: stopped after a folder where the source has a file", "denied Effacer", {"src/t", "dst/t/x"},
             {"dst/t/x", "src/t"}, "examined 1, failures 1", {"Delete dst/t/x !EACCES"}, "2:stop");
         row("denied: removing a folder where the source has a file", "denied Effacer",

@@ -243,7 +243,7 @@ struct TestCouple
         return first;
     }
 
-    // Does `during` ("n:stop", "n:-path" or "n:spec") at the n-th yield,
+    // Does `during` ("n:stop", "n:-path" or "n:item") at the n-th yield,
     // "^" naming the file of "sub" walked first and "~" the other, with
     // every listing counting as old. "0:" does nothing.
     void actDuring(const QByteArray &during)

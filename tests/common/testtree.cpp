@@ -216,14 +216,14 @@ namespace {
 
 constexpr int64_t DefaultTime = 1000000000;
 
-// Cuts "<mark>value" off the end of spec; empty when absent.
-QByteArray takeSuffix(QByteArray &spec, char mark)
+// Cuts "<mark>value" off the end of an item's text; empty when absent.
+QByteArray takeSuffix(QByteArray &item, char mark)
 {
-    const qsizetype at = spec.lastIndexOf(mark);
+    const qsizetype at = item.lastIndexOf(mark);
     if (at <= 0)
         return {};
-    const QByteArray value = spec.mid(at + 1);
-    spec.truncate(at);
+    const QByteArray value = item.mid(at + 1);
+    item.truncate(at);
     return value;
 }
 
@@ -231,31 +231,31 @@ QByteArray parentOf(const QByteArray &rel) { return rel.left(qMax<qsizetype>(rel
 
 } // namespace
 
-bool TestTree::build(const QByteArrayList &specs)
+bool TestTree::build(const QByteArrayList &items)
 {
-    for (QByteArray spec : specs) {
+    for (QByteArray item : items) {
         bool ok = false;
-        if (const qsizetype arrow = spec.indexOf("->"); arrow > 0) {
-            ok = symlink(spec.left(arrow), spec.mid(arrow + 2)) && setMtime(spec.left(arrow), DefaultTime);
-        } else if (const qsizetype hard = spec.indexOf("=>"); hard > 0) {
-            ok = mkdir(parentOf(spec.left(hard)))
-                && ::link(path(spec.mid(hard + 2)).constData(), path(spec.left(hard)).constData()) == 0;
-        } else if (spec.endsWith('|')) {
-            ok = mkdir(parentOf(spec)) && mkfifo(spec.chopped(1));
-        } else if (const qsizetype dollar = spec.indexOf('$'); dollar > 0) {
-            const qsizetype eq = spec.indexOf('=', dollar);
-            ok = setStream(spec.left(dollar), spec.mid(dollar + 1, eq - dollar - 1), spec.mid(eq + 1));
+        if (const qsizetype arrow = item.indexOf("->"); arrow > 0) {
+            ok = symlink(item.left(arrow), item.mid(arrow + 2)) && setMtime(item.left(arrow), DefaultTime);
+        } else if (const qsizetype hard = item.indexOf("=>"); hard > 0) {
+            ok = mkdir(parentOf(item.left(hard)))
+                && ::link(path(item.mid(hard + 2)).constData(), path(item.left(hard)).constData()) == 0;
+        } else if (item.endsWith('|')) {
+            ok = mkdir(parentOf(item)) && mkfifo(item.chopped(1));
+        } else if (const qsizetype dollar = item.indexOf('$'); dollar > 0) {
+            const qsizetype eq = item.indexOf('=', dollar);
+            ok = setStream(item.left(dollar), item.mid(dollar + 1, eq - dollar - 1), item.mid(eq + 1));
         } else {
-            const QByteArray mode = takeSuffix(spec, '%');
-            const QByteArray dos = takeSuffix(spec, '#');
-            const QByteArray time = takeSuffix(spec, '@');
-            const qsizetype eq = spec.indexOf('=');
-            const QByteArray rel = eq > 0 ? spec.left(eq) : spec;
+            const QByteArray mode = takeSuffix(item, '%');
+            const QByteArray dos = takeSuffix(item, '#');
+            const QByteArray time = takeSuffix(item, '@');
+            const qsizetype eq = item.indexOf('=');
+            const QByteArray rel = eq > 0 ? item.left(eq) : item;
             if (rel.endsWith('/')) {
                 ok = mkdir(rel);
             } else {
                 const QList<QByteArray> parts = time.split('.');
-                ok = write(rel, eq > 0 ? spec.mid(eq + 1) : QByteArray("x"))
+                ok = write(rel, eq > 0 ? item.mid(eq + 1) : QByteArray("x"))
                     && setMtime(rel, time.isEmpty() ? DefaultTime : parts.at(0).toLongLong(),
                                 parts.size() > 1 ? parts.at(1).leftJustified(9, '0').toLong() : 0);
             }

@@ -44,13 +44,13 @@ public:
     [[nodiscard]] long mtimeNsec(const QByteArray &rel) const;
     [[nodiscard]] QByteArrayList entries(const QByteArray &rel) const; // sorted, no . and ..
 
-    // Makes items from specs, each a path from the root: "a/f" a file holding
-    // "x", "a/f=text" one holding text, either followed by "@seconds[.nine
-    // digits]" (its time, else 1000000000), "#0x24" (its user.DOSATTRIB) and
-    // "%640" (its mode); "a/" an empty folder (with "#" and "%" as well);
-    // "a/l->text" a link; "a/p|" a FIFO; "a/h=>b/f" a hard link to b/f;
-    // "a/f$NAME=bytes" the named stream NAME of the item a/f.
-    bool build(const QByteArrayList &specs);
+    // Makes the items described, each by its path from the root: "a/f" a
+    // file holding "x", "a/f=text" one holding text, either followed by
+    // "@seconds[.nine digits]" (its time, else 1000000000), "#0x24" (its
+    // user.DOSATTRIB) and "%640" (its mode); "a/" an empty folder (with "#"
+    // and "%" as well); "a/l->text" a link; "a/p|" a FIFO; "a/h=>b/f" a hard
+    // link to b/f; "a/f$NAME=bytes" the named stream NAME of the item a/f.
+    bool build(const QByteArrayList &items);
     // Every item below rel in the same form, sorted: a folder only when it is
     // empty or has a mode or DOSATTRIB of its own, a file's text only when it
     // is not "x", modes only when not 644 (files) or 755 (folders), no times;

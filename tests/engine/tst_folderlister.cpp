@@ -16,13 +16,13 @@ QByteArray folderName(int i) { return "f" + QByteArray::number(i).rightJustified
 // Folders root/f000 to root/f099; folder i holds i % 3 files.
 bool makeFolders(TestTree &tree)
 {
-    QByteArrayList specs;
+    QByteArrayList items;
     for (int i = 0; i < 100; ++i) {
-        specs << "root/" + folderName(i) + '/';
+        items << "root/" + folderName(i) + '/';
         for (int f = 0; f < i % 3; ++f)
-            specs << "root/" + folderName(i) + "/x" + QByteArray::number(f);
+            items << "root/" + folderName(i) + "/x" + QByteArray::number(f);
     }
-    return tree.build(specs);
+    return tree.build(items);
 }
 
 bool isFolder(const FolderListing &listing, const TestTree &tree, const QByteArray &rel)

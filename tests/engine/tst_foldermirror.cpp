@@ -176,6 +176,7 @@ private slots:
             {"dst/a", "dst/thing/", "src/a", "src/thing"}, "examined 2, created 1, failures 1",
             {"Creation dst/thing !EISDIR"});
         row("a source that is gone", "Effacer source=nosuch", {"dst/f"}, {"dst/f", "src/"}, "", {});
+        row("a target that is gone", "Effacer target=nosuch", {"src/f"}, {"dst/", "src/f"}, "examined 1", {});
         row("a source inside its target", "Effacer source=dst/data", {"dst/data/file", "dst/old"},
             {"dst/data/file", "dst/file", "src/"}, "examined 1, created 1, removed 1",
             {"Creation dst/file", "Delete dst/old"});
@@ -357,13 +358,14 @@ private slots:
         tight.rlim_cur = 200;
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &tight) == 0);
         c.mirror();
+        QVERIFY(c.tree.makeChain("dst", "level-abc", 1000, "obsolete"));
         c.removeObsolete();
         const QString mirrored = c.engine.totals();
         c.resetTotals();
         c.engine.apply("Effacer");
         c.engine.run(c.tree.pathText("other"), c.tree.pathText("old")); // a file where the target has a tree
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &saved) == 0);
-        QCOMPARE(mirrored, "examined 1, created 1, foldersCreated 1000");
+        QCOMPARE(mirrored, "examined 1, created 1, removed 1, foldersCreated 1000");
         QCOMPARE(c.engine.totals(), "examined 1, created 1, removed 1, foldersRemoved 300");
         QCOMPARE(c.tree.snapshot("old"), QByteArrayList{"old/level-abc=now a file"});
     }

@@ -22,19 +22,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// A host that records what the engine asks of it. stopAfterYields sets
-// MirroringOff inside the n-th yield, as a Stop click would.
+// A host that records what the engine asks of it; onYield acts inside a
+// yield, as a user would (a Stop, a change to the folders).
 class RecordingHost : public vell::EngineHost
 {
 public:
-    explicit RecordingHost(vell::RunState &state) : m_state(state) {}
+    RecordingHost() = default;
 
     void yieldToInterface(int times) override
     {
         ++yields;
         lastTimes = times;
-        if (stopAfterYields > 0 && yields >= stopAfterYields)
-            m_state.MirroringOff = true;
         if (onYield)
             onYield();
     }
@@ -65,11 +63,7 @@ public:
     int ends = 0;
     int yields = 0;
     int lastTimes = 0;
-    int stopAfterYields = 0;
     std::function<void()> onYield;
-
-private:
-    vell::RunState &m_state;
 };
 
 // The non-zero totals of the walks, in a fixed order: "examined 2, created 1".
@@ -94,7 +88,7 @@ struct EngineFixture
     vell::Settings settings;
     vell::SystemInfo system;
     vell::RunState state;
-    RecordingHost host{state};
+    RecordingHost host;
     QList<vell::ItemEvent> events; // done items (when file lines are logged) and failures, in order
     vell::RunFlags flags;
     std::function<QString(const QString &)> extensions;

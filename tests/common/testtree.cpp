@@ -11,6 +11,44 @@
 
 TestTree::TestTree() : m_root(QFile::encodeName(m_dir.path())) {}
 
+namespace {
+
+// Removes everything in the open folder, whatever the names' bytes and the
+// depth (one descriptor a level).
+void removeAllIn(int dirFd)
+{
+    QByteArrayList names;
+    if (DIR *dir = ::fdopendir(::dup(dirFd))) {
+        while (const dirent *e = ::readdir(dir))
+            names << QByteArray(e->d_name);
+        ::closedir(dir);
+    }
+    for (const QByteArray &name : names) {
+        if (name == "." || name == ".." || ::unlinkat(dirFd, name.constData(), 0) == 0)
+            continue;
+        const int sub = ::openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (sub >= 0) {
+            removeAllIn(sub);
+            ::close(sub);
+        }
+        (void)::unlinkat(dirFd, name.constData(), AT_REMOVEDIR);
+    }
+}
+
+} // namespace
+
+// QTemporaryDir cannot remove names that are not UTF-8 nor paths longer
+// than PATH_MAX: this can.
+TestTree::~TestTree()
+{
+    resetModes();
+    const int fd = ::open(m_root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        removeAllIn(fd);
+        ::close(fd);
+    }
+}
+
 QString TestTree::rootText() const { return m_dir.path(); }
 
 QByteArray TestTree::path(const QByteArray &rel) const
@@ -173,3 +211,127 @@ QByteArrayList TestTree::entries(const QByteArray &rel) const
 }
 
 bool RunningAsRoot() { return ::geteuid() == 0; }
+
+namespace {
+
+constexpr int64_t DefaultTime = 1000000000;
+
+// Cuts "<mark>value" off the end of an item's text; empty when absent.
+QByteArray takeSuffix(QByteArray &item, char mark)
+{
+    const qsizetype at = item.lastIndexOf(mark);
+    if (at <= 0)
+        return {};
+    const QByteArray value = item.mid(at + 1);
+    item.truncate(at);
+    return value;
+}
+
+QByteArray parentOf(const QByteArray &rel) { return rel.left(qMax<qsizetype>(rel.lastIndexOf('/'), 0)); }
+
+} // namespace
+
+bool TestTree::build(const QByteArrayList &items)
+{
+    for (QByteArray item : items) {
+        bool ok = false;
+        if (const qsizetype arrow = item.indexOf("->"); arrow > 0) {
+            ok = symlink(item.left(arrow), item.mid(arrow + 2)) && setMtime(item.left(arrow), DefaultTime);
+        } else if (const qsizetype hard = item.indexOf("=>"); hard > 0) {
+            ok = mkdir(parentOf(item.left(hard)))
+                && ::link(path(item.mid(hard + 2)).constData(), path(item.left(hard)).constData()) == 0;
+        } else if (item.endsWith('|')) {
+            ok = mkdir(parentOf(item)) && mkfifo(item.chopped(1));
+        } else if (const qsizetype dollar = item.indexOf('$'); dollar > 0) {
+            const qsizetype eq = item.indexOf('=', dollar);
+            ok = setStream(item.left(dollar), item.mid(dollar + 1, eq - dollar - 1), item.mid(eq + 1));
+        } else {
+            const QByteArray mode = takeSuffix(item, '%');
+            const QByteArray dos = takeSuffix(item, '#');
+            const QByteArray time = takeSuffix(item, '@');
+            const qsizetype eq = item.indexOf('=');
+            const QByteArray rel = eq > 0 ? item.left(eq) : item;
+            if (rel.endsWith('/')) {
+                ok = mkdir(rel);
+            } else {
+                const QList<QByteArray> parts = time.split('.');
+                ok = write(rel, eq > 0 ? item.mid(eq + 1) : QByteArray("x"))
+                    && setMtime(rel, time.isEmpty() ? DefaultTime : parts.at(0).toLongLong(),
+                                parts.size() > 1 ? parts.at(1).leftJustified(9, '0').toLong() : 0);
+            }
+            if (ok && !dos.isEmpty())
+                ok = setXattr(rel, "user.DOSATTRIB", dos + '\0');
+            if (ok && !mode.isEmpty())
+                ok = setMode(rel, mode.toUInt(nullptr, 8));
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+QByteArrayList TestTree::snapshot(const QByteArray &rel) const
+{
+    QByteArrayList items;
+    for (const QByteArray &name : entries(rel)) {
+        const QByteArray item = rel.isEmpty() ? name : rel + '/' + name;
+        struct stat st;
+        if (::lstat(path(item).constData(), &st) != 0)
+            continue;
+        QByteArray dos = xattr(item, "user.DOSATTRIB");
+        dos = dos.isEmpty() ? QByteArray() : '#' + dos.left(dos.indexOf('\0'));
+        const unsigned defaultMode = S_ISDIR(st.st_mode) ? 0755 : 0644;
+        const QByteArray mode = (st.st_mode & 07777) == defaultMode ? QByteArray()
+                                                                    : '%' + QByteArray::number(st.st_mode & 07777, 8);
+        char names[4096];
+        const ssize_t size = ::llistxattr(path(item).constData(), names, sizeof names);
+        for (const QByteArray &name : QByteArray(names, qMax<ssize_t>(size, 0)).split('\0')) {
+            if (name.startsWith("user.DosStream.") && name.endsWith(":$DATA")) {
+                const QByteArray stream = name.mid(15).chopped(6);
+                items << item + '$' + stream + '=' + this->stream(item, stream);
+            }
+        }
+        if (S_ISLNK(st.st_mode)) {
+            items << item + "->" + linkText(item);
+        } else if (S_ISFIFO(st.st_mode)) {
+            items << item + '|';
+        } else if (S_ISDIR(st.st_mode)) {
+            const QByteArrayList below = snapshot(item);
+            if (below.isEmpty() || !dos.isEmpty() || !mode.isEmpty())
+                items << item + '/' + dos + mode;
+            items << below;
+        } else {
+            const QByteArray data = read(item);
+            items << item + (data == "x" ? QByteArray() : '=' + data) + dos + mode;
+        }
+    }
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
+void TestTree::resetModes(const QByteArray &rel) const
+{
+    (void)::chmod(path(rel).constData(), 0755);
+    for (const QByteArray &name : entries(rel)) {
+        const QByteArray item = rel.isEmpty() ? name : rel + '/' + name;
+        if (isDir(item))
+            resetModes(item);
+        else if (!isLink(item))
+            (void)::chmod(path(item).constData(), 0644);
+    }
+}
+
+bool TestTree::makeChain(const QByteArray &rel, const QByteArray &name, int depth, const QByteArray &file)
+{
+    int fd = ::open(path(rel).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < depth && fd >= 0; ++i) {
+        (void)::mkdirat(fd, name.constData(), 0755);
+        const int next = ::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+    }
+    const int out = fd < 0 ? -1 : ::openat(fd, file.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ::close(fd);
+    ::close(out);
+    return out >= 0;
+}

@@ -11,6 +11,9 @@ class TestTree
 {
 public:
     TestTree();
+    ~TestTree();
+    TestTree(const TestTree &) = delete;
+    TestTree &operator=(const TestTree &) = delete;
 
     [[nodiscard]] bool isValid() const { return m_dir.isValid(); }
     [[nodiscard]] QByteArray root() const { return m_root; }
@@ -40,6 +43,25 @@ public:
     [[nodiscard]] int64_t mtimeSec(const QByteArray &rel) const;
     [[nodiscard]] long mtimeNsec(const QByteArray &rel) const;
     [[nodiscard]] QByteArrayList entries(const QByteArray &rel) const; // sorted, no . and ..
+
+    // Makes the items described, each by its path from the root: "a/f" a
+    // file holding "x", "a/f=text" one holding text, either followed by
+    // "@seconds[.nine digits]" (its time, else 1000000000), "#0x24" (its
+    // user.DOSATTRIB) and "%640" (its mode); "a/" an empty folder (with "#"
+    // and "%" as well); "a/l->text" a link; "a/p|" a FIFO; "a/h=>b/f" a hard
+    // link to b/f; "a/f$NAME=bytes" the named stream NAME of the item a/f.
+    bool build(const QByteArrayList &items);
+    // Every item below rel in the same form, sorted: a folder only when it is
+    // empty or has a mode or DOSATTRIB of its own, a file's text only when it
+    // is not "x", modes only when not 644 (files) or 755 (folders), no times;
+    // named streams a line each.
+    [[nodiscard]] QByteArrayList snapshot(const QByteArray &rel = {}) const;
+    // Gives rel and every folder (755) and file (644) below it the usual
+    // mode back, top down.
+    void resetModes(const QByteArray &rel = {}) const;
+    // rel/name/name/.../file, `depth` folders deep, made one openat at a
+    // time (the paths may be longer than PATH_MAX).
+    bool makeChain(const QByteArray &rel, const QByteArray &name, int depth, const QByteArray &file);
 
 private:
     QTemporaryDir m_dir;

@@ -1,325 +1,354 @@
 #include "common/enginefixture.h"
-#include "common/testtree.h"
-#include "engine/mirrorcontroller.h"
+#include "engine/eventpump.h"
 #include "engine/runtexts.h"
-#include "oplog/dailylog.h"
 
+#include <QFileInfo>
 #include <QTest>
 
 using namespace vell;
 
-namespace {
-
-FolderPair couple(const QString &source, const QString &target, int every = 1)
-{
-    FolderPair pair;
-    pair.Source = source;
-    pair.Cible = target;
-    pair.NbTemporisations = every;
-    pair.TemporisationsRestantes = every;
-    pair.NbTemporisationsText = QString::number(every);
-    return pair;
-}
-
-// A program's worth of run state around one controller, with a clock the
-// test moves by hand.
-struct Program
-{
-    TestTree tree;
-    EngineFixture engine;
-    FolderPairList pairs;
-    QDateTime clock = QDateTime(QDate(2026, 12, 6), QTime(14, 3, 27));
-    bool serviceRunning = false;
-    MirrorController controller{RunEnvironment{engine.settings, pairs, engine.system, engine.state, engine.host, {},
-                                               [this] { return serviceRunning; }, [this] { return clock; }}};
-    Program()
-    {
-        engine.state.MirroringOff = true;
-        engine.settings.Logs = false;
-        engine.settings.PathLogs = tree.rootText();
-    }
-    QString log() const
-    {
-        return QString::fromLatin1(
-            tree.read(QFile::encodeName(DailyLogFileName(QString(), clock.date()).mid(1))));
-    }
-};
-
-} // namespace
 
 class TestMirrorRun : public QObject
 {
     Q_OBJECT
 private slots:
-    void countsAndAlertsOverSeveralCouples()
+    // Every couple is counted, and each unknown folder raises the alerts its
+    // options ask for, source before target.
+    void alertsOfUnknownFolders_data()
     {
-        Program p;
-        p.engine.settings.Logs = true;
-        p.engine.settings.ErreurDossier = true;
-        p.engine.settings.ErreurDossierSon = true;
-        QVERIFY(p.tree.write("good/src/f", "x"));
-        QVERIFY(p.tree.mkdir("good/dst"));
-        QVERIFY(p.tree.mkdir("exists"));
-        const QString missing = p.tree.pathText("missing");
-        const QString exists = p.tree.pathText("exists");
-        p.pairs << couple(QString(), exists) << couple(exists, QString()) << couple(missing, exists)
-                << couple(exists, missing + "2") << couple(missing + "3", missing + "4")
-                << couple(p.tree.pathText("good/src"), p.tree.pathText("good/dst"));
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<bool>("serviceRunning");
+        QTest::addColumn<QStringList>("perAlert"); // %1 "source" or "target", %2 the folder
+        QTest::newRow("notice, beep, log") << "ErreurDossier ErreurDossierSon Logs" << false
+                                           << QStringList{"notice 14:03:27 - Unknown %1 folder", "beep"};
+        QTest::newRow("beep alone") << "ErreurDossierSon Logs" << false << QStringList{"beep"};
+        QTest::newRow("net send, no service") << "ErreurDossierNetSend ErreurDossierEventLog" << false
+            << QStringList{"command net|send|Administrator|Warning from Vell: unknown folder"};
+        QTest::newRow("event log of the service") << "ErreurDossierEventLog" << true
+                                                  << QStringList{"event 2 14:03:27 - Unknown %1 folder: %2/"};
+    }
+
+    void alertsOfUnknownFolders()
+    {
+        QFETCH(QString, options);
+        QFETCH(bool, serviceRunning);
+        QFETCH(QStringList, perAlert);
+        ProgramFixture p({"good/f", "dst/old", "ok/"}, {">ok", "ok>", "missing>ok", "ok>missing2", "missing3>missing4",
+                                              "good>dst"});
+        p.engine.apply(options);
+        p.serviceRunning = serviceRunning;
         p.controller.StartStop();
-        const RunTotals &t = p.engine.totals();
-        QCOMPARE(t.CouplesCounted, int16_t(4));
-        QCOMPARE(t.InvalidSources, int16_t(3));
-        QCOMPARE(t.InvalidTargets, int16_t(3));
-        QCOMPARE(t.FilesCreated, 1);
-        const QStringList expected{
-            "notice 14:03:27 - Unknown source folder", "beep",
-            "notice 14:03:27 - Unknown target folder", "beep",
-            "notice 14:03:27 - Unknown source folder", "beep",
-            "notice 14:03:27 - Unknown target folder", "beep"};
-        QStringList alerts = p.engine.host.events;
-        alerts.removeAll("active");
-        QCOMPARE(alerts, expected);
-        const QString log = p.log();
-        QVERIFY(log.contains("14:03:27 - Unknown source folder: " + missing + "/<br>\r\n"));
-        QVERIFY(log.contains("14:03:27 - Unknown target folder: " + missing + "2/<br>\r\n"));
-        QVERIFY(log.indexOf(missing + "3/") < log.indexOf(missing + "4/"));
-        QVERIFY(log.contains("<br><hr>\r\n")); // the run created a file: its summary is logged
-        QVERIFY(p.engine.host.statusText.contains("1 file in 4 source folders (3 invalid source folders; "
-                                                  "3 invalid target folders)"));
+        QStringList expected{"active"};
+        for (const QString alert : {"source missing", "target missing2", "source missing3", "target missing4"})
+            for (const QString &event : perAlert)
+                expected << QString(event).replace("%1", alert.section(' ', 0, 0))
+                                .replace("%2", p.tree.pathText(alert.section(' ', 1).toUtf8()));
+        QCOMPARE(p.engine.host.events, expected);
+        QVERIFY2(p.engine.host.statusText.contains("; 1 file in 4 source folders (3 invalid source folders; "
+                                                   "3 invalid target folders)\nFiles: 1 created"),
+                 qPrintable(p.engine.host.statusText));
+        QCOMPARE(p.log().contains(p.withRoot("14:03:27 - Unknown target folder: <root>/missing4/<br>")),
+                 options.contains("ErreurDossier "));
+        QCOMPARE(p.log().contains("<hr>"), options.contains("Logs")); // the run created a file
+        QCOMPARE(p.engine.host.refreshes, QList<bool>{true});
+        QVERIFY(p.tree.exists("dst/old")); // the couple does not remove obsolete files
     }
 
-    void noNoticeNoLogLineWithoutTheirOption()
+    // An empty source over a target that is not empty is a disk that is not
+    // mounted when fstab names it and nothing is mounted there, or when it
+    // lies on another file system than at its last complete run: nothing in
+    // the target is touched. A source the user emptied is mirrored, and a
+    // complete run keeps the source's file system.
+    void emptySourceOfAnUnmountedDisk_data()
     {
-        Program p;
-        p.engine.settings.Logs = true;
-        p.engine.settings.ErreurDossierSon = true;
-        QVERIFY(p.tree.mkdir("exists"));
-        p.pairs << couple(p.tree.pathText("missing"), p.tree.pathText("exists"));
+        QTest::addColumn<QByteArray>("fstab"); // <src>: the source's path as fstab writes it
+        QTest::addColumn<QString>("fileSystem"); // the one remembered; "now": the source's own
+        QTest::addColumn<QByteArrayList>("before");
+        QTest::addColumn<QString>("reason"); // empty: mirrored
+        const QByteArrayList filled{"disk 2017/", "dst/kept"};
+        const QByteArray entry("/dev/sdz1 <src> ext4 defaults 0 2");
+        const QString notMounted = " (empty, its disk is not mounted)";
+        QTest::newRow("fstab mount point") << entry << "" << filled << notMounted;
+        QTest::newRow("fstab with a slash") << QByteArray("#\n LABEL=a\t<src>/ ext4") << "now" << filled
+                                            << notMounted;
+        QTest::newRow("commented out") << "# " + entry << "" << filled << "";
+        QTest::newRow("swap") << QByteArray("/dev/sdz1 <src> swap sw 0 0") << "" << filled << "";
+        QTest::newRow("empty target") << entry << "" << QByteArrayList{"disk 2017/", "dst/"} << "";
+        QTest::newRow("source not empty") << entry << "" << QByteArrayList{"disk 2017/f", "dst/kept"} << "";
+        QTest::newRow("other file system") << QByteArray() << "fs:0:1:2" << filled
+                                           << " (empty, on another file system than at the last run)";
+        QTest::newRow("same file system") << QByteArray() << "now" << filled << "";
+        QTest::newRow("file system not known") << QByteArray() << "" << filled << "";
+    }
+
+    void emptySourceOfAnUnmountedDisk()
+    {
+        QFETCH(QByteArray, fstab);
+        QFETCH(QString, fileSystem);
+        QFETCH(QByteArrayList, before);
+        QFETCH(QString, reason);
+        ProgramFixture p(before, {"disk 2017>dst+"});
+        const QString source = QFileInfo(p.tree.pathText("disk 2017")).canonicalFilePath();
+        QVERIFY(p.tree.write("fstab", fstab.replace("<src>", source.toUtf8().replace(" ", "\\040"))));
+        const QString now = p.fileSystemOf("disk 2017");
+        p.pairs[0].SourceFileSystem = fileSystem == "now" ? now : fileSystem;
+        p.engine.apply("ErreurDossier ArretAutomatique");
         p.controller.StartStop();
-        QCOMPARE(p.engine.host.events, (QStringList{"active", "beep"}));
-        QVERIFY(!p.log().contains("Unknown"));
-        QVERIFY(!p.log().contains("<hr>")); // nothing changed: no summary in the log
-        QVERIFY(!p.engine.host.statusText.isEmpty());
+        QCOMPARE(p.engine.state.totals.InvalidSources, reason.isEmpty() ? 0 : 1);
+        QCOMPARE(p.engine.host.events.filter("notice"),
+                 reason.isEmpty() ? QStringList() : QStringList{"notice 14:03:27 - Unknown source folder" + reason});
+        QCOMPARE(p.engine.host.endStatus, reason.isEmpty() ? 0 : 4);
+        QCOMPARE(p.tree.snapshot("dst").contains("dst/kept"), !reason.isEmpty());
+        QCOMPARE(p.pairs[0].SourceFileSystem, reason.isEmpty() ? now : p.pairs[0].SourceFileSystem);
+        QCOMPARE(p.remembered, reason.isEmpty() && fileSystem != "now" ? QStringList{"0 " + now} : QStringList());
+        const RunTotals &t = p.engine.state.totals;
+        QCOMPARE(p.engine.host.refreshes, QList<bool>{t.FilesCreated + t.FilesRemoved > 0});
     }
 
-    void netSendAndEventLogFollowTheirOptions()
+    // Failures are reported one by one, logged, summed up in a third
+    // summary line, and end a single run with status 5 (4 wins). A run
+    // that changed something or failed leaves its summary in the day's log.
+    void failuresOfARun_data()
     {
-        Program p;
-        p.engine.settings.ErreurDossierNetSend = true;
-        p.engine.settings.ErreurDossierEventLog = true;
-        p.pairs << couple(p.tree.pathText("gone"), p.tree.rootText());
+        QTest::addColumn<QByteArrayList>("before");
+        QTest::addColumn<QStringList>("couples");
+        QTest::addColumn<QString>("changes"); // the totals of the walks
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("reports");
+        QTest::addColumn<QString>("line3");
+        const QString see = ", tried again at the next run; see ";
+        const QString isFolder = "Failure: Creation - <root>/dst/%1: Is a directory";
+        const QStringList one{"src>dst"};
+        QTest::newRow("none") << QByteArrayList{"src/a=new", "dst/a=older"} << one << "examined 1, modified 1" << 0
+                              << QStringList{} << "";
+        QTest::newRow("nothing to do") << QByteArrayList{"src/a", "dst/a"} << one << "examined 1" << 0
+                                       << QStringList{} << "";
+        QTest::newRow("a file removed") << QByteArrayList{"src/", "dst/old"} << QStringList{"src>dst+"}
+                                        << "removed 1" << 0 << QStringList{} << "";
+        QTest::newRow("a folder removed") << QByteArrayList{"src/", "dst/e/"} << QStringList{"src>dst+"}
+                                          << "foldersRemoved 1" << 0 << QStringList{} << "";
+        QTest::newRow("attributes") << QByteArrayList{"src/a", "dst/a%444"} << one << "examined 1, attributes 1"
+                                    << 0 << QStringList{} << "";
+        QTest::newRow("two") << QByteArrayList{"src/a", "src/b", "dst/a/", "dst/b/"} << one
+            << "examined 2, failures 2" << 5 << QStringList{isFolder.arg("a"), isFolder.arg("b")}
+            << "2 failures" + see + "<root>/Log Vell 2026-12-06.htm";
+        QTest::newRow("one and an unknown folder") << QByteArrayList{"src/a", "dst/a/"}
+            << QStringList{"src>dst", "nosuch>dst"} << "examined 1, failures 1" << 4 << QStringList{isFolder.arg("a")}
+            << "1 failure" + see + "<root>/Log Vell 2026-12-06.htm";
+        QTest::newRow("a log that cannot be written") << QByteArrayList{"src/a", "src/b", "dst/", "file"} << one
+            << "examined 2, created 2, failures 1" << 5
+            << QStringList{"Failure: Writing - <root>/file/logs/Log Vell 2026-12-06.htm: Not a directory"}
+            << "1 failure" + see + "the system journal (journalctl -t Vell)";
+    }
+
+    void failuresOfARun()
+    {
+        QFETCH(QByteArrayList, before);
+        QFETCH(QStringList, couples);
+        QFETCH(QString, changes);
+        QFETCH(int, status);
+        QFETCH(QStringList, reports);
+        QFETCH(QString, line3);
+        ProgramFixture p(before, couples);
+        p.engine.apply("Logs ArretAutomatique CopierAttributs");
+        if (p.tree.exists("file"))
+            p.engine.settings.PathLogs = p.tree.pathText("file/logs");
         p.controller.StartStop();
-        QVERIFY(p.engine.host.events.contains("command net|send|Administrator|Warning from Vell: unknown folder"));
-        QVERIFY(!p.engine.host.events.join(' ').contains("event")); // the service is not running
-
-        p.serviceRunning = true;
-        p.engine.host.events.clear();
-        p.controller.StartStop(); // Stop
-        p.controller.StartStop(); // Start again
-        QVERIFY(p.engine.host.events.contains("event 2 14:03:27 - Unknown source folder: " + p.tree.pathText("gone")
-                                              + "/"));
+        QCOMPARE(p.engine.host.ends, 1);
+        QCOMPARE(p.engine.host.endStatus, status);
+        p.engine.host.failures.sort();
+        QCOMPARE(p.engine.host.failures, p.withRoot(reports.join('\n')).split('\n', Qt::SkipEmptyParts));
+        QCOMPARE(p.engine.host.statusText.section('\n', 2), p.withRoot(line3));
+        QCOMPARE(p.log().count("<b>Failure</b>"), line3.contains("Log Vell") ? reports.size() : 0);
+        QCOMPARE(p.engine.totals(), changes); // the walk went on after each failure
+        const RunTotals &t = p.engine.state.totals;
+        QCOMPARE(p.engine.host.refreshes, QList<bool>{t.FilesCreated + t.FilesModified + t.FilesRemoved > 0});
+        QCOMPARE(p.log().contains("<hr>"), changes != "examined 1" && !p.tree.exists("file"));
     }
 
-    void countdownMirrorsEveryThirdTimedRun()
+    // A stop asked from outside ends the program at the next yield, once,
+    // and no further entry is mirrored; with Performance 0 nothing is
+    // pumped but the stop is still taken.
+    void stopRequestEndsTheProgramOnce_data()
     {
-        Program p;
-        p.engine.settings.Temporisation = 1;
-        QVERIFY(p.tree.mkdir("src"));
-        QVERIFY(p.tree.mkdir("dst"));
-        p.pairs << couple(p.tree.pathText("src"), p.tree.pathText("dst"), 3);
-        QList<int> mirroredAt;
-        int run = 0;
-        QObject::connect(&p.controller, &MirrorController::runFinished, &p.controller, [&] {
-            if (p.engine.totals().FilesCreated > 0)
-                mirroredAt << run;
-            ++run;
-        });
-        auto addFile = [&] { QVERIFY(p.tree.write("src/f" + QByteArray::number(run), "x")); };
-        addFile();
-        p.controller.StartStop(); // run 0, the user's: always mirrored
-        for (int tick = 0; tick < 40 && run < 10; ++tick) {
-            addFile();
-            p.controller.tick();
-        }
-        QCOMPARE(mirroredAt, (QList<int>{0, 3, 6, 9}));
+        QTest::addColumn<int>("performance");
+        QTest::newRow("100 pumps") << 100;
+        QTest::newRow("no pump") << 0;
     }
 
-    void timerSequence_data()
+    void stopRequestEndsTheProgramOnce()
+    {
+        QFETCH(int, performance);
+        ProgramFixture p({"src/a", "src/b", "src/c", "dst/"}, {"src>dst", "src>dst"});
+        p.engine.apply("ArretAutomatique");
+        p.engine.settings.Performance = performance;
+        p.stopPending = [] { return true; };
+        p.controller.StartStop();
+        QCOMPARE(p.engine.host.ends, 1);
+        QCOMPARE(p.engine.host.endStatus, 0);
+        QCOMPARE(p.tree.snapshot("dst").size(), 1);
+        QCOMPARE(p.engine.host.lastTimes, performance);
+        QCOMPARE(p.controller.phase(), MirrorController::Phase::Ended);
+    }
+
+    // The run works on its own copy of the couples: a list changed during a
+    // yield neither shifts a couple under it nor gets another's countdown.
+    void theRunWorksOnASnapshot_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<QList<int>>("countdowns");
+        QTest::newRow("cleared") << 0 << QList<int>{};
+        QTest::newRow("last couple removed") << 1 << QList<int>{2};
+        QTest::newRow("couple inserted at the front") << 2 << QList<int>{5, 2, 1};
+    }
+
+    void theRunWorksOnASnapshot()
+    {
+        QFETCH(int, change);
+        QFETCH(QList<int>, countdowns);
+        ProgramFixture p({"a/f", "b/f", "c/f", "ad/", "bd/", "cd/"}, {"a>ad*3", "b>bd", "c>cd*5"});
+        const FolderPair inserted = p.pairs.takeLast();
+        p.engine.host.onYield = [&] {
+            if (p.engine.host.yields == 1)
+                change == 0 ? p.pairs.clear() : change == 1 ? p.pairs.removeLast() : p.pairs.prepend(inserted);
+        };
+        p.engine.state.MirroringOff = false;
+        p.controller.RunMirror(); // a timed run: "a" waits its turn
+        QList<int> left;
+        for (const FolderPair &pair : p.pairs)
+            left << pair.TemporisationsRestantes;
+        QCOMPARE(left, countdowns);
+        QCOMPARE(p.tree.snapshot("ad") + p.tree.snapshot("bd") + p.tree.snapshot("cd"), QByteArrayList{"bd/f"});
+    }
+
+    // The wait before each timed run, shown tick by tick ("*" a run came
+    // with the tick, "+" it mirrored the couple of every third run).
+    void timedRuns_data()
     {
         QTest::addColumn<int>("delay");
-        QTest::addColumn<QStringList>("counter");
-        QTest::newRow("one second") << 1 << QStringList{"1 s", "1 s", "1 s"};
-        QTest::newRow("three seconds") << 3 << QStringList{"3 s", "2 s", "1 s", "3 s", "2 s", "1 s", "3 s"};
-    }
-    void timerSequence()
-    {
-        QFETCH(int, delay);
-        QFETCH(QStringList, counter);
-        Program p;
-        p.engine.settings.Temporisation = delay;
-        QVERIFY(p.tree.mkdir("d"));
-        p.pairs << couple(p.tree.pathText("d"), p.tree.pathText("d"));
-        int runs = 0;
-        QObject::connect(&p.controller, &MirrorController::runFinished, &p.controller, [&] { ++runs; });
-        p.controller.StartStop();
-        QCOMPARE(runs, 1);
-        QVERIFY(p.controller.timerActive());
-        QCOMPARE(p.controller.phase(), MirrorController::Phase::Waiting);
-        QCOMPARE(p.controller.waitProgressMaximum(), delay < 2 ? 1 : delay - 1);
-        QStringList shown;
-        QList<int> runsAfterTick;
-        for (int i = 0; i < counter.size(); ++i) {
-            p.engine.host.counterTexts.clear();
-            p.controller.tick();
-            shown << p.engine.host.counterTexts.last();
-            runsAfterTick << runs;
-        }
-        QCOMPARE(shown, counter);
-        // The first run after Start comes at tick T + 1, later ones every T ticks.
-        QCOMPARE(runsAfterTick.count(1), delay);
-        QCOMPARE(runsAfterTick.at(delay), 2);
+        QTest::addColumn<QStringList>("ticks");
+        QTest::newRow("one second") << 1 << QStringList{"1 s", "*1 s", "*1 s", "+1 s", "*1 s", "*1 s", "+1 s"};
+        QTest::newRow("three seconds") << 3 << QStringList{"3 s", "2 s", "1 s", "*3 s", "2 s", "1 s", "*3 s", "2 s",
+                                                           "1 s", "+3 s"};
     }
 
+    void timedRuns()
+    {
+        QFETCH(int, delay);
+        QFETCH(QStringList, ticks);
+        ProgramFixture p({"src/f", "dst/"}, {"src>dst*3"});
+        p.engine.settings.Temporisation = delay;
+        QString ran;
+        QObject::connect(&p.controller, &MirrorController::runFinished, &p.controller,
+                         [&] { ran = p.engine.state.totals.FilesCreated > 0 ? "+" : "*"; });
+        p.controller.StartStop(); // the user's run: always mirrored
+        QCOMPARE(ran, "+");
+        QCOMPARE(p.controller.waitProgressMaximum(), qMax(1, delay - 1));
+        QStringList shown;
+        for (int i = 0; i < ticks.size(); ++i) {
+            ran.clear();
+            QVERIFY(p.tree.write("src/f" + QByteArray::number(i), "x"));
+            p.controller.tick();
+            shown << ran + p.engine.host.counterTexts.last();
+        }
+        QCOMPARE(shown, ticks);
+        QCOMPARE(p.controller.phase(), MirrorController::Phase::Waiting);
+    }
+
+    // A Stop during a run ends it at the next entry, with its summary (its
+    // duration right across midnight); a Stop during the wait ends the wait.
     void stopDuringRunAndDuringWait()
     {
-        Program p;
-        QVERIFY(p.tree.write("src/a", "x"));
-        QVERIFY(p.tree.write("src/b", "x"));
-        QVERIFY(p.tree.mkdir("dst"));
-        p.pairs << couple(p.tree.pathText("src"), p.tree.pathText("dst"));
+        ProgramFixture p({"src/a", "src/b", "dst/"});
+        p.controller.StartStop(); // no couple: nothing happens
+        p.add("src>dst");
+        p.clock = QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59, 500));
         p.engine.host.onYield = [&] {
+            p.clock = QDateTime(QDate(2026, 12, 7), QTime(0, 0, 1, 250));
             if (p.engine.host.yields == 1)
                 p.controller.StartStop(); // the user clicks Stop during the run
         };
         p.controller.StartStop();
-        QCOMPARE(p.engine.totals().FilesCreated, 1);
+        QCOMPARE(p.engine.state.totals.FilesCreated, 1);
         QCOMPARE(p.controller.phase(), MirrorController::Phase::Stopped);
-        QVERIFY(p.engine.state.MirroringOff);
-        QCOMPARE(p.engine.host.trayStates.last(), TrayState::Idle);
-        QVERIFY(!p.engine.host.statusText.isEmpty()); // the stopped run still shows its summary
-
+        QVERIFY(p.engine.host.statusText.endsWith(QString("1") + QLocale::system().decimalPoint() + "75 s"));
         p.engine.host.onYield = nullptr;
         p.controller.StartStop();
-        QCOMPARE(p.controller.phase(), MirrorController::Phase::Waiting);
         p.controller.tick();
         p.controller.StartStop(); // Stop during the wait
         QVERIFY(!p.controller.timerActive());
         QCOMPARE(p.engine.host.counterTexts.last(), QString());
         QCOMPARE(p.engine.host.trayStates.last(), TrayState::Idle);
-        int runs = 0;
-        QObject::connect(&p.controller, &MirrorController::runFinished, &p.controller, [&] { ++runs; });
-        p.controller.StartStop(); // the next Start runs at once
-        QCOMPARE(runs, 1);
-        QCOMPARE(p.controller.SecondsToNextRun(), p.engine.settings.Temporisation);
+        QCOMPARE(p.engine.host.events, (QStringList{"active", "inactive", "active", "inactive"}));
     }
 
-    void startWithoutCouplesDoesNothing()
+    // The host's pump lets the event loop run, but not again within its
+    // interval.
+    void eventPumpSkipsPumpsThatComeTooSoon()
     {
-        Program p;
-        p.controller.StartStop();
-        QVERIFY(p.engine.host.events.isEmpty());
-        QVERIFY(p.engine.state.MirroringOff);
-        QCOMPARE(p.controller.phase(), MirrorController::Phase::Stopped);
+        QObject context;
+        int delivered = 0;
+        QList<int> seen;
+        EventPump seldom(std::chrono::hours(1));
+        EventPump always(std::chrono::milliseconds(0));
+        for (EventPump *pump : {&seldom, &seldom, &always}) {
+            QTimer::singleShot(0, &context, [&] { ++delivered; });
+            pump->pump(2);
+            seen << delivered;
+        }
+        QCOMPARE(seen, (QList<int>{1, 1, 3}));
     }
 
-    void endsAfterFirstRun_data()
-    {
-        QTest::addColumn<bool>("missingFolder");
-        QTest::addColumn<int>("status");
-        QTest::newRow("clean run") << false << 0;
-        QTest::newRow("unknown folder") << true << 4;
-    }
-    void endsAfterFirstRun()
-    {
-        QFETCH(bool, missingFolder);
-        QFETCH(int, status);
-        Program p;
-        p.engine.settings.ArretAutomatique = true;
-        QVERIFY(p.tree.mkdir("d"));
-        p.pairs << couple(p.tree.pathText(missingFolder ? "nope" : "d"), p.tree.pathText("d"));
-        p.controller.StartStop();
-        QCOMPARE(p.engine.host.endStatus, status);
-        QCOMPARE(p.controller.phase(), MirrorController::Phase::Ended);
-        QVERIFY(!p.controller.timerActive());
-    }
-
-    void durationAcrossMidnight()
-    {
-        Program p;
-        QVERIFY(p.tree.mkdir("d"));
-        p.pairs << couple(p.tree.pathText("d"), p.tree.pathText("d"));
-        p.clock = QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59, 500));
-        p.engine.host.onYield = [&] { p.clock = QDateTime(QDate(2026, 12, 7), QTime(0, 0, 1, 250)); };
-        p.controller.StartStop();
-        QVERIFY2(p.engine.host.statusText.endsWith(QString("1") + QLocale::system().decimalPoint() + "75 s"),
-                 qPrintable(p.engine.host.statusText));
-    }
-
-    void summaryTexts_data()
+    // One golden row of the summary, with counts no 32-bit or 16-bit
+    // counter holds; then, in each language, 0 and 1 take the singular and
+    // 2 the plural, and the optional parts follow their options.
+    void summaryLines_data()
     {
         QTest::addColumn<int>("langue");
-        QTest::addColumn<int>("n"); // every counter
-        QTest::addColumn<QString>("line1");
-        QTest::addColumn<QString>("line2");
-        QTest::newRow("English, none") << 0 << 0
-            << "D - 14:03:27; 0 file in 0 source folder (0 invalid source folder; 0 invalid target folder)"
-            << "Files: 0 created, 0 modified, 0 removed; Folders: 0 created, 0 removed; Securities: 0 copied, "
-               "0 not copied; Attributes: 0; elapsed time 2.50 s";
-        QTest::newRow("English, two") << 3 << 2
-            << "D - 14:03:27; 2 files in 2 source folders (2 invalid source folders; 2 invalid target folders)"
-            << "Files: 2 created, 2 modified, 2 removed; Folders: 2 created, 2 removed; Securities: 2 copied, "
-               "2 not copied; Attributes: 2; elapsed time 2.50 s";
-        QTest::newRow("French, one") << 1 << 1
-            << "D à 14:03:27; 1 fichier dans 1 dossier source (1 dossier source invalide; 1 dossier cible invalide)"
-            << "Fichiers: 1 créé, 1 modifié, 1 supprimé; Dossiers: 1 créé, 1 supprimé; Sécurités: 1 copiée, "
-               "1 non copiée; Attributs: 1; durée 2.50 s";
-        QTest::newRow("French, two") << 1 << 2
-            << "D à 14:03:27; 2 fichiers dans 2 dossiers sources (2 dossiers sources invalides; 2 dossiers cibles "
-               "invalides)"
-            << "Fichiers: 2 créés, 2 modifiés, 2 supprimés; Dossiers: 2 créés, 2 supprimés; Sécurités: 2 copiées, "
-               "2 non copiées; Attributs: 2; durée 2.50 s";
-        QTest::newRow("Portuguese, one") << 2 << 1
-            << "D às 14:03:27; 1 ficheiro na 1 pasta de entrada (1 pasta de entrada desconhecida; 1 pasta de saída "
-               "desconhecida)"
-            << "Ficheiros: 1 criado, 1 modificado, 1 suprimido; Pastas: 1 criada, 1 suprimida; Seguridades: "
-               "1 copiada, 1 naõ copiada; Attributos: 1; duração 2.50 s";
-        QTest::newRow("Portuguese, two") << 2 << 2
-            << "D às 14:03:27; 2 ficheiros nas 2 pastas de entrada (2 pastas de entrada desconhecidas; 2 pastas de "
-               "saída desconhecidas)"
-            << "Ficheiros: 2 criados, 2 modificados, 2 suprimidos; Pastas: 2 criadas, 2 suprimidas; Seguridades: "
-               "2 copiadas, 2 naõ copiadas; Attributos: 2; duração 2.50 s";
-    }
-    void summaryTexts()
-    {
-        QFETCH(int, langue);
-        QFETCH(int, n);
-        QFETCH(QString, line1);
-        QFETCH(QString, line2);
-        RunTotals t;
-        t.FilesExamined = t.FilesCreated = t.FilesModified = t.FilesRemoved = n;
-        t.SecuritiesCopied = t.SecuritiesNotCopied = t.AttributesCopied = t.FoldersCreated = t.FoldersRemoved = n;
-        t.CouplesCounted = t.InvalidSources = t.InvalidTargets = int16_t(n);
-        Settings s;
-        s.Langue = langue;
-        s.CopierSecurite = true;
-        s.CopierAttributs = true;
-        const QLocale locale(QLocale::English, QLocale::UnitedStates);
-        const QDateTime end(QDate(2026, 12, 6), QTime(14, 3, 27));
-        const SummaryLines lines = BuildSummaryLines(t, s, true, end, 2500, {}, locale);
-        QCOMPARE(lines.line1, QString(line1).replace(0, 1, locale.toString(end.date(), QLocale::LongFormat)));
-        QCOMPARE(lines.line2, line2);
+        QTest::newRow("French") << 1;
+        QTest::newRow("Portuguese") << 2;
+        QTest::newRow("English") << 0;
     }
 
-    void summaryOptionalParts()
+    void summaryLines()
     {
+        QFETCH(int, langue);
+        const QLocale english(QLocale::English, QLocale::UnitedStates);
+        const QDateTime end(QDate(2026, 12, 6), QTime(14, 3, 27));
         Settings s;
-        s.MiroirSousDossiers = false;
-        s.CopierSecurite = true;
-        const QLocale french(QLocale::French, QLocale::France);
-        const QDateTime end(QDate(2026, 1, 2), QTime(3, 4, 5));
-        QCOMPARE(BuildSummaryLines(RunTotals(), s, false, end, 1234, {}, french).line2,
-                 QString("Files: 0 created, 0 modified, 0 removed; elapsed time 1,23 s"));
-        QVERIFY(BuildSummaryLines(RunTotals(), s, true, end, 0, {}, french).line2.contains("; Securities: "));
+        s.CopierSecurite = s.CopierAttributs = true;
+        const RunTotals large{3000000000, 2147483648, 4294967296, 5000000000, 6, 7, 8, 9, 10, 40000, 40001, 40002,
+                              2147483649};
+        if (langue == 0)
+            QCOMPARE(BuildSummaryLines(large, s, true, end, 2500, "the log", english).text(),
+                     english.toString(end.date(), QLocale::LongFormat)
+                         + " - 14:03:27; 3000000000 files in 40000 source folders (40001 invalid source folders; "
+                           "40002 invalid target folders)\nFiles: 2147483648 created, 4294967296 modified, 5000000000 "
+                           "removed; Folders: 9 created, 10 removed; Securities: 6 copied, 7 not copied; Attributes: "
+                           "8; elapsed time 2.50 s\n2147483649 failures, tried again at the next run; see the log");
+        if (langue == 0)
+            QCOMPARE((QStringList{TrayTip(0, 0), TrayTip(1, 0), TrayTip(2, 0), StartStopTooltip(true, 0),
+                                  StartStopCaption(false, 0)}),
+                     (QStringList{"Vell 2.1e", "Vell 2.1e - Mirror", "Vell 2.1e - Wait", "Stop mirroring",
+                                  "&Start mirroring"}));
+        s.Langue = langue;
+        const auto words = [&](int n, bool subFolders, bool security, bool isNT) {
+            s.MiroirSousDossiers = subFolders;
+            s.CopierSecurite = security;
+            s.CopierAttributs = !subFolders;
+            const RunTotals t{n, n, n, n, n, n, n, n, n, n, n, n, qMax(n, 1)};
+            return BuildSummaryLines(t, s, isNT, end, 1234, "L", QLocale(QLocale::French))
+                .text().remove(QRegularExpression("[0-9]"));
+        };
+        QCOMPARE(words(0, true, true, true), words(1, true, true, true));
+        QVERIFY(words(1, true, true, true) != words(2, true, true, true));
+        QVERIFY(words(2, true, false, true).contains(" , s\n")); // "1,23 s"
+        // ";" parts: two in line 1, one in line 3, and in line 2 files,
+        // [folders], [securities with NT], [attributes] and the duration.
+        QCOMPARE(words(2, true, false, true).count(';'), 5);
+        QCOMPARE(words(2, true, true, true).count(';'), 6);
+        QCOMPARE(words(2, false, true, false).count(';'), 5);
+        QCOMPARE(words(2, false, true, true).count(';'), 6);
     }
 };
 

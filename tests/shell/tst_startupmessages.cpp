@@ -35,8 +35,7 @@ private slots:
         qunsetenv("VELL_SERVICE");
         QVERIFY(tree.write("Signatures.txt", signatures) && tree.write("Vell.w", couples));
         QVERIFY(tree.write("Vell.ini", "[Configuration]\r\nLangue=1\r\n"));
-        RunState state;
-        RecordingHost host(state);
+        RecordingHost host;
         ScriptedDialogs dialogs;
         RecordingCommandRunner runner;
         RecordingEventLog log;

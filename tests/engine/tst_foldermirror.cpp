@@ -124,8 +124,6 @@ private slots:
             "2:dst/sub/~=written");
         row("move: a folder where the source has a file", "Deplacer Nouveau Effacer", {"src/g", "dst/g/"},
             {"dst/g/", "src/g"}, "examined 1, failures 1", {"Creation dst/g !EISDIR"});
-        row("move: with permissions", "Deplacer Nouveau CopierSecurite", {"src/f%640"}, {"dst/f%640", "src/"},
-            "examined 1, created 1, removed 1, securities 1", {"Creation dst/f"});
         row("move: temporaries in a source stay", "Deplacer Nouveau", {"src/.vell-tmp-Ab3dE9=partial", "src/f"},
             {"dst/f", "src/.vell-tmp-Ab3dE9=partial"}, "examined 1, created 1, removed 1", {"Creation dst/f"});
         row("stale temporaries in a target", "",
@@ -211,8 +209,6 @@ private slots:
             "examined 1, securities 1", {"Security folder dst/d"});
         row("permissions of everything", "CopierSecurite CopierSecuriteTout", {"src/d/%700", "src/d/f%600", "dst/d/f"},
             both({"d/%700", "d/f%600"}), "examined 1, securities 2", {"Security dst/d/f", "Security folder dst/d"});
-        row("permissions of a new folder", "CopierSecurite", {"src/d/%750"}, both({"d/%750"}),
-            "securities 1, foldersCreated 1", {"Creation folder dst/d"});
         row("obsolete file deep", "Effacer", {"src/a/b/f", "src/c/", "dst/a/b/f", "dst/a/b/old", "dst/c/"},
             both({"a/b/f", "c/"}), "examined 1, removed 1", {"Delete dst/a/b/old"});
         row("obsolete folder deep", "Effacer", {"src/a/keep", "dst/a/keep", "dst/a/x/y/z", "dst/a/x/w"},

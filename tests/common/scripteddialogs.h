@@ -4,21 +4,11 @@
 
 #include <QList>
 
-// The dialogs every core test hands to the code under test: keeps each
-// message box it is shown and answers it with the next scripted answer, OK
-// once the script is used up. Input boxes and the folder browser are
-// cancelled; no document opens.
+// Keeps each message box shown, answering with the next scripted answer (OK once none is left); cancels the rest.
 class ScriptedDialogs final : public vell::UserDialogs
 {
 public:
-    struct Box
-    {
-        QString text;
-        QString title;
-        vell::MessageIcon icon;
-        vell::MessageButtons buttons;
-    };
-
+    struct Box { QString text, title; vell::MessageIcon icon; vell::MessageButtons buttons; };
     vell::MessageAnswer messageBox(const QString &text, const QString &title, vell::MessageIcon icon,
                                    vell::MessageButtons buttons) override
     {
@@ -27,8 +17,7 @@ public:
     }
     std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return {}; }
     std::optional<QString> browseFolder(const QString &, const QString &) override { return {}; }
-    bool openDocument(const QString &) override { return false; }
-
+    bool openDocument(const QString &) override { return false; } // no document opens
     QList<vell::MessageAnswer> answers; // taken from the front, one a box
     QList<Box> boxes;                   // in the order shown
 };

@@ -8,7 +8,6 @@
 using namespace vell;
 
 namespace {
-
 // Every field in key order, flags as 0/1, the program folder as "<root>".
 QString describe(const Settings &s, const QString &root)
 {
@@ -18,14 +17,10 @@ QString describe(const Settings &s, const QString &root)
                        s.PrefixeCibleDefaut, s.PrefixeCibleDefautUNC, n(s.AfficherFichiers), n(s.Automatique),
                        n(s.ArretAutomatique), n(s.ErreurDossier), n(s.ErreurDossierSon), n(s.ErreurDossierNetSend),
                        s.MessageNetSend, n(s.ErreurDossierEventLog), n(s.Logs), n(s.FichiersLogs), s.PathLogs,
-                       n(s.PurgeLogs), n(s.DelaiLogs)}
-        .join(u'|')
-        .replace(root, "<root>");
+                       n(s.PurgeLogs), n(s.DelaiLogs)}.join(u'|').replace(root, "<root>");
 }
-
 const QString Defaults =
     "0|1|0|0|0|0|0|10|1|||0|0|0|0|0|0|Administrator \"Warning from Vell: unknown folder\"|0|0|0|<root>|0|10";
-
 } // namespace
 
 class TestSettingsFile : public QObject
@@ -34,37 +29,30 @@ class TestSettingsFile : public QObject
 private slots:
     void loadSettings_data()
     {
-        QTest::addColumn<QByteArray>("ini"); // null: no file
+        QTest::addColumn<QByteArray>("ini"); // null: no file; ";" ends a line
         QTest::addColumn<QString>("read");
-        QTest::newRow("no file") << QByteArray() << Defaults;
-        QTest::newRow("every key empty") << QByteArray("[Configuration]\r\nLangue=\r\nMiroirSousDossiers=\r\nTemporisation="
-                                                       "\r\nMessageNetSend=\r\n[Logs]\r\nPathLogs=\r\nDelaiLogs=\r\n")
-                                         << Defaults;
-        QTest::newRow("every key set")
-            << QByteArray("[Configuration]\r\nLangue=2\r\nMiroirSousDossiers=0\r\nEffacement=1\r\nCopierAttributs=1\r\n"
-                          "CopierSecurite=1\r\nCopierSecuriteDossiers=1\r\nCopierSecuriteTout=1\r\nTemporisation=60000\r\n"
-                          "Performance=100\r\nPrefixeCibleDefaut=/b\r\nPrefixeCibleDefautUNC=//S/x\r\nAfficherFichiers=1\r\n"
-                          "Automatique=1\r\nArretAutomatique=1\r\nErreurDossier=1\r\nErreurDossierSon=1\r\n"
-                          "ErreurDossierNetSend=1\r\nMessageNetSend=m\r\nErreurDossierEventLog=1\r\n"
-                          "[Logs]\r\nLogs=1\r\nFichiersLogs=1\r\nPathLogs=<root>/logs\r\nPurgeLogs=1\r\nDelaiLogs=366\r\n")
-            << "2|0|1|1|1|1|1|60000|100|/b|//S/x|1|1|1|1|1|1|m|1|1|1|<root>/logs|1|366";
-        QTest::newRow("logs folder missing") << QByteArray("[Logs]\r\nPathLogs=<root>/gone\r\n") << Defaults;
-        QTest::newRow("numbers at 0") << QByteArray("[Configuration]\r\nTemporisation=0\r\nPerformance=x\r\n"
-                                                    "[Logs]\r\nDelaiLogs=0\r\n") << Defaults;
+        const auto row = [](const char *name, QByteArray ini, QString read) { QTest::newRow(name) << ini << read; };
+        row("no file", {}, Defaults);
+        row("every key empty", "[Configuration];Langue=;MiroirSousDossiers=;Temporisation=;MessageNetSend=;"
+                               "[Logs];PathLogs=;DelaiLogs=", Defaults);
+        row("every key set",
+            "[Configuration];Langue=2;MiroirSousDossiers=0;Effacement=1;CopierAttributs=1;CopierSecurite=1;"
+            "CopierSecuriteDossiers=1;CopierSecuriteTout=1;Temporisation=60000;Performance=100;PrefixeCibleDefaut=/b;"
+            "PrefixeCibleDefautUNC=//S/x;AfficherFichiers=1;Automatique=1;ArretAutomatique=1;ErreurDossier=1;"
+            "ErreurDossierSon=1;ErreurDossierNetSend=1;MessageNetSend=m;ErreurDossierEventLog=1;"
+            "[Logs];Logs=1;FichiersLogs=1;PathLogs=<root>/logs;PurgeLogs=1;DelaiLogs=366",
+            "2|0|1|1|1|1|1|60000|100|/b|//S/x|1|1|1|1|1|1|m|1|1|1|<root>/logs|1|366");
+        row("logs folder missing", "[Logs];PathLogs=<root>/gone", Defaults);
+        row("numbers at 0", "[Configuration];Temporisation=0;Performance=x;[Logs];DelaiLogs=0", Defaults);
         // Below 1 there is no yield, and the purge keeps fewer logs.
-        QTest::newRow("numbers below 1") << QByteArray("[Configuration]\r\nTemporisation=-5\r\nPerformance=-5\r\n"
-                                                       "[Logs]\r\nDelaiLogs=-2147483648\r\n")
-                                         << QString(Defaults).replace("10|1|||", "10|-5|||")
-                                                .replace("<root>|0|10", "<root>|0|-2147483648");
-        QTest::newRow("numbers at 1") << QByteArray("[Configuration]\r\nTemporisation=1\r\nPerformance=1\r\n"
-                                                    "[Logs]\r\nDelaiLogs=1\r\n")
-                                      << QString(Defaults).replace("10|1|||", "1|1|||").replace("<root>|0|10", "<root>|0|1");
+        row("numbers below 1", "[Configuration];Temporisation=-5;Performance=-5;[Logs];DelaiLogs=-2147483648",
+            QString(Defaults).replace("10|1|||", "10|-5|||").replace("<root>|0|10", "<root>|0|-2147483648"));
+        row("numbers at 1", "[Configuration];Temporisation=1;Performance=1;[Logs];DelaiLogs=1",
+            QString(Defaults).replace("10|1|||", "1|1|||").replace("<root>|0|10", "<root>|0|1"));
         // Only exactly "1" is on, even for a flag that is on by default.
-        for (const char *text : {"\" 1\"", "True"}) {
-            QTest::newRow(text) << "[Configuration]\r\nMiroirSousDossiers=" + QByteArray(text) + "\r\nEffacement="
-                                       + text + "\r\n[Logs]\r\nPurgeLogs=" + text + "\r\n"
-                                << QString(Defaults).replace("0|1|0", "0|0|0");
-        }
+        for (const QByteArray on : {"\" 1\"", "True"})
+            row(on, "[Configuration];MiroirSousDossiers=" + on + ";Effacement=" + on + ";[Logs];PurgeLogs=" + on,
+                QString(Defaults).replace("0|1|0", "0|0|0"));
     }
     void loadSettings()
     {
@@ -72,25 +60,23 @@ private slots:
         QFETCH(QString, read);
         TestTree tree;
         QVERIFY(tree.mkdir("logs"));
-        QVERIFY(ini.isNull() || tree.write("Vell.ini", ini.replace("<root>", tree.root())));
+        QVERIFY(ini.isNull() || tree.write("Vell.ini", ini.replace("<root>", tree.root()).replace(';', "\r\n")));
         const ProgramFiles files{tree.rootText()};
         const Settings s = LoadSettings(files);
         QCOMPARE(describe(s, tree.rootText()), read);
         QCOMPARE(LoadLangue(files), s.Langue);
     }
-
     void integerRule_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("value");
-        const int max = 2147483647;
-        const int min = -max - 1;
+        const int max = 2147483647, min = -max - 1;
         const QList<std::pair<const char *, int>> rows{
             {"42", 42}, {"01", 1}, {"  \t12", 12}, {"12abc", 12}, {"abc", 0}, {"", 0}, {"3.6", 4}, {"3.4", 3},
             {"2.5", 3}, {"-2.5", -3}, {".7", 1}, {"+5", 5}, {"1e3", 1000}, {"1E+3", 1000}, {"2e", 2}, {"2e-", 2},
-            {".", 0}, {"-", 0}, {"25e-1", 3}, {"1.25e1", 13}, {"1e-999", 0}, {"99999999999", max},
+            {".", 0}, {"-", 0}, {"25e-1", 3}, {"1.25e1", 13}, {"1e-999", 0}, {"99999999999", max}, {"1e2x", 100},
             {"-99999999999", min}, {"-2147483648", min}, {"2147483647.5", max}, {"1e999", max}, {"-1e999", min},
-            {"0e999999", 0}, {"0000000000000000000007", 7}, {"1e2x", 100}};
+            {"0e999999", 0}, {"0000000000000000000007", 7}};
         for (const auto &[text, value] : rows)
             QTest::newRow(text) << QString::fromLatin1(text) << value;
         QTest::newRow("400 digits") << QString(400, u'9') << max;
@@ -102,7 +88,6 @@ private slots:
         QFETCH(int, value);
         QCOMPARE(IntegerFromText(text), value);
     }
-
     void writeOneKey()
     {
         TestTree tree;

@@ -35,7 +35,7 @@ private slots:
         QFETCH(QStringList, perAlert);
         ProgramFixture p({"good/f", "dst/old", "ok/"}, {">ok", "ok>", "missing>ok", "ok>missing2", "missing3>missing4",
                                               "good>dst"});
-        p.engine.apply(options);
+        p.engine.apply("-FichiersLogs " + options);
         p.serviceRunning = serviceRunning;
         p.controller.StartStop();
         QStringList expected{"active"};
@@ -52,6 +52,8 @@ private slots:
         QCOMPARE(p.log().contains("<hr>"), options.contains("Logs")); // the run created a file
         QCOMPARE(p.engine.host.refreshes, QList<bool>{true});
         QVERIFY(p.tree.exists("dst/old")); // the couple does not remove obsolete files
+        QVERIFY(!p.log().contains("Creation")); // no file lines wanted
+        QCOMPARE(p.engine.host.counterTexts.filter("/"), (QStringList{"1/6", "2/6", "3/6", "4/6", "5/6", "6/6"}));
     }
 
     // An empty source over a target that is not empty is a disk that is not
@@ -111,7 +113,7 @@ private slots:
     void failuresOfARun_data()
     {
         QTest::addColumn<QByteArrayList>("before");
-        QTest::addColumn<QStringList>("couples");
+        QTest::addColumn<QStringList>("couples"); // and options to clear ("-FichiersLogs")
         QTest::addColumn<QString>("changes"); // the totals of the walks
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("reports");
@@ -132,6 +134,10 @@ private slots:
         QTest::newRow("two") << QByteArrayList{"src/a", "src/b", "dst/a/", "dst/b/"} << one
             << "examined 2, failures 2" << 5 << QStringList{isFolder.arg("a"), isFolder.arg("b")}
             << "2 failures" + see + "<root>/Log Vell 2026-12-06.htm";
+        QTest::newRow("two, no file lines") << QByteArrayList{"src/a", "src/b", "dst/a/", "dst/b/"}
+            << QStringList{"src>dst", "-FichiersLogs"} << "examined 2, failures 2" << 5
+            << QStringList{isFolder.arg("a"), isFolder.arg("b")}
+            << "2 failures" + see + "the system journal (journalctl -t Vell)";
         QTest::newRow("one and an unknown folder") << QByteArrayList{"src/a", "dst/a/"}
             << QStringList{"src>dst", "nosuch>dst"} << "examined 1, failures 1" << 4 << QStringList{isFolder.arg("a")}
             << "1 failure" + see + "<root>/Log Vell 2026-12-06.htm";
@@ -149,8 +155,8 @@ private slots:
         QFETCH(int, status);
         QFETCH(QStringList, reports);
         QFETCH(QString, line3);
-        ProgramFixture p(before, couples);
-        p.engine.apply("Logs ArretAutomatique CopierAttributs");
+        ProgramFixture p(before, couples.filter(">"));
+        p.engine.apply("Logs ArretAutomatique CopierAttributs " + couples.filter(QRegularExpression("^-")).join(' '));
         if (p.tree.exists("file"))
             p.engine.settings.PathLogs = p.tree.pathText("file/logs");
         p.controller.StartStop();
@@ -253,6 +259,7 @@ private slots:
         }
         QCOMPARE(shown, ticks);
         QCOMPARE(p.controller.phase(), MirrorController::Phase::Waiting);
+        QCOMPARE(p.engine.host.trayStates.last(), TrayState::Waiting);
     }
 
     // A Stop during a run ends it at the next entry, with its summary (its
@@ -271,6 +278,7 @@ private slots:
         p.controller.StartStop();
         QCOMPARE(p.engine.state.totals.FilesCreated, 1);
         QCOMPARE(p.controller.phase(), MirrorController::Phase::Stopped);
+        QCOMPARE(p.engine.host.trayStates.last(), TrayState::Idle);
         QVERIFY(p.engine.host.statusText.endsWith(QString("1") + QLocale::system().decimalPoint() + "75 s"));
         p.engine.host.onYield = nullptr;
         p.controller.StartStop();

@@ -1,135 +1,220 @@
 #include "common/testtree.h"
+#include "platform/compare.h"
 #include "platform/fileops.h"
+#include "platform/mounts.h"
+#include "platform/probe.h"
 #include "platform/uniquefd.h"
 
 #include <QTest>
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
+#include <vector>
 
 using namespace vell::platform;
+using namespace Qt::StringLiterals;
 
 namespace {
-
+UniqueFd folderFd(const QByteArray &path) { return UniqueFd(openFolderPath(path)); }
 ino_t inodeOf(int fd)
 {
     struct stat st;
     return ::fstat(fd, &st) == 0 ? st.st_ino : 0;
 }
-
-// Makes a chain of folders whose relative path is longer than PATH_MAX,
-// one mkdirat at a time. Returns the relative path and the last folder's
-// descriptor.
-QByteArray makeDeepChain(int rootFd, UniqueFd &last)
-{
-    QByteArray rel;
-    last.reset(duplicateFd(rootFd));
-    for (int level = 0; rel.size() <= PATH_MAX + 200; ++level) {
-        const QByteArray name = QByteArray::number(level).rightJustified(3, '0') + QByteArray(196, 'x');
-        if (::mkdirat(last.get(), name.constData(), 0755) != 0)
-            return {};
-        last.reset(openFolderAt(last.get(), name));
-        rel += (rel.isEmpty() ? "" : "/") + name;
-    }
-    return rel;
-}
-
-// Moves every folder of the chain up to the root, so that QTemporaryDir,
-// which works by path, can remove them.
-void flattenChain(int rootFd, const QByteArray &rel)
-{
-    const QByteArrayList names = rel.split('/');
-    UniqueFd parent(openFolderAt(rootFd, names.front()));
-    for (qsizetype i = 1; i < names.size() && parent.valid(); ++i) {
-        const QByteArray flat = "flat" + QByteArray::number(i);
-        if (::renameat(parent.get(), names.at(i).constData(), rootFd, flat.constData()) != 0)
-            return;
-        parent.reset(openFolderAt(rootFd, flat));
-    }
-}
-
+// Rows: result 0 opens a/b/c, or the root itself for ""; the answers of probeFolder and probeEntry; a folder
+// below the test tree ("/proc" as it is); each side "file:<bytes>", "link:<text>" or "dir:".
+struct BeneathCase { QByteArray rel; int result; };
+struct ProbeCase { QByteArray rel; int folder, entry; };
+struct FstabCase { QByteArray fstab, folder; bool unmounted; };
+struct SameCase { QByteArray a, b; bool same; };
+// A test tree and a descriptor of its root, for the calls that take one.
+struct Tree : TestTree { const UniqueFd fd{openFolderPath(root())}; int dir() const { return fd.get(); } };
 } // namespace
 
+// Folders as the walks open, probe and compare them, and what they ask of mounts before they delete anything.
 class TestFolders : public QObject
 {
     Q_OBJECT
 private slots:
     void openBeneath_data()
     {
-        QTest::addColumn<QByteArray>("rel");
-        QTest::addColumn<int>("result"); // 0: opens a/b/c, or the root itself for ""
-        QTest::newRow("plain") << QByteArray("a/b/c") << 0;
-        QTest::newRow("doubled slashes") << QByteArray("a//b/c") << 0;
-        QTest::newRow("empty: the root") << QByteArray() << 0;
-        QTest::newRow("link component") << QByteArray("a/jump/c") << -ELOOP;
-        QTest::newRow("link at the end") << QByteArray("a/b/linkc") << -ELOOP;
-        QTest::newRow("file component") << QByteArray("a/file/c") << -ENOTDIR;
-        QTest::newRow("climbs out") << QByteArray("a/../../x") << -EXDEV;
-        QTest::newRow("absolute") << QByteArray("/tmp") << -EXDEV;
-        QTest::newRow("missing") << QByteArray("a/nothing") << -ENOENT;
+        QTest::addColumn<BeneathCase>("c");
+        QTest::newRow("plain") << BeneathCase{"a/b/c", 0};
+        QTest::newRow("doubled slashes") << BeneathCase{"a//b/c", 0};
+        QTest::newRow("empty: the root") << BeneathCase{{}, 0};
+        QTest::newRow("link component") << BeneathCase{"a/jump/c", -ELOOP};
+        QTest::newRow("link at the end") << BeneathCase{"a/b/linkc", -ELOOP};
+        QTest::newRow("file component") << BeneathCase{"a/file/c", -ENOTDIR};
+        QTest::newRow("climbs out") << BeneathCase{"a/../../x", -EXDEV};
+        QTest::newRow("absolute") << BeneathCase{"/tmp", -EXDEV};
+        QTest::newRow("missing") << BeneathCase{"a/nothing", -ENOENT};
     }
     void openBeneath()
     {
-        QFETCH(QByteArray, rel);
-        QFETCH(int, result);
-        TestTree tree;
+        QFETCH(BeneathCase, c);
+        Tree tree;
         QVERIFY(tree.mkdir("a/b/c") && tree.symlink("a/jump", "b") && tree.symlink("a/b/linkc", "c"));
         QVERIFY(tree.write("a/file", "x"));
-        const UniqueFd root(openFolderPath(tree.root()));
-        const UniqueFd fd(openFolderBeneath(root.get(), rel));
-        QCOMPARE(fd.valid() ? 0 : fd.get(), result);
-        const UniqueFd expected(openFolderPath(tree.path(rel.isEmpty() ? "" : "a/b/c")));
-        QVERIFY(result != 0 || (inodeOf(fd.get()) == inodeOf(expected.get()) && fd.get() != root.get()));
+        const UniqueFd fd(openFolderBeneath(tree.dir(), c.rel));
+        QCOMPARE(fd.valid() ? 0 : fd.get(), c.result);
+        const UniqueFd expected(openFolderPath(tree.path(c.rel.isEmpty() ? "" : "a/b/c")));
+        QVERIFY(c.result != 0 || (inodeOf(fd.get()) == inodeOf(expected.get()) && fd.get() != tree.dir()));
     }
-
     void openBeneathLongerThanPathMax()
     {
-        TestTree tree;
-        const UniqueFd root(openFolderPath(tree.root()));
-        UniqueFd last;
-        const QByteArray rel = makeDeepChain(root.get(), last);
-        QVERIFY(rel.size() > PATH_MAX);
-        const UniqueFd fd(openFolderBeneath(root.get(), rel));
+        Tree tree;
+        // Made and removed through descriptors, one level at a time: QTemporaryDir removes by path.
+        std::vector<UniqueFd> levels;
+        levels.emplace_back(duplicateFd(tree.dir()));
+        QByteArrayList names;
+        while (names.join('/').size() <= PATH_MAX + 200) {
+            names.append(QByteArray::number(names.size()).rightJustified(3, '0') + QByteArray(196, 'x'));
+            QCOMPARE(::mkdirat(levels.back().get(), names.back().constData(), 0755), 0);
+            levels.emplace_back(openFolderAt(levels.back().get(), names.back()));
+        }
+        const QByteArray rel = names.join('/');
+        const int last = levels.back().get();
+        const UniqueFd fd(openFolderBeneath(tree.dir(), rel));
         QVERIFY2(fd.valid(), qPrintable(QString::number(fd.get())));
-        QCOMPARE(inodeOf(fd.get()), inodeOf(last.get()));
+        QCOMPARE(inodeOf(fd.get()), inodeOf(last));
         // The component walk refuses links too.
-        QVERIFY(::symlinkat(".", last.get(), "loop") == 0 && ::mkdirat(last.get(), "end", 0755) == 0);
-        QCOMPARE(openFolderBeneath(root.get(), rel + "/loop/end"), -ELOOP);
-        QVERIFY(UniqueFd(openFolderBeneath(root.get(), rel + "/end")).valid());
-        flattenChain(root.get(), rel);
+        QVERIFY(::symlinkat(".", last, "loop") == 0 && ::mkdirat(last, "end", 0755) == 0);
+        QCOMPARE(openFolderBeneath(tree.dir(), rel + "/loop/end"), -ELOOP);
+        QVERIFY(UniqueFd(openFolderBeneath(tree.dir(), rel + "/end")).valid());
+        QVERIFY(::unlinkat(last, "loop", 0) == 0 && ::unlinkat(last, "end", AT_REMOVEDIR) == 0);
+        for (qsizetype i = names.size() - 1; i >= 0; --i)
+            QCOMPARE(::unlinkat(levels[i].get(), names[i].constData(), AT_REMOVEDIR), 0);
     }
-
     void singleEntryCalls()
     {
-        TestTree tree;
+        Tree tree;
         QVERIFY(tree.write("full/inside", "x") && tree.write("f", "x"));
         QVERIFY(tree.symlink("l", "full") && tree.mkfifo("fifo"));
-        const UniqueFd root(openFolderPath(tree.root()));
-        const UniqueFd full(openFolderAt(root.get(), "full"));
+        const UniqueFd full(openFolderAt(tree.dir(), "full"));
         QVERIFY(full.valid());
-        QCOMPARE(openFolderAt(root.get(), "l"), -ELOOP);
-        QCOMPARE(openFolderAt(root.get(), "f"), -ENOTDIR);
-        QCOMPARE(openFolderAt(root.get(), "fifo"), -ENOTDIR); // never blocks on the FIFO
+        QVERIFY(openFolderAt(tree.dir(), "l") == -ELOOP && openFolderAt(tree.dir(), "f") == -ENOTDIR);
+        QCOMPARE(openFolderAt(tree.dir(), "fifo"), -ENOTDIR); // never blocks on the FIFO
         // The user's own path may go through links.
         QCOMPARE(inodeOf(UniqueFd(openFolderPath(tree.path("l"))).get()), inodeOf(full.get()));
         QCOMPARE(openFolderPath(tree.path("f")), -ENOTDIR);
-        QCOMPARE(flushFolder(root.get()), 0);
-        QCOMPARE(flushFile(root.get(), "f"), 0);
-        QCOMPARE(flushFile(root.get(), "fifo"), -EINVAL);
-        QCOMPARE(flushFile(root.get(), "missing"), -ENOENT);
-        QVERIFY(createFolder(root.get(), "new") == 0 && tree.isDir("new"));
-        QVERIFY(removeFolder(root.get(), "new") == 0 && !tree.exists("new"));
-        QCOMPARE(removeFolder(root.get(), "full"), -ENOTEMPTY);
-        QCOMPARE(deleteFile(root.get(), "full"), -EISDIR);
-        QCOMPARE(deleteFile(root.get(), "l"), 0);
-        QVERIFY(tree.exists("full/inside")); // the link went, not what it named
-        QVERIFY(deleteFile(root.get(), "f") == 0 && !tree.exists("f"));
+        QVERIFY(flushFolder(tree.dir()) == 0 && flushFile(tree.dir(), "f") == 0);
+        QVERIFY(flushFile(tree.dir(), "fifo") == -EINVAL && flushFile(tree.dir(), "missing") == -ENOENT);
+        QVERIFY(createFolder(tree.dir(), "new") == 0 && tree.isDir("new"));
+        QVERIFY(removeFolder(tree.dir(), "new") == 0 && !tree.exists("new"));
+        QVERIFY(removeFolder(tree.dir(), "full") == -ENOTEMPTY && deleteFile(tree.dir(), "full") == -EISDIR);
+        QVERIFY(deleteFile(tree.dir(), "l") == 0 && tree.exists("full/inside")); // the link went, not what it named
+        QVERIFY(deleteFile(tree.dir(), "f") == 0 && !tree.exists("f"));
         // A duplicate no child inherits.
-        const UniqueFd copy(duplicateFd(root.get()));
-        QVERIFY(copy.valid() && copy.get() != root.get() && inodeOf(copy.get()) == inodeOf(root.get()));
+        const UniqueFd copy(duplicateFd(tree.dir()));
+        QVERIFY(copy.valid() && copy.get() != tree.dir() && inodeOf(copy.get()) == inodeOf(tree.dir()));
         QCOMPARE(::fcntl(copy.get(), F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
         QCOMPARE(duplicateFd(-1), -EBADF);
+    }
+    // What the configuration asks of a folder or marker the user names: by path, and below a folder descriptor.
+    void probes_data()
+    {
+        QTest::addColumn<ProbeCase>("c");
+        QTest::newRow("empty folder") << ProbeCase{"empty", 0, 0};
+        QTest::newRow("folder with a file") << ProbeCase{"full", 0, 0};
+        QTest::newRow("link to a folder") << ProbeCase{"link", 0, 0};
+        QTest::newRow("a file") << ProbeCase{"full/f.txt", -ENOTDIR, 0};
+        QTest::newRow("missing") << ProbeCase{"gone", -ENOENT, -ENOENT};
+        QTest::newRow("dangling link") << ProbeCase{"dangling", -ENOENT, 0};
+        QTest::newRow("fifo") << ProbeCase{"fifo", -ENOTDIR, 0};
+        QTest::newRow("NUL inside") << ProbeCase{QByteArray("full\0/f.txt", 11), -EINVAL, -EINVAL};
+    }
+    void probes()
+    {
+        QFETCH(ProbeCase, c);
+        Tree tree;
+        QVERIFY(tree.mkdir("empty") && tree.write("full/f.txt", "x") && tree.mkfifo("fifo"));
+        QVERIFY(tree.symlink("link", "full") && tree.symlink("dangling", "gone"));
+        QCOMPARE(probeFolder(AT_FDCWD, tree.path(c.rel)), c.folder);
+        QCOMPARE(probeEntry(AT_FDCWD, tree.path(c.rel)), c.entry);
+        QCOMPARE(probeFolder(tree.dir(), c.rel), c.folder);
+    }
+    void unreadableFolderIsNoFolder()
+    {
+        if (RunningAsRoot())
+            QSKIP("root reads every folder");
+        TestTree tree;
+        QVERIFY(tree.mkdir("locked") && tree.setMode("locked", 0311));
+        QCOMPARE(probeFolder(AT_FDCWD, tree.path("locked")), -EACCES);
+        QVERIFY(tree.setMode("locked", 0755));
+    }
+    void mountRootsAndEmptyFolders()
+    {
+        Tree tree;
+        QVERIFY(tree.mkdir("sub") && tree.write("full/.hidden", ""));
+        const UniqueFd root = folderFd("/");
+        bool mount = false;
+        QVERIFY(isMountRoot(root.get(), "proc", mount) == 0 && mount);
+        QVERIFY(isMountRoot(tree.dir(), "sub", mount) == 0 && !mount);
+        QVERIFY(isMountRoot(tree.dir(), "gone", mount) < 0);
+        QVERIFY(isSystemRoot(root.get()) && !isSystemRoot(tree.dir()));
+        QVERIFY(!fileSystemId(tree.dir()).isEmpty());
+        QCOMPARE(fileSystemId(folderFd(tree.path("sub")).get()), fileSystemId(tree.dir()));
+        QVERIFY(fileSystemId(folderFd("/proc").get()) != fileSystemId(tree.dir()));
+        bool empty = false;
+        QVERIFY(isEmptyFolder(folderFd(tree.path("sub")).get(), empty) == 0 && empty);
+        QVERIFY(isEmptyFolder(folderFd(tree.path("full")).get(), empty) == 0 && !empty);
+    }
+    void unmountedFstabMountPoints_data()
+    {
+        QTest::addColumn<FstabCase>("c");
+        QTest::newRow("listed, nothing mounted") << FstabCase{"UUID=1 @/disk ext4 noauto 0 2\n", "disk", true};
+        QTest::newRow("trailing slash and tabs") << FstabCase{"LABEL=b\t@/disk/\txfs\tdefaults\n", "disk", true};
+        QTest::newRow("escaped blank") << FstabCase{"/dev/sdb1 @/my\\040disk vfat user 0 0\n", "my disk", true};
+        QTest::newRow("mounted") << FstabCase{"proc /proc proc defaults 0 0\n", "/proc", false};
+        QTest::newRow("not listed") << FstabCase{"UUID=1 @/other ext4 defaults 0 2\n", "disk", false};
+        QTest::newRow("commented") << FstabCase{"# UUID=1 @/disk ext4 defaults 0 2\n", "disk", false};
+        QTest::newRow("swap") << FstabCase{"/dev/sda2 @/disk swap sw 0 0\n", "disk", false};
+        QTest::newRow("no fstab") << FstabCase{{}, "disk", false};
+    }
+    void unmountedFstabMountPoints()
+    {
+        QFETCH(FstabCase, c);
+        TestTree tree;
+        QVERIFY(tree.mkdir("disk") && tree.mkdir("my disk"));
+        QVERIFY(c.fstab.isEmpty() || tree.write("fstab", c.fstab.replace("@", tree.root())));
+        const QByteArray path = c.folder.startsWith('/') ? c.folder : tree.path(c.folder);
+        QCOMPARE(isUnmountedFstabMountPoint(path, tree.path("fstab").constData()), c.unmounted);
+    }
+    void comparesContent_data()
+    {
+        QTest::addColumn<SameCase>("c");
+        QTest::newRow("equal files") << SameCase{"file:same bytes", "file:same bytes", true};
+        QTest::newRow("empty files") << SameCase{"file:", "file:", true};
+        QTest::newRow("same size, other bytes") << SameCase{"file:abcd", "file:abce", false};
+        QTest::newRow("other size") << SameCase{"file:abc", "file:abcd", false};
+        QTest::newRow("equal links") << SameCase{"link:t", "link:t", true};
+        QTest::newRow("other links") << SameCase{"link:t", "link:u", false};
+        QTest::newRow("file and link") << SameCase{"file:t", "link:t", false};
+        QTest::newRow("file and folder") << SameCase{"file:t", "dir:", false};
+    }
+    void comparesContent()
+    {
+        QFETCH(SameCase, c);
+        Tree tree;
+        for (const auto &[name, spec] : {std::pair{"a"_ba, c.a}, std::pair{"b"_ba, c.b}}) {
+            const QByteArray body = spec.mid(spec.indexOf(':') + 1);
+            QVERIFY(spec.startsWith("file:") ? tree.write(name, body)
+                    : spec.startsWith("link:") ? tree.symlink(name, body) : tree.mkdir(name));
+        }
+        bool result = !c.same;
+        QCOMPARE(sameContent(tree.dir(), "a", tree.dir(), "b", result), 0);
+        QCOMPARE(result, c.same);
+    }
+    void longComparisonsCanStop()
+    {
+        Tree tree;
+        QVERIFY(tree.write("a", QByteArray(3 << 20, 'x')) && tree.write("b", QByteArray(3 << 20, 'x')));
+        bool same = false;
+        int calls = 0;
+        const auto proceed = [&calls] { return ++calls < 2; };
+        QCOMPARE(sameContent(tree.dir(), "a", tree.dir(), "b", same, proceed), -ECANCELED);
+        QCOMPARE(calls, 2);
+        QVERIFY(sameContent(tree.dir(), "a", tree.dir(), "b", same) == 0 && same);
     }
 };
 

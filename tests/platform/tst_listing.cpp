@@ -1,10 +1,10 @@
-#include "common/lebytes.h"
 #include "common/testtree.h"
 #include "platform/fileops.h"
 #include "platform/syscalls.h"
 #include "platform/uniquefd.h"
 
 #include <QTest>
+#include <array>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,216 +13,232 @@ using namespace vell::platform;
 using namespace Qt::StringLiterals;
 
 namespace {
-
+constexpr char AccessAcl[] = "system.posix_acl_access";
+constexpr char DefaultAcl[] = "system.posix_acl_default";
+constexpr uint32_t NoId = 0xFFFFFFFF;
+// Little-endian fields of Samba's DOSATTRIB and the kernel's ACL xattrs, written byte by byte so that the
+// expected bytes do not come from the code under test.
+template<typename T>
+void appendLe(QByteArray &b, T v)
+{
+    for (size_t i = 0; i < sizeof(T); ++i)
+        b.append(char((uint64_t(v) >> (8 * i)) & 0xFF));
+}
 // Samba's NDR xattr_DOSATTRIB: text, pad 2, version, level, pad 4, then
 // the arm: `words` (valid_flags, attrib, ...) and `times` NT times.
 QByteArray ndr(const QByteArray &hex, uint16_t version, std::initializer_list<uint32_t> words, int times)
 {
     QByteArray b = hex + QByteArray(hex.size() % 2 ? 1 : 2, '\0');
-    appendLe16(b, version);
-    appendLe16(b, version);
+    appendLe(b, version);
+    appendLe(b, version);
     while (b.size() % 4)
         b.append('\0');
     for (const uint32_t w : words)
-        appendLe32(b, w);
+        appendLe(b, w);
     for (int i = 0; i < times; ++i)
-        appendLe64(b, 0x01D5A1B2C3D4E5F6 + i);
+        appendLe(b, uint64_t(0x01D5A1B2C3D4E5F6 + i));
     return b;
 }
-
 // Makes `name` of a kind: file, folder, link (to "target"), fifo, none.
 bool make(TestTree &tree, const QByteArray &name, const QByteArray &kind)
 {
-    if (kind == "folder" || kind == "link" || kind == "fifo")
-        return kind == "folder" ? tree.mkdir(name) : kind == "link" ? tree.symlink(name, "target") : tree.mkfifo(name);
-    return kind == "none" || tree.write(name, "x");
+    return kind == "folder" ? tree.mkdir(name) : kind == "link" ? tree.symlink(name, "target")
+         : kind == "fifo"   ? tree.mkfifo(name) : kind == "none" || tree.write(name, "x");
 }
-
+// The kernel's xattr form of a POSIX ACL, from {tag, permissions, id} entries.
+QByteArray aclBytes(std::initializer_list<std::array<uint32_t, 3>> entries)
+{
+    QByteArray b;
+    appendLe<uint32_t>(b, 2);
+    for (const auto &[tag, perm, id] : entries) {
+        appendLe(b, uint16_t(tag));
+        appendLe(b, uint16_t(perm));
+        appendLe(b, id);
+    }
+    return b;
+}
+QByteArray modeAcl(uint32_t user, uint32_t group, uint32_t other)
+{
+    return aclBytes({{0x01, user, NoId}, {0x04, group, NoId}, {0x20, other, NoId}});
+}
+// user::rw-, user:1234:r-x, group::r--, mask::r-x, other::---
+const QByteArray extendedAcl =
+    aclBytes({{0x01, 6, NoId}, {0x02, 5, 1234}, {0x04, 4, NoId}, {0x10, 5, NoId}, {0x20, 0, NoId}});
+QByteArray descriptor(const QByteArray &access, const QByteArray &defaults = {})
+{
+    QByteArray d;
+    appendLe(d, uint32_t(access.size()));
+    return d + access + defaults;
+}
 const EntryInfo *find(const std::vector<EntryInfo> &entries, const QByteArray &name)
 {
     const auto it = std::find_if(entries.begin(), entries.end(), [&](const EntryInfo &e) { return e.name == name; });
     return it == entries.end() ? nullptr : &*it;
 }
-
-// An item, the word set on it, and what it is afterwards.
-struct SetCase
+// Rows. age: seconds since the change, by the clock given; dosAttrib null: none.
+struct StaleCase { QByteArray name, kind; int age, result; };
+struct WordCase { QByteArray name, kind; unsigned mode; QByteArray dosAttrib; bool known; uint32_t word; };
+struct SetCase { QByteArray kind; unsigned mode; QByteArray dosAttrib; uint32_t word; int result; unsigned modeAfter;
+                 QByteArray dosAttribAfter; };
+struct FinderCase { QByteArray stream, metadata; int result; QByteArray signature; }; // empty: no stream, no metadata
+// "item" of a kind, its mode and its ACL attributes (null: none).
+struct Item { QByteArray kind; unsigned mode = 0; QByteArray access = {}, defaults = {}; };
+struct AclReadCase { Item item; int result; QByteArray expected; };
+struct AclWriteCase { Item item; QByteArray written; int result; unsigned modeAfter; QByteArray readBack; };
+bool make(TestTree &tree, const Item &item)
 {
-    QByteArray kind;
-    unsigned mode;
-    QByteArray dosAttrib; // null: none
-    uint32_t word;
-    int result;
-    unsigned modeAfter;
-    QByteArray dosAttribAfter;
-};
-
+    return tree.write("target", "x") && make(tree, "item", item.kind)
+        && ((item.kind != "file" && item.kind != "folder") || tree.setMode("item", item.mode))
+        && (item.access.isNull() || tree.setXattr("item", AccessAcl, item.access))
+        && (item.defaults.isNull() || tree.setXattr("item", DefaultAcl, item.defaults));
+}
+// Where the temporary folder's file system has no POSIX ACLs.
+bool aclsUnsupported()
+{
+    TestTree tree;
+    return tree.write("probe", "x") && !tree.setXattr("probe", AccessAcl, extendedAcl) && errno == EOPNOTSUPP;
+}
+// A Macintosh information record with type and creator at 16..23.
+QByteArray afpInfo(const QByteArray &typeAndCreator, qsizetype size = 60)
+{
+    return (QByteArray("AFP\0\0\0\1\0", 8) + QByteArray(8, '\0') + typeAndCreator + QByteArray(60, '\0')).left(size);
+}
+// netatalk's metadata: FinderInfo at offset 122.
+QByteArray netatalkMetadata(const QByteArray &typeAndCreator)
+{
+    return (QByteArray(122, '\x11') + typeAndCreator).leftJustified(402, '\0');
+}
+// A test tree and a descriptor of its root, for the calls that take one.
+struct Tree : TestTree { const UniqueFd fd{openFolderPath(root())}; int dir() const { return fd.get(); } };
 } // namespace
 
+// What a listing tells of each entry, and what Vell reads and sets on one: attributes, streams, POSIX ACLs.
 class TestListing : public QObject
 {
     Q_OBJECT
 private slots:
-    // A copy may be writing into a temporary file right now: a listing
-    // names such files and removes nothing.
+    // A copy may be writing into a temporary file right now: a listing names such files and removes nothing.
     void listsKindsAndLeavesSpecialsAndTemporariesOut()
     {
-        TestTree tree;
+        Tree tree;
         QVERIFY(tree.write("file.txt", "hello") && tree.setMtime("file.txt", 1000000000, 123456789));
         QVERIFY(tree.mkdir("folder") && tree.symlink("link", "file.txt") && tree.mkfifo("fifo"));
         QVERIFY(tree.write(".vell-tmp-Ab3dE9", "partial") && tree.mkdir(".vell-tmp-Zz9zz9"));
         QVERIFY(tree.symlink(".vell-tmp-Lnk001", "nowhere") && tree.write(".vell-tmp-notes.txt", "user's"));
         const QByteArrayList all = tree.entries("");
-        const UniqueFd dir(openFolderPath(tree.root()));
         std::vector<EntryInfo> entries;
         ListingExtras extras;
         for (const bool kinds : {false, true}) {
-            for (ListingExtras *asked : {static_cast<ListingExtras *>(nullptr), &extras, &extras}) {
+            for (ListingExtras *ask : {static_cast<ListingExtras *>(nullptr), &extras, &extras}) {
                 extras.staleTemporaries = {"left over"}; // the second listing through one descriptor starts afresh
-                QCOMPARE(kinds ? listKinds(dir.get(), entries, asked) : listFolder(dir.get(), entries, true, asked), 0);
+                QCOMPARE(kinds ? listKinds(tree.dir(), entries, ask) : listFolder(tree.dir(), entries, true, ask), 0);
                 QCOMPARE(entries.size(), size_t(4));
                 QVERIFY(find(entries, ".vell-tmp-notes.txt") && !find(entries, "fifo"));
                 QCOMPARE(find(entries, "link")->kind, EntryKind::Link);
                 QCOMPARE(find(entries, "folder")->kind, EntryKind::Folder);
-                QCOMPARE(tree.entries(""), all);
             }
             QCOMPARE(extras.staleTemporaries, std::vector<QByteArray>{".vell-tmp-Ab3dE9"});
             QVERIFY(extras.specialsLeftOut);
         }
-        QCOMPARE(listFolder(dir.get(), entries, false), 0);
-        QCOMPARE(find(entries, "file.txt")->kind, EntryKind::File);
-        QCOMPARE(find(entries, "file.txt")->size, uint64_t(5));
+        QCOMPARE(listFolder(tree.dir(), entries, false), 0);
+        QVERIFY(find(entries, "file.txt")->kind == EntryKind::File && find(entries, "file.txt")->size == 5);
         QCOMPARE(find(entries, "file.txt")->lastWrite, (1000000000 + 11644473600ULL) * 10000000ULL + 1234567ULL);
         QCOMPARE(find(entries, "link")->size, uint64_t(8)); // the link's own text, not the file
         EntryInfo info;
-        QCOMPARE(lookUp(dir.get(), "fifo", info, true), -EINVAL);
-        QCOMPARE(lookUp(dir.get(), "missing", info, true), -ENOENT);
-        QCOMPARE(removeStaleTemporary(dir.get(), ".vell-tmp-Ab3dE9"), -EBUSY); // just written
+        QCOMPARE(lookUp(tree.dir(), "fifo", info, true), -EINVAL);
+        QCOMPARE(lookUp(tree.dir(), "missing", info, true), -ENOENT);
+        QCOMPARE(removeStaleTemporary(tree.dir(), ".vell-tmp-Ab3dE9"), -EBUSY); // just written
         QCOMPARE(tree.entries(""), all);
     }
-
     void removesOnlyStaleTemporaries_data()
     {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QByteArray>("kind");
-        QTest::addColumn<int>("age"); // seconds since its change, by the clock given
-        QTest::addColumn<int>("result");
-        const QByteArray temporary(".vell-tmp-Ab3dE9");
-        QTest::newRow("stale") << temporary << "file"_ba << 3600 << 0;
-        QTest::newRow("young") << temporary << "file"_ba << 30 << -EBUSY;
-        QTest::newRow("changed in the future") << temporary << "file"_ba << -3600 << -EBUSY;
-        QTest::newRow("locked by a live copy") << temporary << "locked"_ba << 3600 << -EBUSY;
-        QTest::newRow("another user's") << temporary << "foreign"_ba << 3600 << -EPERM;
-        QTest::newRow("user's name") << ".vell-tmp-notes"_ba << "file"_ba << 3600 << -EINVAL;
-        QTest::newRow("folder") << temporary << "folder"_ba << 3600 << -EINVAL;
-        QTest::newRow("link") << temporary << "link"_ba << 3600 << -EINVAL;
-        QTest::newRow("fifo") << temporary << "fifo"_ba << 3600 << -EINVAL;
-        QTest::newRow("missing") << temporary << "none"_ba << 3600 << -ENOENT;
+        QTest::addColumn<StaleCase>("c");
+        const QByteArray tmp(".vell-tmp-Ab3dE9");
+        QTest::newRow("stale") << StaleCase{tmp, "file", 3600, 0};
+        QTest::newRow("young") << StaleCase{tmp, "file", 30, -EBUSY};
+        QTest::newRow("changed in the future") << StaleCase{tmp, "file", -3600, -EBUSY};
+        QTest::newRow("locked by a live copy") << StaleCase{tmp, "locked", 3600, -EBUSY};
+        QTest::newRow("another user's") << StaleCase{tmp, "foreign", 3600, -EPERM};
+        QTest::newRow("user's name") << StaleCase{".vell-tmp-notes", "file", 3600, -EINVAL};
+        QTest::newRow("folder") << StaleCase{tmp, "folder", 3600, -EINVAL};
+        QTest::newRow("link") << StaleCase{tmp, "link", 3600, -EINVAL};
+        QTest::newRow("fifo") << StaleCase{tmp, "fifo", 3600, -EINVAL};
+        QTest::newRow("missing") << StaleCase{tmp, "none", 3600, -ENOENT};
     }
     void removesOnlyStaleTemporaries()
     {
-        QFETCH(QByteArray, name);
-        QFETCH(QByteArray, kind);
-        QFETCH(int, age);
-        QFETCH(int, result);
-        TestTree tree;
-        QVERIFY(tree.write("target", "kept") && make(tree, name, kind));
+        QFETCH(StaleCase, c);
+        Tree tree;
+        QVERIFY(tree.write("target", "kept") && make(tree, c.name, c.kind));
         // Another open file description holds the lock, as a live copy does.
-        const UniqueFd holder(kind == "locked" ? ::open(tree.path(name).constData(), O_RDONLY | O_CLOEXEC) : -1);
-        QVERIFY(kind != "locked" || ::flock(holder.get(), LOCK_EX | LOCK_NB) == 0);
+        const UniqueFd holder(c.kind == "locked" ? ::open(tree.path(c.name).constData(), O_RDONLY | O_CLOEXEC) : -1);
+        QVERIFY(c.kind != "locked" || ::flock(holder.get(), LOCK_EX | LOCK_NB) == 0);
         struct stat st = {};
-        (void)::lstat(tree.path(name).constData(), &st);
-        const struct timespec now = {st.st_ctim.tv_sec + age, 0};
-        const UniqueFd dir(openFolderPath(tree.root()));
-        QCOMPARE(sys::removeStaleTemporaryAs(dir.get(), name, ::geteuid() + (kind == "foreign"), now), result);
-        QCOMPARE(tree.exists(name), result != 0 && kind != "none");
+        (void)::lstat(tree.path(c.name).constData(), &st);
+        const struct timespec now = {st.st_ctim.tv_sec + c.age, 0};
+        QCOMPARE(sys::removeStaleTemporaryAs(tree.dir(), c.name, ::geteuid() + (c.kind == "foreign"), now), c.result);
+        QCOMPARE(tree.exists(c.name), c.result != 0 && c.kind != "none");
         QCOMPARE(tree.read("target"), "kept"_ba);
     }
-
-    void temporaryNames()
+    void temporaryNamesAndTicks()
     {
         QVERIFY(isTemporaryName(".vell-tmp-a1B2c3") && isTemporaryName(sys::temporaryName()));
         for (const char *name : {".vell-tmp-a1B2c", ".vell-tmp-a1B2c3d", ".vell-tmp-a1B2.3", "vell-tmp-a1B2c3"})
             QVERIFY2(!isTemporaryName(name), name);
-    }
-
-    void ticks()
-    {
         QCOMPARE(ticksFromTimespec({0, 0}), 116444736000000000ULL); // the Unix epoch
         QCOMPARE(ticksFromTimespec({0, 199}), 116444736000000001ULL); // below a tick: dropped
         QCOMPARE(ticksFromTimespec({-11644473600LL, 0}), 0ULL); // 1601 itself
         QCOMPARE(ticksFromTimespec({-11644473601LL, 999999999}), 0ULL); // before 1601
     }
-
-    // The word from the mode, the name and user.DOSATTRIB in its forms.
     void attributeWords_data()
     {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QByteArray>("kind");
-        QTest::addColumn<unsigned>("mode");
-        QTest::addColumn<QByteArray>("dosAttrib"); // null: none
-        QTest::addColumn<bool>("known");
-        QTest::addColumn<uint32_t>("word");
-        const QByteArray none;
-        QTest::newRow("plain") << "f"_ba << "file"_ba << 0644u << none << false << Attr::Normal;
-        QTest::newRow("owner cannot write") << "f"_ba << "file"_ba << 0466u << none << false << Attr::ReadOnly;
-        QTest::newRow("hidden read-only") << ".f"_ba << "file"_ba << 0444u << none << false
-                                          << (Attr::Hidden | Attr::ReadOnly);
-        QTest::newRow("read-only folder") << "d"_ba << "folder"_ba << 0555u << none << false << Attr::Folder;
-        QTest::newRow("dot folder") << ".d"_ba << "folder"_ba << 0755u << none << false
-                                    << (Attr::Folder | Attr::Hidden);
-        QTest::newRow("link") << "l"_ba << "link"_ba << 0u << none << false << Attr::Normal;
-        QTest::newRow("text") << "f"_ba << "file"_ba << 0644u << "0x26"_ba << true
-                              << (Attr::Hidden | Attr::System | Attr::Archive);
-        QTest::newRow("text with NUL") << "f"_ba << "file"_ba << 0644u << QByteArray("0x20", 5) << true
-                                       << Attr::Archive;
-        QTest::newRow("v1") << "f"_ba << "file"_ba << 0644u << ndr("0x4", 1, {0x4, 0}, 4) << true << Attr::System;
-        QTest::newRow("v3") << "f"_ba << "file"_ba << 0644u << ndr("0x24", 3, {0x1, 0x24, 0}, 4) << true
-                            << (Attr::Archive | Attr::System);
-        QTest::newRow("v3 attrib not valid uses text")
-            << "f"_ba << "file"_ba << 0644u << ndr("0x2", 3, {0x10, 0x24, 0}, 4) << true << Attr::Hidden;
-        QTest::newRow("v4 empty text") << "f"_ba << "file"_ba << 0644u << ndr("", 4, {0x11, 0x21}, 2) << true
-                                       << Attr::Archive;
-        QTest::newRow("v5 folder bit ignored")
-            << "f"_ba << "file"_ba << 0644u << ndr("0x30", 5, {0x11, 0x30}, 1) << true << Attr::Archive;
-        QTest::newRow("unknown version") << "f"_ba << "file"_ba << 0644u << ndr("0x20", 9, {0x11, 0x20}, 1) << false
-                                         << Attr::Normal;
-        QTest::newRow("garbage") << "f"_ba << "file"_ba << 0644u << "hello"_ba << false << Attr::Normal;
+        QTest::addColumn<WordCase>("c");
+        // A plain file carrying a DOSATTRIB value, and whether it is understood.
+        const auto dos = [](const QByteArray &value, bool known, uint32_t word) {
+            return WordCase{"f", "file", 0644, value, known, word};
+        };
+        QTest::newRow("plain") << WordCase{"f", "file", 0644, {}, false, Attr::Normal};
+        QTest::newRow("owner cannot write") << WordCase{"f", "file", 0466, {}, false, Attr::ReadOnly};
+        QTest::newRow("hidden read-only") << WordCase{".f", "file", 0444, {}, false, Attr::Hidden | Attr::ReadOnly};
+        QTest::newRow("read-only folder") << WordCase{"d", "folder", 0555, {}, false, Attr::Folder};
+        QTest::newRow("dot folder") << WordCase{".d", "folder", 0755, {}, false, Attr::Folder | Attr::Hidden};
+        QTest::newRow("link") << WordCase{"l", "link", 0, {}, false, Attr::Normal};
+        QTest::newRow("text") << dos("0x26", true, Attr::Hidden | Attr::System | Attr::Archive);
+        QTest::newRow("text with NUL") << dos(QByteArray("0x20", 5), true, Attr::Archive);
+        QTest::newRow("v1") << dos(ndr("0x4", 1, {0x4, 0}, 4), true, Attr::System);
+        QTest::newRow("v3") << dos(ndr("0x24", 3, {0x1, 0x24, 0}, 4), true, Attr::Archive | Attr::System);
+        QTest::newRow("v3 attrib not valid uses text") << dos(ndr("0x2", 3, {0x10, 0x24, 0}, 4), true, Attr::Hidden);
+        QTest::newRow("v4 empty text") << dos(ndr("", 4, {0x11, 0x21}, 2), true, Attr::Archive);
+        QTest::newRow("v5 folder bit ignored") << dos(ndr("0x30", 5, {0x11, 0x30}, 1), true, Attr::Archive);
+        QTest::newRow("unknown version") << dos(ndr("0x20", 9, {0x11, 0x20}, 1), false, Attr::Normal);
+        QTest::newRow("garbage") << dos("hello", false, Attr::Normal);
     }
     void attributeWords()
     {
-        QFETCH(QByteArray, name);
-        QFETCH(QByteArray, kind);
-        QFETCH(unsigned, mode);
-        QFETCH(QByteArray, dosAttrib);
-        QFETCH(bool, known);
-        QFETCH(uint32_t, word);
-        TestTree tree;
-        QVERIFY(make(tree, name, kind) && (kind == "link" || tree.setMode(name, mode)));
-        QVERIFY(dosAttrib.isNull() || tree.setXattr(name, "user.DOSATTRIB", dosAttrib));
-        const UniqueFd dir(openFolderPath(tree.root()));
+        QFETCH(WordCase, c);
+        Tree tree;
+        QVERIFY(make(tree, c.name, c.kind) && (c.kind == "link" || tree.setMode(c.name, c.mode)));
+        QVERIFY(c.dosAttrib.isNull() || tree.setXattr(c.name, "user.DOSATTRIB", c.dosAttrib));
         std::vector<EntryInfo> entries;
-        QCOMPARE(listFolder(dir.get(), entries, true), 0);
-        QCOMPARE(entries.front().hasDosAttrib, known);
-        QCOMPARE(entries.front().attributes, word);
+        QCOMPARE(listFolder(tree.dir(), entries, true), 0);
+        QCOMPARE(entries.front().hasDosAttrib, c.known);
+        QCOMPARE(entries.front().attributes, c.word);
         uint32_t got = 0;
-        QCOMPARE(getAttributes(dir.get(), name, got), 0);
-        QCOMPARE(got, word);
-        QCOMPARE(listFolder(dir.get(), entries, false), 0);
-        QVERIFY(!entries.front().hasDosAttrib); // the fast path reads no attribute
-        QVERIFY(dosAttrib.isNull() || entries.front().attributes == Attr::Normal);
+        QVERIFY(getAttributes(tree.dir(), c.name, got) == 0 && got == c.word);
+        QVERIFY(listFolder(tree.dir(), entries, false) == 0 && !entries.front().hasDosAttrib); // fast: reads none
+        QVERIFY(c.dosAttrib.isNull() || entries.front().attributes == Attr::Normal);
     }
-
     void setsAttributes_data()
     {
         QTest::addColumn<SetCase>("c");
         const uint32_t w = Attr::Archive | Attr::System | Attr::NotContentIndexed;
+        const QByteArray archive("0x20", 5), hiddenReadOnly("0x3", 4);
         // "0x4" puts the arm at offset 8, "0x2024" at 12; the times are kept.
         QTest::newRow("binary, text grows")
             << SetCase{"file", 0644, ndr("0x4", 5, {0x11, 0x4}, 1), w, 0, 0644, ndr("0x2024", 5, {0x11, w}, 1)};
-        QTest::newRow("text, read-only on") << SetCase{"file", 0644, QByteArray("0x20", 5),
-                                                       Attr::Hidden | Attr::ReadOnly, 0, 0444, QByteArray("0x3", 4)};
-        QTest::newRow("text, read-only off")
-            << SetCase{"file", 0444, QByteArray("0x3", 4), Attr::Archive, 0, 0644, QByteArray("0x20", 5)};
+        QTest::newRow("text, read-only on")
+            << SetCase{"file", 0644, archive, Attr::Hidden | Attr::ReadOnly, 0, 0444, hiddenReadOnly};
+        QTest::newRow("text, read-only off") << SetCase{"file", 0444, hiddenReadOnly, Attr::Archive, 0, 0644, archive};
         // None is made, and only the owner's write bit changes.
         QTest::newRow("no DOSATTRIB") << SetCase{"file", 0664, {}, Attr::ReadOnly | Attr::System, 0, 0464, {}};
         QTest::newRow("folder never read-only")
@@ -233,26 +249,19 @@ private slots:
     void setsAttributes()
     {
         QFETCH(SetCase, c);
-        TestTree tree;
+        Tree tree;
         QVERIFY(tree.write("target", "x") && make(tree, "item", c.kind));
         QVERIFY(c.dosAttrib.isNull() || tree.setXattr("item", "user.DOSATTRIB", c.dosAttrib));
         QVERIFY(c.kind == "link" || c.kind == "none" || tree.setMode("item", c.mode));
-        const UniqueFd dir(openFolderPath(tree.root()));
-        QCOMPARE(setAttributes(dir.get(), "item", c.word), c.result);
+        QCOMPARE(setAttributes(tree.dir(), "item", c.word), c.result);
         QCOMPARE(c.kind == "link" ? 0u : tree.mode("item"), c.modeAfter);
         QCOMPARE(tree.hasXattr("item", "user.DOSATTRIB"), !c.dosAttribAfter.isNull());
         QCOMPARE(tree.xattr("item", "user.DOSATTRIB"), c.dosAttribAfter);
         QCOMPARE(tree.mode("target"), 0644u);
     }
-
     void differences()
     {
-        struct Case
-        {
-            const char *name;
-            uint32_t source, target;
-            bool targetHasDosAttrib, differ;
-        };
+        struct Case { const char *name; uint32_t source, target; bool targetHasDosAttrib, differ; };
         for (const Case &c : {Case{"equal", Attr::Archive, Attr::Archive, true, false},
                               Case{"read-only of a file", Attr::ReadOnly | Attr::Archive, Attr::Archive, false, true},
                               Case{"read-only of a folder", Attr::Folder | Attr::ReadOnly, Attr::Folder, true, false},
@@ -262,6 +271,106 @@ private slots:
                               Case{"compressed never", 0x800 | Attr::Archive, Attr::Archive, true, false},
                               Case{"normal against folder", Attr::Normal, Attr::Folder, true, false}})
             QVERIFY2(attributesDiffer(c.source, c.target, c.targetHasDosAttrib) == c.differ, c.name);
+    }
+    // Named streams as Samba keeps them: the bytes and one zero byte.
+    void streamsWriteReadDeleteCopy()
+    {
+        Tree tree;
+        QVERIFY(tree.write("a", "data") && tree.write("b", "data") && tree.mkdir("folder"));
+        const QByteArray fork("resource\0fork", 13);
+        QCOMPARE(writeStream(tree.dir(), "a", "AFP_Resource", fork), 0);
+        QCOMPARE(tree.xattr("a", "user.DosStream.AFP_Resource:$DATA"), fork + QByteArray(1, '\0'));
+        QByteArray read;
+        QVERIFY(readStream(tree.dir(), "a", "AFP_Resource", read) == 0 && read == fork);
+        QCOMPARE(copyStream(tree.dir(), "a", tree.dir(), "b", "AFP_Resource"), 0);
+        QCOMPARE(tree.stream("b", "AFP_Resource"), fork);
+        QCOMPARE(copyStream(tree.dir(), "a", tree.dir(), "b", "AFP_AfpInfo"), -ENODATA);
+        QCOMPARE(deleteStream(tree.dir(), "a", "AFP_Resource"), 0);
+        QCOMPARE(readStream(tree.dir(), "a", "AFP_Resource", read), -ENODATA);
+        QCOMPARE(deleteStream(tree.dir(), "a", "AFP_Resource"), -ENODATA);
+        // A folder's stream, and one of no bytes.
+        QCOMPARE(writeStream(tree.dir(), "folder", "AFP_AfpInfo", QByteArray()), 0);
+        QVERIFY(readStream(tree.dir(), "folder", "AFP_AfpInfo", read) == 0 && read.isEmpty());
+    }
+    void finderInfo_data()
+    {
+        QTest::addColumn<FinderCase>("c");
+        const QByteArray netatalk = netatalkMetadata("APPLMACS");
+        QTest::newRow("AfpInfo") << FinderCase{afpInfo("TEXTttxt"), {}, 0, "TEXTttxt"};
+        QTest::newRow("short AfpInfo padded") << FinderCase{afpInfo("XLS8XCEL", 20), {}, 0, "XLS8\0\0\0\0"_ba};
+        QTest::newRow("AfpInfo before netatalk") << FinderCase{afpInfo("TEXTttxt"), netatalk, 0, "TEXTttxt"};
+        QTest::newRow("netatalk only") << FinderCase{{}, netatalk, 0, "APPLMACS"};
+        QTest::newRow("nothing") << FinderCase{{}, {}, -ENODATA, {}};
+    }
+    void finderInfo()
+    {
+        QFETCH(FinderCase, c);
+        Tree tree;
+        QVERIFY(tree.write("f", "x") && (c.stream.isEmpty() || tree.setStream("f", "AFP_AfpInfo", c.stream)));
+        QVERIFY(c.metadata.isEmpty() || tree.setXattr("f", "user.org.netatalk.Metadata", c.metadata));
+        QByteArray got;
+        QCOMPARE(readFinderInfo(tree.dir(), "f", got), c.result);
+        QCOMPARE(got, c.signature);
+    }
+    void readsPermissions_data()
+    {
+        QTest::addColumn<AclReadCase>("c");
+        QTest::newRow("file, mode only") << AclReadCase{{"file", 0640}, 0, descriptor(modeAcl(6, 4, 0))};
+        QTest::newRow("folder, mode only") << AclReadCase{{"folder", 0751}, 0, descriptor(modeAcl(7, 5, 1))};
+        QTest::newRow("extended access ACL") << AclReadCase{{"file", 0644, extendedAcl}, 0, descriptor(extendedAcl)};
+        QTest::newRow("folder's default ACL")
+            << AclReadCase{{"folder", 0755, {}, extendedAcl}, 0, descriptor(modeAcl(7, 5, 5), extendedAcl)};
+        QTest::newRow("link") << AclReadCase{{"link"}, -EOPNOTSUPP, {}};
+        QTest::newRow("fifo") << AclReadCase{{"fifo"}, -EINVAL, {}};
+        QTest::newRow("missing") << AclReadCase{{"none"}, -ENOENT, {}};
+    }
+    void readsPermissions()
+    {
+        QFETCH(AclReadCase, c);
+        if (aclsUnsupported())
+            QSKIP("No POSIX ACLs in the temporary folder");
+        Tree tree;
+        QVERIFY(make(tree, c.item));
+        QByteArray got;
+        QCOMPARE(readPermissions(tree.dir(), "item", got), c.result);
+        QCOMPARE(got, c.expected);
+    }
+    void writesPermissions_data()
+    {
+        QTest::addColumn<AclWriteCase>("c");
+        const QByteArray both = descriptor(extendedAcl, modeAcl(7, 0, 0));
+        const QByteArray plain = descriptor(modeAcl(6, 4, 4));
+        const QByteArray owner = descriptor(modeAcl(7, 0, 0));
+        const QByteArray noGroup = descriptor(modeAcl(6, 0, 0));
+        // With an extended ACL the group bits are the mask.
+        QTest::newRow("ACLs onto a plain folder") << AclWriteCase{{"folder", 0755}, both, 0, 0650, both};
+        QTest::newRow("ACLs the source lacks go")
+            << AclWriteCase{{"folder", 0755, extendedAcl, extendedAcl}, owner, 0, 0700, owner};
+        QTest::newRow("special bits kept")
+            << AclWriteCase{{"file", 04755}, descriptor(modeAcl(6, 4, 0)), 0, 04640, descriptor(modeAcl(6, 4, 0))};
+        // A folder's default part means nothing to a file and is ignored.
+        QTest::newRow("default part on a file")
+            << AclWriteCase{{"file", 04755}, descriptor(modeAcl(6, 0, 0), extendedAcl), 0, 04600, noGroup};
+        QTest::newRow("link") << AclWriteCase{{"link"}, descriptor(modeAcl(7, 7, 7)), -EOPNOTSUPP, 0777, {}};
+        QTest::newRow("empty") << AclWriteCase{{"file", 0644}, {}, -EINVAL, 0644, plain};
+        QTest::newRow("entries missing")
+            << AclWriteCase{{"file", 0644}, descriptor(aclBytes({{0x01, 7, NoId}})), -EINVAL, 0644, plain};
+        QTest::newRow("truncated")
+            << AclWriteCase{{"file", 0644}, descriptor(modeAcl(7, 7, 7)).chopped(3), -EINVAL, 0644, plain};
+    }
+    void writesPermissions()
+    {
+        QFETCH(AclWriteCase, c);
+        if (aclsUnsupported())
+            QSKIP("No POSIX ACLs in the temporary folder");
+        Tree tree;
+        QVERIFY(make(tree, c.item));
+        QCOMPARE(writePermissions(tree.dir(), "item", c.written), c.result);
+        QCOMPARE(tree.mode("item"), c.modeAfter);
+        QCOMPARE(tree.mode("target"), 0644u); // a link's target is not touched
+        QByteArray got;
+        (void)readPermissions(tree.dir(), "item", got);
+        QCOMPARE(got, c.readBack);
     }
 };
 

@@ -1,143 +1,196 @@
-#include "platform/profile.h"
-
-#include "platform/pathcodec.h"
 #include "common/testtree.h"
+#include "platform/pathcodec.h"
+#include "platform/profile.h"
+#include "platform/systeminfo.h"
+#include "platform/wholefile.h"
 
 #include <QTest>
-#include <cerrno>
-#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vell;
 using namespace vell::platform;
+using namespace Qt::StringLiterals;
 
+namespace {
+// Rows; a null content, before or after: no file.
+struct ReadCase { QByteArray content; QString section, key, expected; };
+struct WriteCase { QByteArray before; QString section, key, value; int result; QByteArray after; };
+struct AppendCase { QByteArray name; bool exclusive; int result; QByteArray after; };
+} // namespace
+
+// Vell.ini as the Windows profile calls read and write it, the whole-file calls beneath them, names as text,
+// and what Vell tells of this machine.
 class TestProfile : public QObject
 {
     Q_OBJECT
 private slots:
     void readRules_data()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("expected");
-
+        QTest::addColumn<ReadCase>("c");
         const QByteArray crlf = "[Configuration]\r\nLangue=2\r\n";
-        QTest::newRow("crlf") << crlf << "Configuration" << "Langue" << "2";
-        QTest::newRow("lf only") << QByteArray("[A]\nk=v\n") << "A" << "k" << "v";
-        QTest::newRow("no final line end") << QByteArray("[A]\r\nk=v") << "A" << "k" << "v";
-        QTest::newRow("utf8 bom") << QByteArray("\xEF\xBB\xBF[A]\r\nk=v\r\n") << "A" << "k" << "v";
-        QTest::newRow("section other case") << crlf << "CONFIGURATION" << "Langue" << "2";
-        QTest::newRow("key other case") << crlf << "Configuration" << "lANGUE" << "2";
-        QTest::newRow("blanks around =") << QByteArray("[A]\r\n  k \t=\t v w  \r\n") << "A" << "k" << "v w";
-        QTest::newRow("blanks in header") << QByteArray("  [ A ]  \r\nk=v\r\n") << "A" << "k" << "v";
-        QTest::newRow("double quotes") << QByteArray("[A]\r\nk=\" 1 \"\r\n") << "A" << "k" << " 1 ";
-        QTest::newRow("single quotes") << QByteArray("[A]\r\nk='x'\r\n") << "A" << "k" << "x";
-        QTest::newRow("quotes not matching") << QByteArray("[A]\r\nk=\"x'\r\n") << "A" << "k" << "\"x'";
-        QTest::newRow("quote inside kept") << QByteArray("[A]\r\nk=Admin \"Hi\"\r\n") << "A" << "k" << "Admin \"Hi\"";
-        QTest::newRow("lone quote") << QByteArray("[A]\r\nk=\"\r\n") << "A" << "k" << "\"";
-        QTest::newRow("first key wins") << QByteArray("[A]\r\nk=1\r\nK=2\r\n") << "A" << "k" << "1";
-        QTest::newRow("first section wins") << QByteArray("[A]\r\nx=1\r\n[a]\r\nk=2\r\n") << "A" << "k" << "dflt";
-        QTest::newRow("empty value is not default") << QByteArray("[A]\r\nk=\r\n") << "A" << "k" << "";
-        QTest::newRow("missing key") << crlf << "Configuration" << "Temporisation" << "dflt";
-        QTest::newRow("missing section") << crlf << "Logs" << "Langue" << "dflt";
-        QTest::newRow("key of another section") << QByteArray("[B]\r\nk=1\r\n[A]\r\n") << "A" << "k" << "dflt";
-        QTest::newRow("key before any section") << QByteArray("k=1\r\n[A]\r\n") << "A" << "k" << "dflt";
-        QTest::newRow("comment is no key") << QByteArray("[A]\r\n;k=1\r\n") << "A" << ";k" << "dflt";
-        QTest::newRow("equals in value") << QByteArray("[A]\r\nk=a=b\r\n") << "A" << "k" << "a=b";
-        QTest::newRow("utf8 value") << QByteArray("[A]\r\nk=\xce\xb1\xe2\x80\x94\r\n") << "A" << "k"
-                                    << QString::fromUtf8("\xce\xb1\xe2\x80\x94");
-        QTest::newRow("300 characters") << "[A]\r\nk=" + QByteArray(300, 'x') + "\r\n" << "A" << "k"
-                                        << QString(254, u'x');
-        QTest::newRow("254 after quotes go") << "[A]\r\nk=\"" + QByteArray(260, 'y') + "\"\r\n" << "A" << "k"
-                                             << QString(254, u'y');
+        const QByteArray astral = QByteArray(253, 'a') + "\xf0\x9f\x98\x80";
+        const QString x254(254, u'x'), y254(254, u'y');
+        QTest::newRow("crlf") << ReadCase{crlf, "Configuration", "Langue", "2"};
+        QTest::newRow("lf only") << ReadCase{"[A]\nk=v\n", "A", "k", "v"};
+        QTest::newRow("no final line end") << ReadCase{"[A]\r\nk=v", "A", "k", "v"};
+        QTest::newRow("utf8 bom") << ReadCase{"\xEF\xBB\xBF[A]\r\nk=v\r\n", "A", "k", "v"};
+        QTest::newRow("section other case") << ReadCase{crlf, "CONFIGURATION", "Langue", "2"};
+        QTest::newRow("key other case") << ReadCase{crlf, "Configuration", "lANGUE", "2"};
+        QTest::newRow("blanks around =") << ReadCase{"[A]\r\n  k \t=\t v w  \r\n", "A", "k", "v w"};
+        QTest::newRow("blanks in header") << ReadCase{"  [ A ]  \r\nk=v\r\n", "A", "k", "v"};
+        QTest::newRow("double quotes") << ReadCase{"[A]\r\nk=\" 1 \"\r\n", "A", "k", " 1 "};
+        QTest::newRow("single quotes") << ReadCase{"[A]\r\nk='x'\r\n", "A", "k", "x"};
+        QTest::newRow("quotes not matching") << ReadCase{"[A]\r\nk=\"x'\r\n", "A", "k", "\"x'"};
+        QTest::newRow("quote inside kept") << ReadCase{"[A]\r\nk=Admin \"Hi\"\r\n", "A", "k", "Admin \"Hi\""};
+        QTest::newRow("lone quote") << ReadCase{"[A]\r\nk=\"\r\n", "A", "k", "\""};
+        QTest::newRow("first key wins") << ReadCase{"[A]\r\nk=1\r\nK=2\r\n", "A", "k", "1"};
+        QTest::newRow("first section wins") << ReadCase{"[A]\r\nx=1\r\n[a]\r\nk=2\r\n", "A", "k", "dflt"};
+        QTest::newRow("empty value is not default") << ReadCase{"[A]\r\nk=\r\n", "A", "k", ""};
+        QTest::newRow("missing key") << ReadCase{crlf, "Configuration", "Temporisation", "dflt"};
+        QTest::newRow("missing section") << ReadCase{crlf, "Logs", "Langue", "dflt"};
+        QTest::newRow("key of another section") << ReadCase{"[B]\r\nk=1\r\n[A]\r\n", "A", "k", "dflt"};
+        QTest::newRow("key before any section") << ReadCase{"k=1\r\n[A]\r\n", "A", "k", "dflt"};
+        QTest::newRow("comment is no key") << ReadCase{"[A]\r\n;k=1\r\n", "A", ";k", "dflt"};
+        QTest::newRow("equals in value") << ReadCase{"[A]\r\nk=a=b\r\n", "A", "k", "a=b"};
+        QTest::newRow("utf8 value") << ReadCase{"[A]\r\nk=\xce\xb1\xe2\x80\x94\r\n", "A", "k", u"\u03b1\u2014"_s};
+        QTest::newRow("300 characters") << ReadCase{"[A]\r\nk=" + QByteArray(300, 'x') + "\r\n", "A", "k", x254};
+        QTest::newRow("254 after quotes") << ReadCase{"[A]\r\nk=\"" + QByteArray(260, 'y') + "\"\r\n", "A", "k", y254};
         // 253 letters then an astral character: the pair is the 254th character.
         QTest::newRow("surrogate pair kept whole")
-            << "[A]\nk=" + QByteArray(253, 'a') + "\xf0\x9f\x98\x80zz\n" << "A" << "k"
-            << QString::fromUtf8(QByteArray(253, 'a') + "\xf0\x9f\x98\x80");
-        QTest::newRow("no file") << QByteArray() << "A" << "k" << "dflt";
+            << ReadCase{"[A]\nk=" + astral + "zz\n", "A", "k", QString::fromUtf8(astral)};
+        QTest::newRow("no file") << ReadCase{{}, "A", "k", "dflt"};
     }
     void readRules()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, section);
-        QFETCH(QString, key);
-        QFETCH(QString, expected);
-        QCOMPARE(Profile::fromBytes(content).value(section, key, QStringLiteral("dflt")), expected);
-
+        QFETCH(ReadCase, c);
+        QCOMPARE(Profile::fromBytes(c.content).value(c.section, c.key, u"dflt"_s), c.expected);
         // The per-key function on a real file says the same.
         TestTree tree;
-        QVERIFY(content.isNull() || tree.write("Vell.ini", content));
-        QCOMPARE(readProfileString(tree.pathText("Vell.ini"), section, key, QStringLiteral("dflt")), expected);
+        QVERIFY(c.content.isNull() || tree.write("Vell.ini", c.content));
+        QCOMPARE(readProfileString(tree.pathText("Vell.ini"), c.section, c.key, u"dflt"_s), c.expected);
     }
-
     void writeKeepsEveryOtherLine_data()
     {
-        QTest::addColumn<QByteArray>("before"); // null: no file
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QByteArray>("after");
-
+        QTest::addColumn<WriteCase>("c");
         const QByteArray file = "; written by hand\r\n[Configuration]\r\nLangue=1\r\n  temporisation = 30 \r\n"
                                 "Unknown=keep me\r\n\r\n; logs below\r\n[Logs]\nLogs=1\n[Mirror_1]\r\nDeplacer=0";
         const auto edited = [&](const char *from, const char *to) { return QByteArray(file).replace(from, to); };
         QTest::newRow("rewrite only that line, keep its spelling")
-            << file << "configuration" << "TEMPORISATION" << "NEW" << 0
-            << edited("  temporisation = 30 \r\n", "temporisation=NEW\r\n");
+            << WriteCase{file, "configuration", "TEMPORISATION", "NEW", 0,
+                         edited("  temporisation = 30 \r\n", "temporisation=NEW\r\n")};
         QTest::newRow("add at end of section, before blank and comment")
-            << file << "Configuration" << "Performance" << "NEW" << 0
-            << edited("Unknown=keep me\r\n", "Unknown=keep me\r\nPerformance=NEW\r\n");
-        QTest::newRow("add to lf section") << file << "Logs" << "PurgeLogs" << "NEW" << 0
-                                           << edited("Logs=1\n", "Logs=1\nPurgeLogs=NEW\r\n");
+            << WriteCase{file, "Configuration", "Performance", "NEW", 0,
+                         edited("Unknown=keep me\r\n", "Unknown=keep me\r\nPerformance=NEW\r\n")};
+        QTest::newRow("add to lf section")
+            << WriteCase{file, "Logs", "PurgeLogs", "NEW", 0, edited("Logs=1\n", "Logs=1\nPurgeLogs=NEW\r\n")};
         QTest::newRow("add to last section without line end")
-            << file << "Mirror_1" << "Effacer" << "NEW" << 0 << file + "\r\nEffacer=NEW\r\n";
-        QTest::newRow("new section at end") << file << "Mirror_2" << "Nouveau" << "NEW" << 0
-                                            << file + "\r\n\r\n[Mirror_2]\r\nNouveau=NEW\r\n";
-        QTest::newRow("new file") << QByteArray() << "Logs" << "DelaiLogs" << "NEW" << 0
-                                  << QByteArray("[Logs]\r\nDelaiLogs=NEW\r\n");
+            << WriteCase{file, "Mirror_1", "Effacer", "NEW", 0, file + "\r\nEffacer=NEW\r\n"};
+        QTest::newRow("new section at end")
+            << WriteCase{file, "Mirror_2", "Nouveau", "NEW", 0, file + "\r\n\r\n[Mirror_2]\r\nNouveau=NEW\r\n"};
+        QTest::newRow("new file") << WriteCase{{}, "Logs", "DelaiLogs", "NEW", 0, "[Logs]\r\nDelaiLogs=NEW\r\n"};
         QTest::newRow("empty section gets its first key")
-            << QByteArray("[A]\r\n\r\n[B]\r\n") << "A" << "k" << "NEW" << 0
-            << QByteArray("[A]\r\nk=NEW\r\n\r\n[B]\r\n");
-        QTest::newRow("invalid UTF-8 survives") << QByteArray() << "Logs" << "PathLogs"
-                                                << PathFromBytes("/srv/caf\xe9") << 0
-                                                << QByteArray("[Logs]\r\nPathLogs=/srv/caf\xe9\r\n");
+            << WriteCase{"[A]\r\n\r\n[B]\r\n", "A", "k", "NEW", 0, "[A]\r\nk=NEW\r\n\r\n[B]\r\n"};
+        QTest::newRow("invalid UTF-8 survives") << WriteCase{{}, "Logs", "PathLogs", PathFromBytes("/srv/caf\xe9"), 0,
+                                                             "[Logs]\r\nPathLogs=/srv/caf\xe9\r\n"};
         // What the format cannot hold is refused, the file left as it was.
         const QByteArray small("[A]\r\nk=1\r\n");
-        QTest::newRow("line break in value") << small << "A" << "k" << "one\r\n[B]" << -EINVAL << small;
-        QTest::newRow("lf in value") << small << "A" << "k" << "one\ntwo" << -EINVAL << small;
-        QTest::newRow("equals in key") << small << "A" << "k=x" << "v" << -EINVAL << small;
-        QTest::newRow("empty key") << small << "A" << " " << "v" << -EINVAL << small;
-        QTest::newRow("comment key") << small << "A" << ";k" << "v" << -EINVAL << small;
-        QTest::newRow("bracket in section") << small << "A]" << "k" << "v" << -EINVAL << small;
+        QTest::newRow("line break in value") << WriteCase{small, "A", "k", "one\r\n[B]", -EINVAL, small};
+        QTest::newRow("lf in value") << WriteCase{small, "A", "k", "one\ntwo", -EINVAL, small};
+        QTest::newRow("equals in key") << WriteCase{small, "A", "k=x", "v", -EINVAL, small};
+        QTest::newRow("empty key") << WriteCase{small, "A", " ", "v", -EINVAL, small};
+        QTest::newRow("comment key") << WriteCase{small, "A", ";k", "v", -EINVAL, small};
+        QTest::newRow("bracket in section") << WriteCase{small, "A]", "k", "v", -EINVAL, small};
     }
     void writeKeepsEveryOtherLine()
     {
-        QFETCH(QByteArray, before);
-        QFETCH(QString, section);
-        QFETCH(QString, key);
-        QFETCH(QString, value);
-        QFETCH(int, result);
-        QFETCH(QByteArray, after);
+        QFETCH(WriteCase, c);
         TestTree tree;
-        QVERIFY(before.isNull() || tree.write("Vell.ini", before));
-        QCOMPARE(writeProfileString(tree.pathText("Vell.ini"), section, key, value), result);
-        QCOMPARE(tree.read("Vell.ini"), after);
-        QVERIFY(result != 0 || readProfileString(tree.pathText("Vell.ini"), section, key, {}) == value);
+        QVERIFY(c.before.isNull() || tree.write("Vell.ini", c.before));
+        QCOMPARE(writeProfileString(tree.pathText("Vell.ini"), c.section, c.key, c.value), c.result);
+        QCOMPARE(tree.read("Vell.ini"), c.after);
+        QVERIFY(c.result != 0 || readProfileString(tree.pathText("Vell.ini"), c.section, c.key, {}) == c.value);
         QCOMPARE(tree.entries(""), QByteArrayList{"Vell.ini"}); // no temporary file left
     }
-
     void failedWriteLeavesOldFile()
     {
         TestTree tree;
-        QVERIFY(tree.write("Vell.ini", "[A]\r\nk=1\r\n"));
         // A folder where the temporary file must go makes the write fail.
-        QVERIFY(tree.mkdir(".Vell.ini.vell-new/sub"));
+        QVERIFY(tree.write("Vell.ini", "[A]\r\nk=1\r\n") && tree.mkdir(".Vell.ini.vell-new/sub"));
         QVERIFY(writeProfileString(tree.pathText("Vell.ini"), "A", "k", "2") < 0);
-        QCOMPARE(tree.read("Vell.ini"), QByteArray("[A]\r\nk=1\r\n"));
+        QCOMPARE(tree.read("Vell.ini"), "[A]\r\nk=1\r\n"_ba);
         QVERIFY(tree.mkdir("folder/Vell.ini")); // what cannot be read is not replaced
         QCOMPARE(writeProfileString(tree.pathText("folder/Vell.ini"), "A", "k", "2"), -EISDIR);
         QVERIFY(tree.isDir("folder/Vell.ini"));
+    }
+    void readsWholeAndWritesAtomicallyKeepingModeAndLink()
+    {
+        TestTree tree;
+        const QByteArray big(200000, 'b'); // more than one read
+        QVERIFY(tree.write("big", big));
+        QByteArray got = "left over";
+        QVERIFY(readWholeFile(tree.pathText("big"), got) == 0 && got == big);
+        QVERIFY(readWholeFile(tree.pathText("gone"), got) == -ENOENT && got.isEmpty());
+        QVERIFY(tree.write("real/Vell.ini", "old") && tree.setMode("real/Vell.ini", 0640));
+        QVERIFY(tree.symlink("Vell.ini", "real/Vell.ini") && tree.write(".Vell.ini.vell-new", "stale"));
+        QVERIFY(tree.write("real/.Vell.ini.vell-new", "stale"));
+        QCOMPARE(writeFileAtomically(tree.pathText("Vell.ini"), "new"), 0);
+        QVERIFY(tree.isLink("Vell.ini") && tree.read("real/Vell.ini") == "new");
+        QCOMPARE(tree.mode("real/Vell.ini"), 0640u);
+        QVERIFY(!tree.exists("real/.Vell.ini.vell-new"));
+        QCOMPARE(atomicTemporaryPath("/a/Vell.w"), u"/a/.Vell.w.vell-new"_s);
+    }
+    void appendsOnlyToARegularFile_data()
+    {
+        QTest::addColumn<AppendCase>("c");
+        QTest::newRow("existing file") << AppendCase{"file", false, 0, "oldnew"};
+        QTest::newRow("existing file, exclusive") << AppendCase{"file", true, -EEXIST, "old"};
+        QTest::newRow("missing file, exclusive") << AppendCase{"fresh", true, 0, "new"};
+        QTest::newRow("fifo, no reader") << AppendCase{"fifo", false, -ENXIO, {}};
+        QTest::newRow("folder") << AppendCase{"folder", false, -EISDIR, {}};
+    }
+    void appendsOnlyToARegularFile()
+    {
+        QFETCH(AppendCase, c);
+        TestTree tree;
+        QVERIFY(tree.write("file", "old") && tree.mkfifo("fifo") && tree.mkdir("folder")); // no FIFO reader: no block
+        QCOMPARE(appendToFile(tree.pathText(c.name), "new", c.exclusive), c.result);
+        QVERIFY(c.after.isNull() || tree.read(c.name) == c.after);
+    }
+    void describesThisMachine()
+    {
+        const SystemInfo info = QuerySystemInfo();
+        QVERIFY(info.IsNT && info.NTMajorVersion == 5 && info.ServicePack == 0 && info.copyCarriesStreams());
+        QVERIFY2(info.OSDescription.contains(u", Linux "_s) && !info.OSDescription.startsWith(u'"'),
+                 qPrintable(info.OSDescription));
+        QVERIFY(!info.ComputerName.isEmpty() && !info.UserName.isEmpty());
+        QVERIFY(::geteuid() != 0 || info.UserName == QStringLiteral("root"));
+        // WindowsFolder: the upper-cased Windir.
+        qputenv("Windir", "c:\\winnt");
+        QCOMPARE(QuerySystemInfo().WindowsFolder, QStringLiteral("C:\\WINNT"));
+        qunsetenv("Windir");
+        QVERIFY(QuerySystemInfo().WindowsFolder.isEmpty());
+    }
+    void pathRoundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ascii") << QByteArray("/home/ann/Work");
+        QTest::newRow("greek-cyrillic-dash") << QByteArray("/d/\xce\xb1\xce\xb2 \xd0\x96 \xe2\x80\x94 x");
+        QTest::newRow("latin1 byte") << QByteArray("caf\xe9.txt");
+        QTest::newRow("lone continuation") << QByteArray("a\x80z");
+        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf");
+        QTest::newRow("encoded surrogate") << QByteArray("\xed\xb2\x80");
+        QTest::newRow("cut sequence at end") << QByteArray("ok\xe2\x82");
+        QTest::newRow("astral") << QByteArray("\xf0\x9f\x98\x80.png");
+    }
+    void pathRoundTrip()
+    {
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(PathToBytes(PathFromBytes(bytes)), bytes);
+    }
+    void invalidPathBytesBecomeEscapes()
+    {
+        QCOMPARE(PathFromBytes("a\xff"), QStringLiteral("a") + QChar(0xDCFF));
+        QCOMPARE(PathFromBytes("\xce\xb1"), QString(QChar(0x3B1)));
     }
 };
 

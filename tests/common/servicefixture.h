@@ -1,75 +1,41 @@
 #pragma once
 
-#include "platform/systeminfo.h"
-#include "service/commandrunner.h"
-#include "service/eventlog.h"
 #include "common/recorders.h"
+#include "common/testtree.h"
 #include "service/servicecontrol.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
 // The unit of the fixture's program folder, /opt/vell, and the commands
-// the control issues, as RecordingCommandRunner::commandLines() shows them.
+// the control issues, as RecordingCommandRunner keeps them.
 inline const QString FixtureUnit = QStringLiteral("Vell@opt-vell.service");
 inline const QString Reload = QStringLiteral("systemctl --user daemon-reload");
-inline QString Ctl(const QString &verb, const QString &unit = FixtureUnit)
+inline QString Ctl(const QString &verb, const QString &u = FixtureUnit) { return "systemctl --user " + verb + ' ' + u; }
+// A systemctl that fails `verb` with "Access denied" ("*": one that cannot
+// be started at all); an empty verb fails nothing.
+inline std::function<vell::CommandResult(const QStringList &)> Refusing(const QString &verb)
 {
-    return QStringLiteral("systemctl --user ") + verb + QLatin1Char(' ') + unit;
-}
-
-// A systemctl that prints `output` and exits with `exitCode`.
-inline vell::CommandResult Answer(int exitCode, const QByteArray &output, const QByteArray &errors = {})
-{
-    return {true, false, exitCode, output, errors};
-}
-// A systemctl that fails the given verb with "Access denied" ("*": one
-// that cannot be started at all); an empty verb fails nothing.
-inline vell::RecordingCommandRunner::Answer Refusing(const QString &verb)
-{
-    return [verb](const QString &, const QStringList &args) {
-        return verb == QLatin1String("*") ? vell::CommandResult{}
-                                          : Answer(args.contains(verb) ? 1 : 0, {}, "Access denied\n");
+    return [verb](const QStringList &args) {
+        return vell::CommandResult{verb != "*", false, args.contains(verb), {}, "Access denied"};
     };
 }
 
 // A service control whose unit folder lies in a fresh temporary folder,
-// with systemctl and the event log recorded, on an NT system. The program
-// folder is the folder of the program.
+// with systemctl and the event log recorded.
 struct ServiceFixture
 {
-    QTemporaryDir dir;
-    vell::RecordingCommandRunner runner;
-    vell::RecordingEventLog log;
+    TestTree tree;
+    RecordingCommandRunner runner;
+    RecordingEventLog log;
     vell::ServiceControl control;
-    vell::SystemInfo system;
 
     explicit ServiceFixture(const QByteArray &marker = {}, const QString &program = QStringLiteral("/opt/vell/vell"))
-        : control(setupFor(program, marker), runner, log)
-    {
-        system.IsNT = true;
-    }
-    [[nodiscard]] QString unitFolder() const { return dir.path() + QStringLiteral("/systemd/user"); }
-    // Another Vell with the same unit folder, runner and log.
+        : control(setupFor(program, marker), runner, log) {}
+    [[nodiscard]] QString unitFolder() const { return tree.rootText() + QStringLiteral("/systemd/user"); }
     [[nodiscard]] vell::ServiceSetup setupFor(const QString &program, const QByteArray &marker = {}) const
     {
         return {unitFolder(), program, QFileInfo(program).absolutePath(), marker};
-    }
-    // A unit file's text, empty when it cannot be read.
-    [[nodiscard]] QByteArray read(const QString &name) const
-    {
-        QFile file(unitFolder() + QLatin1Char('/') + name);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    // Writes a unit file as an older Vell or a user would have.
-    void write(const QString &name, const QByteArray &text) const
-    {
-        QVERIFY(QDir().mkpath(unitFolder()));
-        QFile file(unitFolder() + QLatin1Char('/') + name);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
     }
     // Installs the unit and forgets the commands that took.
     void install()

@@ -1,12 +1,12 @@
 // Vell: keeps target folders exact copies of their source folders.
 
-#include "base/exitstatus.h"
 #include "service/commandrunner.h"
 #include "service/eventlog.h"
 #include "service/serviceevents.h"
-#include "shell/headlesshost.h"
 #include "shell/headlessdialogs.h"
-#include "shell/vellprogram.h"
+#include "shell/headlesshost.h"
+#include "shell/programstart.h"
+#include "shell/ui/windowstart.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,17 +15,6 @@
 using namespace vell;
 
 namespace {
-
-StartupOptions optionsFor(const QStringList &arguments)
-{
-    StartupOptions options;
-    // applicationDirPath() reads /proc/self/exe with links resolved.
-    options.programFolder = QDir::cleanPath(QCoreApplication::applicationDirPath());
-    options.programPath = QCoreApplication::applicationFilePath();
-    options.commandLine = arguments.mid(1).join(QLatin1Char(' '));
-    options.headless = true; // the window is not built yet: every start is headless
-    return options;
-}
 
 // Without a window, a start that does not mirror has nothing left to do.
 int explainIdleStart(const VellProgram &program)
@@ -39,25 +28,16 @@ int explainIdleStart(const VellProgram &program)
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+int runHeadless(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     ProcessCommandRunner runner;
     SyslogEventLog eventLog;
     HeadlessHost host(runner, eventLog);
     HeadlessDialogs dialogs;
-    VellProgram program(optionsFor(QCoreApplication::arguments()), host, dialogs, runner, eventLog);
+    VellProgram program(StartupOptionsFor(QCoreApplication::arguments(), true), host, dialogs, runner, eventLog);
     host.attach(program.settings);
-
-    // Installed before the first run, so SIGTERM ends even that run cleanly.
-    const bool isService = program.service().RunsAsService();
-    ServiceEvents events(program.settings, isService ? EventLogger([&eventLog](const QString &text, int type) {
-        eventLog.write(text, type);
-    }) : EventLogger());
-    QObject::connect(&events, &ServiceEvents::stopRequested, &app,
-                     [&program] { program.controller().requestEnd(ExitStatus::Normal); });
+    const std::unique_ptr<ServiceEvents> events = ConnectServiceEvents(program, eventLog);
 
     if (const std::optional<int> end = program.start())
         return *end;
@@ -65,7 +45,18 @@ int main(int argc, char *argv[])
         return *host.endStatus();
     if (!program.mirroringStarted() || program.pairs.isEmpty())
         return explainIdleStart(program);
-    if (isService)
-        events.announceStarted();
+    if (program.service().RunsAsService())
+        events->announceStarted();
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The service runs headless unless it was installed as interactive,
+    // which gives its unit the session's display.
+    if (HasDisplay())
+        return RunWithWindow(argc, argv);
+    return runHeadless(argc, argv);
 }

@@ -52,6 +52,23 @@ VellProgram::VellProgram(StartupOptions options, EngineHost &host, UserDialogs &
 
 std::optional<int> VellProgram::start()
 {
+    if (const std::optional<int> end = prepare())
+        return end;
+    return startAutomatically();
+}
+
+std::optional<int> VellProgram::reloadCouples()
+{
+    return loadCouples();
+}
+
+bool VellProgram::startsMirroring()
+{
+    return settings.Automatique || (system.IsNT && m_service.IsInstalled());
+}
+
+std::optional<int> VellProgram::prepare()
+{
     title = ProductName + QLatin1Char(' ') + VersionText;
     if (!m_options.commandLine.isEmpty())
         title += QStringLiteral(" [") + m_options.commandLine + QLatin1Char(']');
@@ -69,9 +86,7 @@ std::optional<int> VellProgram::start()
     m_host.setWaitProgress(0, m_controller->waitProgressMaximum());
     state.MirroringOff = true;
 
-    if (const std::optional<int> end = loadCouples())
-        return end;
-    return startAutomatically();
+    return loadCouples();
 }
 
 bool VellProgram::takeInstanceLock(int32_t langue)

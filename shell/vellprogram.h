@@ -48,6 +48,17 @@ public:
     // 0 the user kept the installed service, or the first run's status
     // when it ended the program (ArretAutomatique).
     [[nodiscard]] std::optional<int> start();
+    // The same in two steps, so that a window can show the settings and the
+    // couples before the automatic start: up to the loaded couples, then
+    // the automatic start itself.
+    [[nodiscard]] std::optional<int> prepare();
+    [[nodiscard]] std::optional<int> startAutomatically();
+    // Whether start-up will begin mirroring (Automatique, or the service):
+    // the window then starts hidden.
+    [[nodiscard]] bool startsMirroring();
+    // Reads the couples again after an edit; the exit status when the load
+    // ends the program (a missing folder with "-U").
+    [[nodiscard]] std::optional<int> reloadCouples();
 
     // Whether start-up began mirroring (Automatique, or the service).
     [[nodiscard]] bool mirroringStarted() const { return m_mirroringStarted; }
@@ -71,7 +82,6 @@ private:
     void identifySystem(int32_t langue);
     [[nodiscard]] std::optional<int> decideMode(int32_t langue);
     [[nodiscard]] std::optional<int> loadCouples();
-    [[nodiscard]] std::optional<int> startAutomatically();
     void rememberSourceFileSystem(qsizetype index, const QString &fileSystem);
 
     StartupOptions m_options;

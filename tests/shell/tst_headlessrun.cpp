@@ -55,6 +55,7 @@ struct ProgramFolder
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM"); // that too would give the program a window
         env.remove("VELL_SERVICE");
         env.insert("XDG_DATA_HOME", tree.pathText("xdg")); // no installed service here
         process.setProcessEnvironment(env);

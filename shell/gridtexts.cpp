@@ -68,24 +68,27 @@ QString FormatSize(int32_t bytes, const QLocale &locale)
     const QString exact = locale.toString(bytes) + QStringLiteral(" bytes");
     if (bytes < 1024)
         return exact;
+    // The patterns "0.00", "0.0" and "0" have no thousands separator.
+    QLocale plain = locale;
+    plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     const int32_t k = bytes / 1024;
     const double kb = bytes / 1024.0;
     const double mb = bytes / 1048576.0;
     QString text;
     if (k < 10)
-        text = locale.toString(kb, 'f', 2) + QStringLiteral("KB");
+        text = plain.toString(kb, 'f', 2) + QStringLiteral("KB");
     else if (k < 100)
-        text = locale.toString(kb, 'f', 1) + QStringLiteral("KB");
+        text = plain.toString(kb, 'f', 1) + QStringLiteral("KB");
     else if (k < 1000)
-        text = locale.toString(kb, 'f', 0) + QStringLiteral("KB");
+        text = plain.toString(kb, 'f', 0) + QStringLiteral("KB");
     else if (k < 10000)
-        text = locale.toString(mb, 'f', 2) + QStringLiteral("MB");
+        text = plain.toString(mb, 'f', 2) + QStringLiteral("MB");
     else if (k < 100000)
-        text = locale.toString(mb, 'f', 1) + QStringLiteral("MB");
+        text = plain.toString(mb, 'f', 1) + QStringLiteral("MB");
     else if (k < 1000000)
-        text = locale.toString(mb, 'f', 0) + QStringLiteral("MB");
+        text = plain.toString(mb, 'f', 0) + QStringLiteral("MB");
     else
-        text = locale.toString(mb / 1024.0, 'f', 2) + QStringLiteral("GB");
+        text = plain.toString(mb / 1024.0, 'f', 2) + QStringLiteral("GB");
     return text + QStringLiteral(" (") + exact + QLatin1Char(')');
 }
 

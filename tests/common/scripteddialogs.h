@@ -3,8 +3,10 @@
 #include "base/userdialogs.h"
 
 #include <QList>
+#include <QStringList>
 
-// Keeps each message box shown, answering with the next scripted answer (OK once none is left); cancels the rest.
+// Keeps each message box shown, answering with the next scripted answer (OK once none is left); input boxes and
+// the folder browser take the next scripted text (a cancel once none is left); no document opens.
 class ScriptedDialogs final : public vell::UserDialogs
 {
 public:
@@ -15,9 +17,24 @@ public:
         boxes.append({text, title, icon, buttons});
         return answers.isEmpty() ? vell::MessageAnswer::Ok : answers.takeFirst();
     }
-    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> browseFolder(const QString &, const QString &) override { return {}; }
-    bool openDocument(const QString &) override { return false; } // no document opens
+    std::optional<QString> inputBox(const QString &prompt, const QString &, const QString &initial) override
+    {
+        prompts.append(prompt);
+        initials.append(initial);
+        return typed.isEmpty() ? std::nullopt : std::optional<QString>(typed.takeFirst());
+    }
+    std::optional<QString> browseFolder(const QString &title, const QString &) override
+    {
+        prompts.append(title);
+        return chosen.isEmpty() ? std::nullopt : std::optional<QString>(chosen.takeFirst());
+    }
+    bool openDocument(const QString &path) override
+    {
+        documents.append(path);
+        return false;
+    }
     QList<vell::MessageAnswer> answers; // taken from the front, one a box
     QList<Box> boxes;                   // in the order shown
+    QStringList typed, chosen;          // answers of input boxes and of the folder browser
+    QStringList prompts, initials, documents;
 };

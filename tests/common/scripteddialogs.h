@@ -6,7 +6,7 @@
 #include <QStringList>
 
 // Keeps each message box shown, answering with the next scripted answer (OK once none is left); input boxes and
-// the folder browser take the next scripted text (a cancel once none is left); no document opens.
+// the folder browser take the next scripted text (a cancel once none is left); documents are only noted.
 class ScriptedDialogs final : public vell::UserDialogs
 {
 public:
@@ -31,7 +31,7 @@ public:
     bool openDocument(const QString &path) override
     {
         documents.append(path);
-        return false;
+        return true;
     }
     QList<vell::MessageAnswer> answers; // taken from the front, one a box
     QList<Box> boxes;                   // in the order shown

@@ -18,7 +18,7 @@ cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/d
 cmake --build "$here/build" --target vell >/dev/null
 mkdir -p "$out"
 
-work=$(mktemp -d)
+work=/tmp/vell-demo; rm -rf "$work"; mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 hex() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 | tr -d ' \n' | tr 'a-f' 'A-F'; }
 

@@ -217,9 +217,7 @@ void MainWindow::toggleFileLists()
     settings.AfficherFichiers = m_ui->mnuAfficherFichiers->isChecked();
     const int rc = WriteSettingFlag(m_program->files, SectionConfiguration, QStringLiteral("AfficherFichiers"),
                                     settings.AfficherFichiers);
-    if (rc < 0)
-        setStatusText(QStringLiteral("Vell: ") + m_program->files.settingsFile() + QStringLiteral(": ")
-                      + QString::fromLocal8Bit(std::strerror(-rc)));
+    reportSettingWrite(rc);
     showFileLists(settings.AfficherFichiers);
     if (settings.AfficherFichiers && m_ui->lstDossiers->rowCount() > 0)
         FillFileLists(std::max(0, m_ui->lstDossiers->currentRow()));

@@ -284,6 +284,13 @@ void MainWindow::chooseLanguage(int32_t langue)
     SetLanguage(langue);
     const int rc = WriteSetting(m_program->files, SectionConfiguration, QStringLiteral("Langue"),
                                 QString::number(langue));
+    reportSettingWrite(rc);
+}
+
+// A setting that could not be stored still holds for this session; say so
+// where the user looks.
+void MainWindow::reportSettingWrite(int rc)
+{
     if (rc < 0)
         setStatusText(QStringLiteral("Vell: ") + m_program->files.settingsFile() + QStringLiteral(": ")
                       + QString::fromLocal8Bit(std::strerror(-rc)));
@@ -293,9 +300,7 @@ void MainWindow::toggleSetting(QAction *action, bool &setting, const char *key)
 {
     setting = action->isChecked(); // a checkable action has already inverted its mark
     const int rc = WriteSettingFlag(m_program->files, SectionConfiguration, QString::fromLatin1(key), setting);
-    if (rc < 0)
-        setStatusText(QStringLiteral("Vell: ") + m_program->files.settingsFile() + QStringLiteral(": ")
-                      + QString::fromLocal8Bit(std::strerror(-rc)));
+    reportSettingWrite(rc);
 }
 
 void MainWindow::chooseSecurity(QAction *chosen)
@@ -324,9 +329,7 @@ void MainWindow::chooseSecurity(QAction *chosen)
     if (rc == 0)
         rc = WriteSettingFlag(m_program->files, SectionConfiguration, QStringLiteral("CopierSecuriteTout"),
                               s.CopierSecuriteTout);
-    if (rc < 0)
-        setStatusText(QStringLiteral("Vell: ") + m_program->files.settingsFile() + QStringLiteral(": ")
-                      + QString::fromLocal8Bit(std::strerror(-rc)));
+    reportSettingWrite(rc);
 }
 
 void MainWindow::startStop()

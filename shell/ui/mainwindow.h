@@ -85,6 +85,7 @@ private:
     void lockEditing(bool locked);
     void chooseLanguage(int32_t langue);
     void toggleSetting(QAction *action, bool &setting, const char *key);
+    void reportSettingWrite(int rc);
     void chooseSecurity(QAction *chosen);
     void toggleFileLists();
     void showFileLists(bool on);

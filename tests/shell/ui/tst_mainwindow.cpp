@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -143,6 +144,12 @@ private slots:
         w.action("mnuAnglais")->trigger();
         QVERIFY(w.tree.read("Vell.ini").contains("Langue=3\r\n"));
         QVERIFY(w.action("mnuAnglais")->isChecked() && !w.action("mnuPortugais")->isChecked());
+
+        // A toggle that cannot be stored holds for the session and says why.
+        QVERIFY(QFile::remove(w.tree.pathText("Vell.ini")) && w.tree.mkdir("Vell.ini"));
+        w.action("mnuCopierAttributs")->trigger();
+        QVERIFY(w.program->settings.CopierAttributs);
+        QCOMPARE(w.text("lblMessage"), "Vell: " + w.tree.pathText("Vell.ini") + ": Is a directory");
     }
 
     void gridShowsTheCouples()

@@ -15,18 +15,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 UniqueFd folderFd(const QByteArray &path) { return UniqueFd(openFolderPath(path)); }
-ino_t inodeOf(int fd)
-{
-    struct stat st;
-    return ::fstat(fd, &st) == 0 ? st.st_ino : 0;
-}
+ino_t inodeOf(int fd) { struct stat st; return ::fstat(fd, &st) == 0 ? st.st_ino : 0; }
 // Rows: result 0 opens a/b/c, or the root itself for ""; the answers of probeFolder and probeEntry; a folder
 // below the test tree ("/proc" as it is); "a" and "b" as TestTree::build makes them.
 struct BeneathCase { QByteArray rel; int result; };
 struct ProbeCase { QByteArray rel; int folder, entry; };
 struct FstabCase { QByteArray fstab, folder; bool unmounted; };
-struct SameCase { QByteArray a, b; bool same; };
-// A test tree and a descriptor of its root, for the calls that take one.
+struct SameCase { QByteArray a, b; int stopAt; bool same; }; // stopAt: the call of proceed that says stop
 struct Tree : TestTree { const UniqueFd fd{openFolderPath(root())}; int dir() const { return fd.get(); } };
 } // namespace
 
@@ -156,36 +151,33 @@ private slots:
         const QByteArray path = c.folder.startsWith('/') ? c.folder : tree.path(c.folder);
         QCOMPARE(isUnmountedFstabMountPoint(path, tree.path("fstab").constData()), c.unmounted);
     }
+    // A long comparison asks to go on between chunks and stops when told.
     void comparesContent_data()
     {
         QTest::addColumn<SameCase>("c");
-        QTest::newRow("equal files") << SameCase{"a=same bytes", "b=same bytes", true};
-        QTest::newRow("empty files") << SameCase{"a=", "b=", true};
-        QTest::newRow("same size, other bytes") << SameCase{"a=abcd", "b=abce", false};
-        QTest::newRow("other size") << SameCase{"a=abc", "b=abcd", false};
-        QTest::newRow("equal links") << SameCase{"a->t", "b->t", true};
-        QTest::newRow("other links") << SameCase{"a->t", "b->u", false};
-        QTest::newRow("file and link") << SameCase{"a=t", "b->t", false};
-        QTest::newRow("file and folder") << SameCase{"a=t", "b/", false};
+        const QByteArray big(3 << 20, 'x');
+        QTest::newRow("equal files") << SameCase{"a=same bytes", "b=same bytes", 0, true};
+        QTest::newRow("empty files") << SameCase{"a=", "b=", 0, true};
+        QTest::newRow("same size, other bytes") << SameCase{"a=abcd", "b=abce", 0, false};
+        QTest::newRow("other size") << SameCase{"a=abc", "b=abcd", 0, false};
+        QTest::newRow("equal links") << SameCase{"a->t", "b->t", 0, true};
+        QTest::newRow("other links") << SameCase{"a->t", "b->u", 0, false};
+        QTest::newRow("file and link") << SameCase{"a=t", "b->t", 0, false};
+        QTest::newRow("file and folder") << SameCase{"a=t", "b/", 0, false};
+        QTest::newRow("long, equal") << SameCase{"a=" + big, "b=" + big, 0, true};
+        QTest::newRow("long, stopped") << SameCase{"a=" + big, "b=" + big, 2, false};
     }
     void comparesContent()
     {
         QFETCH(SameCase, c);
         Tree tree;
         QVERIFY(tree.build({c.a, c.b}));
-        bool result = !c.same;
-        QVERIFY(sameContent(tree.dir(), "a", tree.dir(), "b", result) == 0 && result == c.same);
-    }
-    void longComparisonsCanStop()
-    {
-        Tree tree;
-        QVERIFY(tree.write("a", QByteArray(3 << 20, 'x')) && tree.write("b", QByteArray(3 << 20, 'x')));
-        bool same = false;
+        bool same = !c.same;
         int calls = 0;
-        const auto proceed = [&calls] { return ++calls < 2; };
-        QCOMPARE(sameContent(tree.dir(), "a", tree.dir(), "b", same, proceed), -ECANCELED);
-        QCOMPARE(calls, 2);
-        QVERIFY(sameContent(tree.dir(), "a", tree.dir(), "b", same) == 0 && same);
+        const std::function<bool()> proceed = [&] { return ++calls < c.stopAt; };
+        const int rc = sameContent(tree.dir(), "a", tree.dir(), "b", same, c.stopAt ? proceed : nullptr);
+        QCOMPARE(rc, c.stopAt ? -ECANCELED : 0);
+        QVERIFY(c.stopAt ? calls == c.stopAt : same == c.same);
     }
 };
 

@@ -52,17 +52,13 @@ QByteArray aclBytes(std::initializer_list<std::array<uint32_t, 3>> entries)
         b += le(uint16_t(tag)) + le(uint16_t(perm)) + le(id);
     return b;
 }
-QByteArray modeAcl(uint32_t user, uint32_t group, uint32_t other)
-{
-    return aclBytes({{0x01, user, NoId}, {0x04, group, NoId}, {0x20, other, NoId}});
-}
+// user::, group:: and other:: entries alone.
+QByteArray modeAcl(uint32_t u, uint32_t g, uint32_t o) { return aclBytes({{1, u, NoId}, {4, g, NoId}, {32, o, NoId}}); }
 // user::rw-, user:1234:r-x, group::r--, mask::r-x, other::---
 const QByteArray extendedAcl =
     aclBytes({{0x01, 6, NoId}, {0x02, 5, 1234}, {0x04, 4, NoId}, {0x10, 5, NoId}, {0x20, 0, NoId}});
-QByteArray descriptor(const QByteArray &access, const QByteArray &defaults = {})
-{
-    return le(uint32_t(access.size())) + access + defaults;
-}
+// What Vell stores: the access ACL's size, the access ACL, the default ACL.
+QByteArray descriptor(const QByteArray &a, const QByteArray &d = {}) { return le(uint32_t(a.size())) + a + d; }
 const EntryInfo *find(const std::vector<EntryInfo> &entries, const QByteArray &name)
 {
     const auto it = std::find_if(entries.begin(), entries.end(), [&](const EntryInfo &e) { return e.name == name; });
@@ -90,7 +86,6 @@ QByteArray afpInfo(const QByteArray &typeAndCreator, qsizetype size = 60)
 {
     return (QByteArray("AFP\0\0\0\1\0", 8) + QByteArray(8, '\0') + typeAndCreator + QByteArray(60, '\0')).left(size);
 }
-// A test tree and a descriptor of its root, for the calls that take one.
 struct Tree : TestTree { const UniqueFd fd{openFolderPath(root())}; int dir() const { return fd.get(); } };
 } // namespace
 
@@ -114,8 +109,8 @@ private slots:
                 QCOMPARE(kinds ? listKinds(tree.dir(), entries, ask) : listFolder(tree.dir(), entries, true, ask), 0);
                 QCOMPARE(entries.size(), size_t(4));
                 QVERIFY(find(entries, ".vell-tmp-notes.txt") && !find(entries, "fifo"));
-                QCOMPARE(find(entries, "link")->kind, EntryKind::Link);
-                QCOMPARE(find(entries, "folder")->kind, EntryKind::Folder);
+                QVERIFY(find(entries, "link")->kind == EntryKind::Link);
+                QVERIFY(find(entries, "folder")->kind == EntryKind::Folder);
             }
             QCOMPARE(extras.staleTemporaries, std::vector<QByteArray>{".vell-tmp-Ab3dE9"});
             QVERIFY(extras.specialsLeftOut);
@@ -125,8 +120,7 @@ private slots:
         QCOMPARE(find(entries, "file.txt")->lastWrite, (1000000000 + 11644473600ULL) * 10000000ULL + 1234567ULL);
         QCOMPARE(find(entries, "link")->size, uint64_t(8)); // the link's own text, not the file
         EntryInfo info;
-        QCOMPARE(lookUp(tree.dir(), "fifo", info, true), -EINVAL);
-        QCOMPARE(lookUp(tree.dir(), "missing", info, true), -ENOENT);
+        QVERIFY(lookUp(tree.dir(), "fifo", info, true) == -EINVAL && lookUp(tree.dir(), "no", info, true) == -ENOENT);
         QCOMPARE(removeStaleTemporary(tree.dir(), ".vell-tmp-Ab3dE9"), -EBUSY); // just written
         QCOMPARE(tree.entries(""), all);
     }
@@ -165,10 +159,9 @@ private slots:
         QVERIFY(isTemporaryName(".vell-tmp-a1B2c3") && isTemporaryName(sys::temporaryName()));
         for (const char *name : {".vell-tmp-a1B2c", ".vell-tmp-a1B2c3d", ".vell-tmp-a1B2.3", "vell-tmp-a1B2c3"})
             QVERIFY2(!isTemporaryName(name), name);
-        QCOMPARE(ticksFromTimespec({0, 0}), 116444736000000000ULL); // the Unix epoch
-        QCOMPARE(ticksFromTimespec({0, 199}), 116444736000000001ULL); // below a tick: dropped
-        QCOMPARE(ticksFromTimespec({-11644473600LL, 0}), 0ULL); // 1601 itself
-        QCOMPARE(ticksFromTimespec({-11644473601LL, 999999999}), 0ULL); // before 1601
+        const uint64_t unixEpoch = 116444736000000000ULL; // below a tick is dropped; 1601 and before are 0
+        QVERIFY(ticksFromTimespec({0, 0}) == unixEpoch && ticksFromTimespec({0, 199}) == unixEpoch + 1);
+        QVERIFY(ticksFromTimespec({-11644473600LL, 0}) == 0 && ticksFromTimespec({-11644473601LL, 999999999}) == 0);
     }
     void attributeWords_data()
     {
@@ -201,8 +194,7 @@ private slots:
         QVERIFY(c.dosAttrib.isNull() || tree.setXattr(c.name, "user.DOSATTRIB", c.dosAttrib));
         std::vector<EntryInfo> entries;
         QCOMPARE(listFolder(tree.dir(), entries, true), 0);
-        QCOMPARE(entries.front().hasDosAttrib, c.known);
-        QCOMPARE(entries.front().attributes, c.word);
+        QVERIFY(entries.front().hasDosAttrib == c.known && entries.front().attributes == c.word);
         uint32_t got = 0;
         QVERIFY(getAttributes(tree.dir(), c.name, got) == 0 && got == c.word);
         QVERIFY(listFolder(tree.dir(), entries, false) == 0 && !entries.front().hasDosAttrib); // fast: reads none
@@ -236,8 +228,7 @@ private slots:
         QCOMPARE(setAttributes(tree.dir(), "item", c.word), c.result);
         QCOMPARE(c.kind == "link" ? 0u : tree.mode("item"), c.modeAfter);
         QCOMPARE(tree.hasXattr("item", "user.DOSATTRIB"), !c.dosAfter.isNull());
-        QCOMPARE(tree.xattr("item", "user.DOSATTRIB"), c.dosAfter);
-        QCOMPARE(tree.mode("target"), 0644u);
+        QVERIFY(tree.xattr("item", "user.DOSATTRIB") == c.dosAfter && tree.mode("target") == 0644u);
     }
     void differences()
     {
@@ -262,12 +253,11 @@ private slots:
         QCOMPARE(tree.xattr("a", "user.DosStream.AFP_Resource:$DATA"), fork + QByteArray(1, '\0'));
         QByteArray read;
         QVERIFY(readStream(tree.dir(), "a", "AFP_Resource", read) == 0 && read == fork);
-        QCOMPARE(copyStream(tree.dir(), "a", tree.dir(), "b", "AFP_Resource"), 0);
-        QCOMPARE(tree.stream("b", "AFP_Resource"), fork);
-        QCOMPARE(copyStream(tree.dir(), "a", tree.dir(), "b", "AFP_AfpInfo"), -ENODATA);
-        QCOMPARE(deleteStream(tree.dir(), "a", "AFP_Resource"), 0);
+        const int dir = tree.dir();
+        QVERIFY(copyStream(dir, "a", dir, "b", "AFP_Resource") == 0 && tree.stream("b", "AFP_Resource") == fork);
+        QCOMPARE(copyStream(dir, "a", dir, "b", "AFP_AfpInfo"), -ENODATA);
+        QVERIFY(deleteStream(dir, "a", "AFP_Resource") == 0 && deleteStream(dir, "a", "AFP_Resource") == -ENODATA);
         QCOMPARE(readStream(tree.dir(), "a", "AFP_Resource", read), -ENODATA);
-        QCOMPARE(deleteStream(tree.dir(), "a", "AFP_Resource"), -ENODATA);
         // A folder's stream, and one of no bytes.
         QCOMPARE(writeStream(tree.dir(), "folder", "AFP_AfpInfo", QByteArray()), 0);
         QVERIFY(readStream(tree.dir(), "folder", "AFP_AfpInfo", read) == 0 && read.isEmpty());
@@ -289,8 +279,7 @@ private slots:
         QVERIFY(tree.write("f", "x") && (c.stream.isEmpty() || tree.setStream("f", "AFP_AfpInfo", c.stream)));
         QVERIFY(c.metadata.isEmpty() || tree.setXattr("f", "user.org.netatalk.Metadata", c.metadata));
         QByteArray got;
-        QCOMPARE(readFinderInfo(tree.dir(), "f", got), c.result);
-        QCOMPARE(got, c.signature);
+        QVERIFY(readFinderInfo(tree.dir(), "f", got) == c.result && got == c.signature);
     }
     void permissions_data()
     {

@@ -32,12 +32,11 @@ std::set<int> inheritedFds()
     }
     return fds;
 }
-struct Pair
+// A tree with src and dst folders, and a copy from one to the other.
+struct Pair : TestTree
 {
-    TestTree tree;
-    bool made = tree.mkdir("src") && tree.mkdir("dst");
-    UniqueFd src{openFolderPath(tree.path("src"))};
-    UniqueFd dst{openFolderPath(tree.path("dst"))};
+    bool made = mkdir("src") && mkdir("dst");
+    UniqueFd src{openFolderPath(path("src"))}, dst{openFolderPath(path("dst"))};
     CopyOptions options;
     CopiedSource copied;
     int copy(const QByteArray &from, const QByteArray &to)
@@ -79,28 +78,26 @@ private slots:
     {
         QFETCH(CopyCase, c);
         Pair pair;
-        QVERIFY(pair.tree.write("src/f", randomBytes(c.size)) && pair.tree.setXattr("src/f", "user.note", "kept"));
-        QVERIFY(pair.tree.setStream("src/f", "AFP_AfpInfo", QByteArray(60, 'A'))
-                && pair.tree.setStream("src/f", "AFP_Resource", randomBytes(3000)));
-        QVERIFY(pair.tree.setMode("src/f", c.mode) && pair.tree.setMtime("src/f", 1234567890, 987654321));
-        QVERIFY(!c.overReadOnly || (pair.tree.write("dst/g", "old") && pair.tree.setMode("dst/g", 0444)
-                                    && pair.tree.setXattr("dst/g", "user.stale", "x")));
+        QVERIFY(pair.write("src/f", randomBytes(c.size)) && pair.setXattr("src/f", "user.note", "kept"));
+        const QByteArray info(60, 'A'), fork = randomBytes(3000);
+        QVERIFY(pair.setStream("src/f", "AFP_AfpInfo", info) && pair.setStream("src/f", "AFP_Resource", fork));
+        QVERIFY(pair.setMode("src/f", c.mode) && pair.setMtime("src/f", 1234567890, 987654321));
+        QVERIFY(!c.overReadOnly || (pair.build({"dst/g=old%444"}) && pair.setXattr("dst/g", "user.stale", "x")));
         pair.options.carryStreams = c.streams;
         pair.options.carryXattrs = c.xattrs;
         pair.options.flushData = c.overReadOnly;
-        QCOMPARE(pair.copy("f", "g"), 0);
-        QCOMPARE(pair.tree.read("dst/g"), randomBytes(c.size));
-        QCOMPARE(pair.tree.mode("dst/g"), c.mode);
-        QVERIFY(pair.tree.mtimeSec("dst/g") == 1234567890 && pair.tree.mtimeNsec("dst/g") == 987654321);
-        QCOMPARE(pair.tree.stream("dst/g", "AFP_AfpInfo"), c.streams ? QByteArray(60, 'A') : QByteArray());
-        QCOMPARE(pair.tree.stream("dst/g", "AFP_Resource"), c.streams ? randomBytes(3000) : QByteArray());
-        QCOMPARE(pair.tree.hasXattr("dst/g", "user.note"), c.xattrs);
-        QVERIFY(!pair.tree.hasXattr("dst/g", "user.stale")); // a new file, not the old one rewritten
+        QVERIFY(pair.copy("f", "g") == 0 && pair.read("dst/g") == randomBytes(c.size));
+        QCOMPARE(pair.mode("dst/g"), c.mode);
+        QVERIFY(pair.mtimeSec("dst/g") == 1234567890 && pair.mtimeNsec("dst/g") == 987654321);
+        QCOMPARE(pair.stream("dst/g", "AFP_AfpInfo") + pair.stream("dst/g", "AFP_Resource"),
+                 c.streams ? info + fork : QByteArray());
+        QCOMPARE(pair.hasXattr("dst/g", "user.note"), c.xattrs);
+        // A new file, not the old one rewritten.
+        QVERIFY(!pair.hasXattr("dst/g", "user.stale") && pair.entries("dst") == QByteArrayList{"g"});
         struct stat st;
-        QCOMPARE(::stat(pair.tree.path("src/f").constData(), &st), 0);
+        QCOMPARE(::stat(pair.path("src/f").constData(), &st), 0);
         QVERIFY(pair.copied.size == uint64_t(c.size) && pair.copied.lastWrite == ticksFromTimespec(st.st_mtim));
         QVERIFY(pair.copied.ino == st.st_ino && pair.copied.dev == st.st_dev);
-        QCOMPARE(pair.tree.entries("dst"), QByteArrayList{"g"});
     }
     // Dense data across chunk ends, and holes that stay holes.
     void eachMethodCopiesDataAndHoles_data() { methodRows({"copies"}); }
@@ -108,18 +105,18 @@ private slots:
     {
         QFETCH(CopyMethod, method);
         Pair pair;
-        QVERIFY(pair.tree.write("src/dense", randomBytes(4 * MiB + 5)));
-        const UniqueFd sparse(::open(pair.tree.path("src/sparse").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        QVERIFY(pair.write("src/dense", randomBytes(4 * MiB + 5)));
+        const UniqueFd sparse(::open(pair.path("src/sparse").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
         QVERIFY(::pwrite(sparse.get(), randomBytes(MiB / 16).constData(), MiB / 16, MiB) == MiB / 16
                 && ::pwrite(sparse.get(), "middle", 6, 9 * MiB + 7) == 6 && ::ftruncate(sparse.get(), 16 * MiB) == 0);
         pair.options.method = method;
         const int rc = pair.copy("dense", "dense");
         if (rc == -EOPNOTSUPP && method == CopyMethod::Clone)
             QSKIP("No reflink on this file system");
-        QVERIFY(rc == 0 && pair.tree.read("dst/dense") == pair.tree.read("src/dense"));
-        QVERIFY(pair.copy("sparse", "sparse") == 0 && pair.tree.read("dst/sparse") == pair.tree.read("src/sparse"));
+        QVERIFY(rc == 0 && pair.read("dst/dense") == pair.read("src/dense"));
+        QVERIFY(pair.copy("sparse", "sparse") == 0 && pair.read("dst/sparse") == pair.read("src/sparse"));
         struct stat source, copy;
-        QVERIFY(::fstat(sparse.get(), &source) == 0 && ::stat(pair.tree.path("dst/sparse").constData(), &copy) == 0);
+        QVERIFY(::fstat(sparse.get(), &source) == 0 && ::stat(pair.path("dst/sparse").constData(), &copy) == 0);
         QVERIFY2(copy.st_blocks <= source.st_blocks + 16, qPrintable(QString::number(copy.st_blocks)));
     }
     // A stop asked for, or a write that fails (the file size limit), midway.
@@ -131,7 +128,7 @@ private slots:
         if (method == CopyMethod::Clone)
             QSKIP("A reflink is one step and writes no data");
         Pair pair;
-        QVERIFY(pair.tree.write("src/f", randomBytes(10 * MiB)) && pair.tree.write("dst/f", "old"));
+        QVERIFY(pair.write("src/f", randomBytes(10 * MiB)) && pair.write("dst/f", "old"));
         const std::set<int> before = inheritedFds();
         int asked = 0;
         bool leaks = false;
@@ -151,9 +148,7 @@ private slots:
         std::signal(SIGXFSZ, handler);
         QCOMPARE(rc, stop ? -ECANCELED : -EFBIG); // EFBIG fails the copy, it is no reason to change method
         QCOMPARE(asked, 2); // asked every few MiB, and no more once told to stop
-        QVERIFY(!leaks);
-        QCOMPARE(pair.tree.read("dst/f"), QByteArray("old"));
-        QCOMPARE(pair.tree.entries("dst"), QByteArrayList{"f"});
+        QVERIFY(!leaks && pair.read("dst/f") == "old" && pair.entries("dst") == QByteArrayList{"f"});
     }
     // Between file systems reflink and copy_file_range give up before the first byte; a slower method goes on.
     void copiesAcrossFileSystems()
@@ -165,45 +160,38 @@ private slots:
         if (!pair.dst.valid() || ::fstat(pair.src.get(), &here) != 0 || ::fstat(pair.dst.get(), &there) != 0
             || here.st_dev == there.st_dev)
             QSKIP("No other file system in /dev/shm");
-        QVERIFY(pair.tree.write("src/f", randomBytes(MiB + 3)) && pair.copy("f", "f") == 0);
+        QVERIFY(pair.write("src/f", randomBytes(MiB + 3)) && pair.copy("f", "f") == 0);
         QFile copy(other.filePath(QStringLiteral("f")));
         QVERIFY(copy.open(QIODevice::ReadOnly) && copy.readAll() == randomBytes(MiB + 3));
     }
     void copiesLinkAsLinkAndReplacesTargetLinkItself()
     {
         Pair pair;
-        QVERIFY(pair.tree.symlink("src/link", "real") && pair.tree.setMtime("src/link", 1500000000, 5));
-        QVERIFY(pair.tree.write("dst/link", "old file in the way") && pair.tree.write("src/f", "new"));
-        QVERIFY(pair.tree.write("elsewhere", "precious") && pair.tree.symlink("dst/f", "../elsewhere"));
-        QVERIFY(pair.copy("link", "link") == 0 && pair.copied.size == 4);
-        QCOMPARE(pair.tree.linkText("dst/link"), QByteArray("real"));
-        QVERIFY(pair.tree.mtimeSec("dst/link") == 1500000000 && pair.tree.mtimeNsec("dst/link") == 5);
-        QVERIFY(pair.copy("f", "f") == 0 && !pair.tree.isLink("dst/f") && pair.tree.read("dst/f") == "new");
-        QCOMPARE(pair.tree.read("elsewhere"), QByteArray("precious"));
-        QCOMPARE(pair.tree.entries("dst"), (QByteArrayList{"f", "link"}));
+        QVERIFY(pair.build({"src/link->real", "dst/link=old", "src/f=new", "elsewhere=kept", "dst/f->../elsewhere"}));
+        QVERIFY(pair.setMtime("src/link", 1500000000, 5) && pair.copy("link", "link") == 0 && pair.copied.size == 4);
+        QCOMPARE(pair.linkText("dst/link"), QByteArray("real"));
+        QVERIFY(pair.mtimeSec("dst/link") == 1500000000 && pair.mtimeNsec("dst/link") == 5);
+        QVERIFY(pair.copy("f", "f") == 0 && !pair.isLink("dst/f") && pair.read("dst/f") == "new");
+        QVERIFY(pair.read("elsewhere") == "kept" && pair.entries("dst") == (QByteArrayList{"f", "link"}));
     }
     void refusesSelfSpecialsAndFolderInTheWay()
     {
         Pair pair;
-        QVERIFY(pair.tree.write("src/f", "only copy") && pair.tree.setMtime("src/f", 1000, 0));
+        QVERIFY(pair.build({"src/f=only copy@1000", "dst/hard=>src/f", "src/fifo|", "dst/d/inside=kept"}));
         QCOMPARE(copyFile(pair.src.get(), "f", pair.src.get(), "f", {}), -ESAME);
-        QCOMPARE(::link(pair.tree.path("src/f").constData(), pair.tree.path("dst/hard").constData()), 0);
         QCOMPARE(pair.copy("f", "hard"), -ESAME);
-        QVERIFY(pair.tree.read("src/f") == "only copy" && pair.tree.mtimeSec("dst/hard") == 1000);
-        // Opening a FIFO with no writer would block: it is never opened.
-        QVERIFY(pair.tree.mkfifo("src/fifo") && pair.copy("fifo", "fifo") == -EINVAL);
+        QVERIFY(pair.read("src/f") == "only copy" && pair.mtimeSec("dst/hard") == 1000);
+        QCOMPARE(pair.copy("fifo", "fifo"), -EINVAL); // opening a FIFO with no writer would block: it is never opened
         QCOMPARE(pair.copy("missing", "missing"), -ENOENT);
-        QVERIFY(pair.tree.write("dst/d/inside", "kept"));
         const int rc = pair.copy("f", "d");
         QVERIFY2(rc == -EISDIR || rc == -ENOTEMPTY, qPrintable(QString::number(rc)));
-        QCOMPARE(pair.tree.read("dst/d/inside"), QByteArray("kept"));
-        QCOMPARE(pair.tree.entries("dst"), (QByteArrayList{"d", "hard"}));
+        QVERIFY(pair.read("dst/d/inside") == "kept" && pair.entries("dst") == (QByteArrayList{"d", "hard"}));
     }
     // A copy killed midway leaves nothing; while it lives its new file is locked: no Vell takes it for stale.
     void killedCopyLeavesNothingAndLiveOneIsKept()
     {
         Pair pair;
-        QVERIFY(pair.tree.write("src/big", randomBytes(9 * MiB)));
+        QVERIFY(pair.write("src/big", randomBytes(9 * MiB)));
         int midway[2];
         QCOMPARE(::pipe2(midway, O_CLOEXEC), 0);
         const UniqueFd readEnd(midway[0]), writeEnd(midway[1]);
@@ -220,7 +208,7 @@ private slots:
         char c;
         const bool midwayReached = ::read(midway[0], &c, 1) == 1; // checked once the child is gone
         // The child's new file, given a name if it has none (O_TMPFILE).
-        const QByteArray dst = pair.tree.path("dst");
+        const QByteArray dst = pair.path("dst");
         const QString fdDir = QStringLiteral("/proc/%1/fd/").arg(child);
         QByteArray held;
         for (const QString &fd : QDir(fdDir).entryList(QDir::Files | QDir::System)) {
@@ -240,9 +228,9 @@ private slots:
         QVERIFY(midwayReached && WIFSIGNALED(status));
         QVERIFY2(!held.isEmpty(), "the copy's new file was not found");
         QCOMPARE(whileLive, -EBUSY);
-        QCOMPARE(pair.tree.entries("dst"), QByteArrayList{held}); // the name the test gave, or the copy's own
+        QCOMPARE(pair.entries("dst"), QByteArrayList{held}); // the name the test gave, or the copy's own
         QCOMPARE(sys::removeStaleTemporaryAs(pair.dst.get(), held, ::geteuid(), later), 0);
-        QVERIFY(pair.tree.entries("dst").isEmpty());
+        QVERIFY(pair.entries("dst").isEmpty());
     }
 };
 

@@ -9,25 +9,19 @@
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <vector>
 
 using namespace vell::platform;
 using namespace Qt::StringLiterals;
 
 namespace {
 UniqueFd folderFd(const QByteArray &path) { return UniqueFd(openFolderPath(path)); }
-ino_t inodeOf(int fd)
-{
-    struct stat st;
-    return ::fstat(fd, &st) == 0 ? st.st_ino : 0;
-}
+ino_t inodeOf(int fd) { struct stat st; return ::fstat(fd, &st) == 0 ? st.st_ino : 0; }
 // Rows: result 0 opens a/b/c, or the root itself for ""; the answers of probeFolder and probeEntry; a folder
-// below the test tree ("/proc" as it is); each side "file:<bytes>", "link:<text>" or "dir:".
+// below the test tree ("/proc" as it is); "a" and "b" as TestTree::build makes them.
 struct BeneathCase { QByteArray rel; int result; };
 struct ProbeCase { QByteArray rel; int folder, entry; };
 struct FstabCase { QByteArray fstab, folder; bool unmounted; };
-struct SameCase { QByteArray a, b; bool same; };
-// A test tree and a descriptor of its root, for the calls that take one.
+struct SameCase { QByteArray a, b; int stopAt; bool same; }; // stopAt: the call of proceed that says stop
 struct Tree : TestTree { const UniqueFd fd{openFolderPath(root())}; int dir() const { return fd.get(); } };
 } // namespace
 
@@ -53,8 +47,7 @@ private slots:
     {
         QFETCH(BeneathCase, c);
         Tree tree;
-        QVERIFY(tree.mkdir("a/b/c") && tree.symlink("a/jump", "b") && tree.symlink("a/b/linkc", "c"));
-        QVERIFY(tree.write("a/file", "x"));
+        QVERIFY(tree.build({"a/b/c/", "a/jump->b", "a/b/linkc->c", "a/file"}));
         const UniqueFd fd(openFolderBeneath(tree.dir(), c.rel));
         QCOMPARE(fd.valid() ? 0 : fd.get(), c.result);
         const UniqueFd expected(openFolderPath(tree.path(c.rel.isEmpty() ? "" : "a/b/c")));
@@ -63,33 +56,20 @@ private slots:
     void openBeneathLongerThanPathMax()
     {
         Tree tree;
-        // Made and removed through descriptors, one level at a time: QTemporaryDir removes by path.
-        std::vector<UniqueFd> levels;
-        levels.emplace_back(duplicateFd(tree.dir()));
-        QByteArrayList names;
-        while (names.join('/').size() <= PATH_MAX + 200) {
-            names.append(QByteArray::number(names.size()).rightJustified(3, '0') + QByteArray(196, 'x'));
-            QCOMPARE(::mkdirat(levels.back().get(), names.back().constData(), 0755), 0);
-            levels.emplace_back(openFolderAt(levels.back().get(), names.back()));
-        }
-        const QByteArray rel = names.join('/');
-        const int last = levels.back().get();
+        const QByteArray name(250, 'x'), rel = QByteArrayList(18, name).join('/');
+        QVERIFY(rel.size() > PATH_MAX && tree.makeChain({}, name, 18, "f"));
         const UniqueFd fd(openFolderBeneath(tree.dir(), rel));
         QVERIFY2(fd.valid(), qPrintable(QString::number(fd.get())));
-        QCOMPARE(inodeOf(fd.get()), inodeOf(last));
+        QCOMPARE(::faccessat(fd.get(), "f", F_OK, AT_SYMLINK_NOFOLLOW), 0); // the last folder, the one holding f
         // The component walk refuses links too.
-        QVERIFY(::symlinkat(".", last, "loop") == 0 && ::mkdirat(last, "end", 0755) == 0);
+        QVERIFY(::symlinkat(".", fd.get(), "loop") == 0 && ::mkdirat(fd.get(), "end", 0755) == 0);
         QCOMPARE(openFolderBeneath(tree.dir(), rel + "/loop/end"), -ELOOP);
         QVERIFY(UniqueFd(openFolderBeneath(tree.dir(), rel + "/end")).valid());
-        QVERIFY(::unlinkat(last, "loop", 0) == 0 && ::unlinkat(last, "end", AT_REMOVEDIR) == 0);
-        for (qsizetype i = names.size() - 1; i >= 0; --i)
-            QCOMPARE(::unlinkat(levels[i].get(), names[i].constData(), AT_REMOVEDIR), 0);
     }
     void singleEntryCalls()
     {
         Tree tree;
-        QVERIFY(tree.write("full/inside", "x") && tree.write("f", "x"));
-        QVERIFY(tree.symlink("l", "full") && tree.mkfifo("fifo"));
+        QVERIFY(tree.build({"full/inside", "f", "l->full", "fifo|"}));
         const UniqueFd full(openFolderAt(tree.dir(), "full"));
         QVERIFY(full.valid());
         QVERIFY(openFolderAt(tree.dir(), "l") == -ELOOP && openFolderAt(tree.dir(), "f") == -ENOTDIR);
@@ -122,30 +102,21 @@ private slots:
         QTest::newRow("dangling link") << ProbeCase{"dangling", -ENOENT, 0};
         QTest::newRow("fifo") << ProbeCase{"fifo", -ENOTDIR, 0};
         QTest::newRow("NUL inside") << ProbeCase{QByteArray("full\0/f.txt", 11), -EINVAL, -EINVAL};
+        QTest::newRow("unreadable folder") << ProbeCase{"locked", RunningAsRoot() ? 0 : -EACCES, 0};
     }
     void probes()
     {
         QFETCH(ProbeCase, c);
         Tree tree;
-        QVERIFY(tree.mkdir("empty") && tree.write("full/f.txt", "x") && tree.mkfifo("fifo"));
-        QVERIFY(tree.symlink("link", "full") && tree.symlink("dangling", "gone"));
+        QVERIFY(tree.build({"empty/", "full/f.txt", "fifo|", "link->full", "dangling->gone", "locked/%311"}));
         QCOMPARE(probeFolder(AT_FDCWD, tree.path(c.rel)), c.folder);
         QCOMPARE(probeEntry(AT_FDCWD, tree.path(c.rel)), c.entry);
         QCOMPARE(probeFolder(tree.dir(), c.rel), c.folder);
     }
-    void unreadableFolderIsNoFolder()
-    {
-        if (RunningAsRoot())
-            QSKIP("root reads every folder");
-        TestTree tree;
-        QVERIFY(tree.mkdir("locked") && tree.setMode("locked", 0311));
-        QCOMPARE(probeFolder(AT_FDCWD, tree.path("locked")), -EACCES);
-        QVERIFY(tree.setMode("locked", 0755));
-    }
     void mountRootsAndEmptyFolders()
     {
         Tree tree;
-        QVERIFY(tree.mkdir("sub") && tree.write("full/.hidden", ""));
+        QVERIFY(tree.build({"sub/", "full/.hidden="}));
         const UniqueFd root = folderFd("/");
         bool mount = false;
         QVERIFY(isMountRoot(root.get(), "proc", mount) == 0 && mount);
@@ -180,41 +151,33 @@ private slots:
         const QByteArray path = c.folder.startsWith('/') ? c.folder : tree.path(c.folder);
         QCOMPARE(isUnmountedFstabMountPoint(path, tree.path("fstab").constData()), c.unmounted);
     }
+    // A long comparison asks to go on between chunks and stops when told.
     void comparesContent_data()
     {
         QTest::addColumn<SameCase>("c");
-        QTest::newRow("equal files") << SameCase{"file:same bytes", "file:same bytes", true};
-        QTest::newRow("empty files") << SameCase{"file:", "file:", true};
-        QTest::newRow("same size, other bytes") << SameCase{"file:abcd", "file:abce", false};
-        QTest::newRow("other size") << SameCase{"file:abc", "file:abcd", false};
-        QTest::newRow("equal links") << SameCase{"link:t", "link:t", true};
-        QTest::newRow("other links") << SameCase{"link:t", "link:u", false};
-        QTest::newRow("file and link") << SameCase{"file:t", "link:t", false};
-        QTest::newRow("file and folder") << SameCase{"file:t", "dir:", false};
+        const QByteArray big(3 << 20, 'x');
+        QTest::newRow("equal files") << SameCase{"a=same bytes", "b=same bytes", 0, true};
+        QTest::newRow("empty files") << SameCase{"a=", "b=", 0, true};
+        QTest::newRow("same size, other bytes") << SameCase{"a=abcd", "b=abce", 0, false};
+        QTest::newRow("other size") << SameCase{"a=abc", "b=abcd", 0, false};
+        QTest::newRow("equal links") << SameCase{"a->t", "b->t", 0, true};
+        QTest::newRow("other links") << SameCase{"a->t", "b->u", 0, false};
+        QTest::newRow("file and link") << SameCase{"a=t", "b->t", 0, false};
+        QTest::newRow("file and folder") << SameCase{"a=t", "b/", 0, false};
+        QTest::newRow("long, equal") << SameCase{"a=" + big, "b=" + big, 0, true};
+        QTest::newRow("long, stopped") << SameCase{"a=" + big, "b=" + big, 2, false};
     }
     void comparesContent()
     {
         QFETCH(SameCase, c);
         Tree tree;
-        for (const auto &[name, spec] : {std::pair{"a"_ba, c.a}, std::pair{"b"_ba, c.b}}) {
-            const QByteArray body = spec.mid(spec.indexOf(':') + 1);
-            QVERIFY(spec.startsWith("file:") ? tree.write(name, body)
-                    : spec.startsWith("link:") ? tree.symlink(name, body) : tree.mkdir(name));
-        }
-        bool result = !c.same;
-        QCOMPARE(sameContent(tree.dir(), "a", tree.dir(), "b", result), 0);
-        QCOMPARE(result, c.same);
-    }
-    void longComparisonsCanStop()
-    {
-        Tree tree;
-        QVERIFY(tree.write("a", QByteArray(3 << 20, 'x')) && tree.write("b", QByteArray(3 << 20, 'x')));
-        bool same = false;
+        QVERIFY(tree.build({c.a, c.b}));
+        bool same = !c.same;
         int calls = 0;
-        const auto proceed = [&calls] { return ++calls < 2; };
-        QCOMPARE(sameContent(tree.dir(), "a", tree.dir(), "b", same, proceed), -ECANCELED);
-        QCOMPARE(calls, 2);
-        QVERIFY(sameContent(tree.dir(), "a", tree.dir(), "b", same) == 0 && same);
+        const std::function<bool()> proceed = [&] { return ++calls < c.stopAt; };
+        const int rc = sameContent(tree.dir(), "a", tree.dir(), "b", same, c.stopAt ? proceed : nullptr);
+        QCOMPARE(rc, c.stopAt ? -ECANCELED : 0);
+        QVERIFY(c.stopAt ? calls == c.stopAt : same == c.same);
     }
 };
 

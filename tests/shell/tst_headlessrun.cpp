@@ -1,5 +1,4 @@
-// Runs the real vell executable, copied into a program folder of its own,
-// as a user without a display would.
+// Runs the real vell executable, copied into a program folder of its own, as a user without a display would.
 
 #include "common/testtree.h"
 #include "config/folderpairsfile.h"
@@ -15,66 +14,52 @@
 using namespace vell;
 
 namespace {
-
+// The program folder ~/prog with the executable, one couple ~/src to ~/dst and the settings given ("Key=value").
 struct ProgramFolder
 {
     TestTree tree;
-    ProgramFiles files;
-    QString binary;
+    ProgramFiles files{tree.pathText("prog")};
+    QString binary = files.ProgramFolder + "/vell";
+    QByteArray out, err; // of the last run
 
-    ProgramFolder()
+    explicit ProgramFolder(const QStringList &settings)
     {
-        tree.mkdir("prog");
-        files.ProgramFolder = tree.pathText("prog");
-        binary = files.ProgramFolder + "/vell";
-        QFile::copy(qEnvironmentVariable("VELL_BINARY"), binary);
-        QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOwner);
-    }
-
-    void set(const QString &key, const QString &value, const QString &section = SectionConfiguration)
-    {
-        QCOMPARE(WriteSetting(files, section, key, value), 0);
-    }
-
-    void couples(const QList<QPair<QString, QString>> &list)
-    {
-        FolderPairList pairs;
-        for (const auto &[source, target] : list) {
-            FolderPair pair;
-            pair.Source = source;
-            pair.Cible = target;
-            pairs << pair;
-        }
+        FolderPair pair;
+        pair.Source = tree.pathText("src");
+        pair.Cible = tree.pathText("dst");
         SystemInfo system;
         system.IsNT = true;
-        QCOMPARE(SaveFolderPairs(files, pairs, system), 0);
+        QVERIFY(tree.mkdir("prog") && QFile::copy(qEnvironmentVariable("VELL_BINARY"), binary));
+        QVERIFY(QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOwner));
+        QCOMPARE(SaveFolderPairs(files, {pair}, system), 0);
+        for (const QString &setting : settings)
+            set(setting);
     }
-
+    void set(const QString &setting)
+    {
+        QCOMPARE(WriteSetting(files, SectionConfiguration, setting.section('=', 0, 0), setting.section('=', 1)), 0);
+    }
     void start(QProcess &process, const QStringList &arguments = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("QT_QPA_PLATFORM"); // that too would give the program a window
-        env.remove("VELL_SERVICE");
+        // QT_QPA_PLATFORM too would give the program a window.
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "VELL_SERVICE"})
+            env.remove(name);
         env.insert("XDG_DATA_HOME", tree.pathText("xdg")); // no installed service here
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(tree.rootText());
         process.start(binary, arguments);
         QVERIFY(process.waitForStarted());
     }
-
     // Runs to the end; returns the exit status.
-    int run(const QStringList &arguments = {}, QByteArray *out = nullptr, QByteArray *err = nullptr)
+    int run(const QStringList &arguments = {})
     {
         QProcess process;
         start(process, arguments);
         if (!process.waitForFinished(20000))
             return -1;
-        if (out)
-            *out = process.readAllStandardOutput();
-        if (err)
-            *err = process.readAllStandardError();
+        out = process.readAllStandardOutput();
+        err = process.readAllStandardError();
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
     }
 };
@@ -89,7 +74,7 @@ bool waitForLines(QProcess &process, QByteArray &out, int lines)
     }
     return true;
 }
-
+const QStringList Once{"Automatique=1", "ArretAutomatique=1"};
 } // namespace
 
 class TestHeadlessRun : public QObject
@@ -97,138 +82,84 @@ class TestHeadlessRun : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY2(QFile::exists(qEnvironmentVariable("VELL_BINARY")), "VELL_BINARY not built"); }
-
-    void mirrorsOnceAndEnds()
+    // One run from the items given (TestTree::build): its exit status, the lines it prints on stdout, parts of what it
+    // prints on stdout and stderr ("~" the folder of the test), and the target folder after it.
+    void runOnce_data()
     {
-        ProgramFolder p;
-        QVERIFY(p.tree.write("src/a.txt", "a"));
-        QVERIFY(p.tree.write("src/sub/b.txt", "b"));
-        QVERIFY(p.tree.mkdir("dst"));
-        p.couples({{p.tree.pathText("src"), p.tree.pathText("dst")}});
-        p.set("Automatique", "1");
-        p.set("ArretAutomatique", "1");
-        QByteArray out;
-        QCOMPARE(p.run({}, &out), 0);
-        QCOMPARE(p.tree.read("dst/sub/b.txt"), QByteArray("b"));
-        QCOMPARE(out.count('\n'), 2);
-        QVERIFY2(out.contains("2 files in 1 source folder (0 invalid source folder; 0 invalid target folder)"),
-                 out.constData());
-        QVERIFY(out.contains("Files: 2 created, 0 modified, 0 removed; Folders: 1 created, 0 removed"));
+        QTest::addColumn<QByteArrayList>("items");
+        QTest::addColumn<QStringList>("settings");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QByteArrayList>("said");
+        QTest::addColumn<QByteArrayList>("target");
+        const auto row = [](const char *name, const QByteArrayList &items, const QStringList &settings,
+                            const QStringList &arguments, int status, int lines, const QByteArrayList &said,
+                            const QByteArrayList &target) {
+            QTest::newRow(name) << items << settings << arguments << status << lines << said << target;
+        };
+        row("mirrors", {"src/a=a", "src/sub/b=b", "dst/"}, Once, {}, 0, 2,
+            {"; 2 files in 1 source folder (0 invalid source folder; 0 invalid target folder)\n"
+             "Files: 2 created, 0 modified, 0 removed; Folders: 1 created, 0 removed; "}, {"dst/a=a", "dst/sub/b=b"});
+        row("source missing, french", {"dst/"}, Once + QStringList{"Langue=1"}, {}, 4, 2,
+            {"(1 dossier source invalide; 0 dossier cible invalide)"}, {});
+        row("target missing", {"src/"}, Once, {}, 4, 2, {"(0 invalid source folder; 1 invalid target folder)"}, {});
+        row("target missing, -U", {"src/"}, Once, {"-U"}, 3, 0, {}, {});
+        row("target missing, -user among words", {"src/"}, Once, {"nightly", "-user"}, 3, 0, {}, {});
+        // A folder where the source has a file, and no Effacer.
+        row("failure", {"src/a=a", "dst/a/kept=k"}, Once, {}, 5, 3,
+            {"Vell: Failure: Creation - ~/dst/a: Is a directory\n",
+             "\n1 failure, tried again at the next run; see the system journal (journalctl -t Vell)\n"},
+            {"dst/a/kept=k"});
+        row("couples file invalid", {"prog/Vell.w=\"43003A005C0\",\"\"\r\n"}, Once, {}, 1, 0,
+            {"Vell: Invalid hexa string in the parameters file\r\n~/prog/Vell.w\n"}, {});
+        row("no automatic start", {"src/a=a", "dst/"}, {}, {}, 0, 0, {"Automatique=1 in ~/prog/Vell.ini"}, {});
     }
-
-    void unknownFolderInTheOnlyRunEndsWithFour()
+    void runOnce()
     {
-        ProgramFolder p;
-        QVERIFY(p.tree.mkdir("dst"));
-        p.couples({{p.tree.pathText("gone"), p.tree.pathText("dst")}});
-        p.set("Automatique", "1");
-        p.set("ArretAutomatique", "1");
-        p.set("Langue", "1");
-        QByteArray out;
-        QCOMPARE(p.run({}, &out), 4);
-        QVERIFY2(out.contains("1 dossier source invalide"), out.constData());
+        QFETCH(QByteArrayList, items);
+        QFETCH(QStringList, settings);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(int, lines);
+        QFETCH(QByteArrayList, said);
+        QFETCH(QByteArrayList, target);
+        ProgramFolder p(settings);
+        QVERIFY(p.tree.build(items));
+        QCOMPARE(p.run(arguments), status);
+        QCOMPARE(p.out.count('\n'), lines);
+        for (QByteArray &part : said)
+            QVERIFY2((p.out + p.err).contains(part.replace('~', p.tree.root())), p.out + p.err);
+        QCOMPARE(p.tree.snapshot("dst"), target);
     }
-
-    void failuresInTheOnlyRunEndWithFive()
-    {
-        ProgramFolder p;
-        QVERIFY(p.tree.write("src/a", "a"));
-        QVERIFY(p.tree.write("dst/a/kept", "k")); // a folder where the source has a file, no Effacer
-        p.couples({{p.tree.pathText("src"), p.tree.pathText("dst")}});
-        p.set("Automatique", "1");
-        p.set("ArretAutomatique", "1");
-        QByteArray out;
-        QByteArray err;
-        QCOMPARE(p.run({}, &out, &err), 5);
-        QVERIFY2(err.contains("Vell: Failure: Creation - " + p.tree.path("dst/a") + ": Is a directory"), err.constData());
-        QVERIFY2(out.endsWith("1 failure, tried again at the next run; see the system journal (journalctl -t Vell)\n"),
-                 out.constData());
-        QCOMPARE(p.tree.read("dst/a/kept"), QByteArray("k"));
-    }
-
     void keepsMirroringUntilSigterm()
     {
-        ProgramFolder p;
-        QVERIFY(p.tree.write("src/first", "1"));
-        QVERIFY(p.tree.mkdir("dst"));
-        p.couples({{p.tree.pathText("src"), p.tree.pathText("dst")}});
-        p.set("Automatique", "1");
-        p.set("Temporisation", "1");
+        ProgramFolder p({"Automatique=1", "Temporisation=1"});
+        QVERIFY(p.tree.write("src/first", "1") && p.tree.mkdir("dst"));
         QProcess process;
         p.start(process);
         QByteArray out;
-        QVERIFY(waitForLines(process, out, 2));
-        QVERIFY(p.tree.write("src/second", "2"));
+        QVERIFY(waitForLines(process, out, 2) && p.tree.write("src/second", "2"));
         QVERIFY(waitForLines(process, out, 6)); // two more runs: the second one saw the new file
         QCOMPARE(p.tree.read("dst/second"), QByteArray("2"));
-
-        // Only one instance per program folder.
-        QByteArray err;
-        QCOMPARE(p.run({}, nullptr, &err), 2);
-        QVERIFY(err.contains("Program already running"));
-
+        QCOMPARE(p.run(), 2); // only one instance per program folder
+        QVERIFY(p.err.contains("Program already running"));
         ::kill(pid_t(process.processId()), SIGTERM);
-        QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QVERIFY(process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
     }
-
     void killedInstanceDoesNotBlockTheNext()
     {
-        ProgramFolder p;
-        QVERIFY(p.tree.mkdir("d"));
-        p.couples({{p.tree.pathText("d"), p.tree.pathText("d")}});
-        p.set("Automatique", "1");
+        ProgramFolder p({"Automatique=1"});
+        QVERIFY(p.tree.mkdir("src") && p.tree.mkdir("dst"));
         QProcess first;
         p.start(first);
         QByteArray out;
         QVERIFY(waitForLines(first, out, 2));
         first.kill();
         QVERIFY(first.waitForFinished(10000));
-        p.set("ArretAutomatique", "1");
+        p.set("ArretAutomatique=1");
         QCOMPARE(p.run(), 0);
-    }
-
-    void missingFolderWithSwitchEndsWithThree_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("-U") << QStringList{"-U"};
-        QTest::newRow("lower case among words") << QStringList{"nightly", "-user"};
-    }
-    void missingFolderWithSwitchEndsWithThree()
-    {
-        QFETCH(QStringList, arguments);
-        ProgramFolder p;
-        QVERIFY(p.tree.mkdir("src"));
-        p.couples({{p.tree.pathText("src"), p.tree.pathText("nowhere")}});
-        p.set("Automatique", "1");
-        p.set("ArretAutomatique", "1");
-        QCOMPARE(p.run(arguments), 3);
-        QCOMPARE(p.run(), 4); // without the switch the run goes on and reports it
-    }
-
-    void invalidCouplesFileEndsWithOne()
-    {
-        ProgramFolder p;
-        QFile file(p.files.couplesFile());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\"43003A005C0\",\"\"\r\n");
-        file.close();
-        QByteArray err;
-        QCOMPARE(p.run({}, nullptr, &err), 1);
-        QVERIFY2(err.contains("Invalid hexa string in the parameters file"), err.constData());
-    }
-
-    void withoutAutomaticStartNothingIsMirrored()
-    {
-        ProgramFolder p;
-        QVERIFY(p.tree.write("src/a", "a"));
-        QVERIFY(p.tree.mkdir("dst"));
-        p.couples({{p.tree.pathText("src"), p.tree.pathText("dst")}});
-        QByteArray err;
-        QCOMPARE(p.run({}, nullptr, &err), 0);
-        QVERIFY(err.contains("Automatique=1"));
-        QCOMPARE(p.tree.entries("dst"), QByteArrayList());
     }
 };
 

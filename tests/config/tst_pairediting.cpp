@@ -105,8 +105,10 @@ private slots:
     {
         Program p;
         QVERIFY(p.tree.mkdir("Vell.w")); // nothing can be renamed over a folder, even by root
-        p.dialogs.typed = {"/b"};
-        QVERIFY(EditFolderPair(EditAction::Add, FolderRole::Source, PathMeans::Typed, {}, p.pairs, p.context()).changed);
+        p.dialogs.chosen = {"/b"};
+        const EditOutcome out = EditFolderPair(EditAction::Add, FolderRole::Source, PathMeans::Browser, {}, p.pairs,
+                                               p.context());
+        QVERIFY(out.changed && !out.openModes); // no modes for a couple that was not saved
         QCOMPARE(p.dialogs.boxes.size(), 1);
         QVERIFY(p.dialogs.boxes.at(0).text.startsWith("The folder couples could not be saved: Is a directory\r\n"));
         QCOMPARE(p.dialogs.boxes.at(0).icon, MessageIcon::Critical);
@@ -128,6 +130,10 @@ private slots:
                                 << "Remove the selected folders";
         QTest::newRow("answered No") << GridSelection{0, 2, true} << A{MessageAnswer::No}
                                      << QStringList{"/a", "/b", "/c"} << "Remove the selected folders";
+        QTest::newRow("other end beyond the list") << GridSelection{0, 3, true} << A{MessageAnswer::Yes}
+                                                   << QStringList{"/b", "/c"} << "Remove the selected folders";
+        QTest::newRow("no current row") << GridSelection{-1, -1, true} << A{} << QStringList{"/a", "/b", "/c"}
+                                        << "Select a couple of folders (source+target) to remove";
         QTest::newRow("highlight hidden") << GridSelection{0, 0, false} << A{} << QStringList{"/a", "/b", "/c"}
                                           << "Select a couple of folders (source+target) to remove";
     }
@@ -197,6 +203,17 @@ private slots:
         QCOMPARE(CountMessage(CountCheck::OutOfRange, 2, true), "La valeur doit être comprise entre 2 et 64000");
         QCOMPARE(CountMessage(CountCheck::NotANumber, 1, true), "Valeur incorrecte");
         QCOMPARE(TotalDelayText("400", 10, 1, c), "soit: 1 h 6 min 40 sec");
+        // The dialog's captions: Portuguese reads the French texts, except for chkEffacer and the buttons.
+        const auto caption = [](int langue, const char *name) {
+            for (const Caption &cap : ModesDialogCaptions(langue, 10))
+                if (cap.objectName == name && cap.property == CaptionProperty::Text)
+                    return cap.text;
+            return QString();
+        };
+        QCOMPARE(caption(2, "optTempo0"), "Défaut: une seule temporisation de 10 secondes entre chaque miroir");
+        QCOMPARE(caption(2, "chkEffacer"), "Suprimir os ficheiros antigos em pastas de saída");
+        QCOMPARE(caption(2, "cmdAnnuler"), "&Cancelar");
+        QCOMPARE(caption(3, "chkDeplacer"), "Move files (delete from source folders after mirroring)");
         QCOMPARE(TotalDelayText("64000", 60000, 3, c), "i.e. 1066666 h 40 min 0 sec"); // beyond 2^31 seconds
     }
 

@@ -130,6 +130,7 @@ private slots:
         QTest::newRow("1023") << 1023 << "1,023 bytes";
         QTest::newRow("1024") << 1024 << "1.00KB (1,024 bytes)";
         QTest::newRow("10 KB") << 10 * 1024 << "10.0KB (10,240 bytes)";
+        QTest::newRow("100 KB") << 100 * 1024 << "100KB (102,400 bytes)";
         QTest::newRow("999 KB") << 999 * 1024 + 1023 << "1000KB (1,023,999 bytes)";
         QTest::newRow("1000 KB") << 1000 * 1024 << "0.98MB (1,024,000 bytes)";
         QTest::newRow("10000 KB") << 10000 * 1024 << "9.8MB (10,240,000 bytes)";

@@ -24,15 +24,6 @@ QString SingleRunNoticeText(int32_t langue)
         .in(langue);
 }
 
-void ShowSignatureLoadMessages(const QList<SignatureLoadMessage> &messages, UserDialogs &dialogs)
-{
-    for (const SignatureLoadMessage &message : messages) {
-        const MessageIcon icon = message.kind == SignatureLoadMessage::Kind::Corrupt ? MessageIcon::Critical
-                                                                                     : MessageIcon::Exclamation;
-        (void)dialogs.messageBox(message.text, ProductName, icon, MessageButtons::Ok);
-    }
-}
-
 VellProgram::VellProgram(StartupOptions options, EngineHost &host, UserDialogs &dialogs, CommandRunner &runner,
                          EventLog &eventLog)
     : m_options(std::move(options))

@@ -93,11 +93,6 @@ private:
     bool m_mirroringStarted = false;
 };
 
-// Shows what a signature load met, in its order, each in an OK box titled
-// "Vell": a duplicate with the warning icon, a corrupt or unreadable file
-// with the critical one. Start-up and the signature dialog's reload use it.
-void ShowSignatureLoadMessages(const QList<SignatureLoadMessage> &messages, UserDialogs &dialogs);
-
 // "Program already running" and the single automatic run notice, in the
 // language of Langue.
 [[nodiscard]] QString AlreadyRunningText(int32_t langue);

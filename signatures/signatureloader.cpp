@@ -1,6 +1,8 @@
 #include "signatures/signatureloader.h"
 
 #include "base/language.h"
+#include "base/programidentity.h"
+#include "base/userdialogs.h"
 #include "signatures/signaturefile.h"
 
 namespace vell {
@@ -47,6 +49,15 @@ QList<SignatureLoadMessage> LoadSignatures(SignatureTable &table, const QString 
         {SignatureLoadMessage::Kind::Corrupt, corruptSignatureFileMessage(signatureFile, accepted, langue)});
     LoadDefaultSignatures(table);
     return messages;
+}
+
+void ShowSignatureLoadMessages(const QList<SignatureLoadMessage> &messages, UserDialogs &dialogs)
+{
+    for (const SignatureLoadMessage &message : messages) {
+        const MessageIcon icon = message.kind == SignatureLoadMessage::Kind::Corrupt ? MessageIcon::Critical
+                                                                                     : MessageIcon::Exclamation;
+        (void)dialogs.messageBox(message.text, ProductName, icon, MessageButtons::Ok);
+    }
 }
 
 } // namespace vell

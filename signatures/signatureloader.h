@@ -38,4 +38,11 @@ struct SignatureLoadMessage
 // The critical message for a corrupt or unreadable file.
 [[nodiscard]] QString corruptSignatureFileMessage(const QString &signatureFile, int32_t accepted, int32_t langue);
 
+class UserDialogs;
+
+// Shows what a signature load met, in its order, each in an OK box titled
+// "Vell": a duplicate with the warning icon, a corrupt or unreadable file
+// with the critical one. Start-up and the signature editor use it.
+void ShowSignatureLoadMessages(const QList<SignatureLoadMessage> &messages, UserDialogs &dialogs);
+
 } // namespace vell

@@ -3,7 +3,7 @@
 #include "base/programidentity.h"
 #include "base/ui/applycaptions.h"
 #include "base/userdialogs.h"
-#include "shell/vellprogram.h"
+#include "signatures/signatureloader.h"
 #include "ui_signaturesdialog.h"
 
 #include <QApplication>

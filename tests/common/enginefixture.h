@@ -9,15 +9,12 @@
 #include "platform/uniquefd.h"
 
 #include <QRegularExpression>
-#include <QStringList>
 #include <QTest>
 #include <algorithm>
 #include <cstring>
 #include <dirent.h>
 #include <functional>
 #include <grp.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,8 +24,6 @@
 class RecordingHost : public vell::EngineHost
 {
 public:
-    RecordingHost() = default;
-
     void yieldToInterface(int times) override
     {
         ++yields;
@@ -36,51 +31,25 @@ public:
         if (onYield)
             onYield();
     }
-
     void setMirroringActive(bool active) override { events << (active ? "active" : "inactive"); }
     void setTrayState(vell::TrayState s) override { trayStates << s; }
     void setCounterText(const QString &text) override { counterTexts << text; }
     void setStatusText(const QString &text) override { statusText = text; }
     void showNotice(const QString &text) override { events << "notice " + text; }
-    void endProgram(int status) override
-    {
-        endStatus = status;
-        ++ends;
-    }
+    void endProgram(int status) override { endStatus = status, ++ends; }
     void beep() override { events << "beep"; }
     void runAlertCommand(const QStringList &argv) override { events << "command " + argv.join('|'); }
     void logEvent(const QString &text, int type) override { events << QString("event %1 %2").arg(type).arg(text); }
     void reportFailure(const vell::ItemEvent &, const QString &text) override { failures << text; }
     void refreshFileLists(bool targetToo) override { refreshes << targetToo; }
 
-    QStringList events;
+    QStringList events, counterTexts, failures;
     QList<vell::TrayState> trayStates;
-    QStringList counterTexts;
-    QStringList failures;
     QList<bool> refreshes; // whether the target's file list was refilled too
     QString statusText;
-    int endStatus = -1;
-    int ends = 0;
-    int yields = 0;
-    int lastTimes = 0;
+    int endStatus = -1, ends = 0, yields = 0, lastTimes = 0;
     std::function<void()> onYield;
 };
-
-// The non-zero totals of the walks, in a fixed order: "examined 2, created 1".
-inline QString TotalsText(const vell::RunTotals &t)
-{
-    const std::pair<const char *, int64_t> fields[] = {
-        {"examined", t.FilesExamined},    {"created", t.FilesCreated},
-        {"modified", t.FilesModified},    {"removed", t.FilesRemoved},
-        {"securities", t.SecuritiesCopied}, {"securitiesNot", t.SecuritiesNotCopied},
-        {"attributes", t.AttributesCopied}, {"foldersCreated", t.FoldersCreated},
-        {"foldersRemoved", t.FoldersRemoved}, {"failures", t.Failures}};
-    QStringList parts;
-    for (const auto &[name, value] : fields)
-        if (value != 0)
-            parts << QString("%1 %2").arg(name).arg(value);
-    return parts.join(", ");
-}
 
 // Everything a couple's walk needs; it records every item event.
 struct EngineFixture
@@ -93,15 +62,13 @@ struct EngineFixture
     vell::RunFlags flags;
     std::function<QString(const QString &)> extensions;
     std::chrono::steady_clock::duration listingMaxAge = std::chrono::seconds(1);
-    vell::CleanTargets noted; // what the last run's mirror walk left for its removal walk
 
     EngineFixture()
     {
         system.IsNT = true;
         system.NTMajorVersion = 5;
         state.MirroringOff = false;
-        settings.Logs = true;
-        settings.FichiersLogs = true;
+        settings.Logs = settings.FichiersLogs = true;
     }
 
     // Sets the couple's modes and the options named in `words` (their
@@ -109,29 +76,19 @@ struct EngineFixture
     // systems).
     void apply(const QString &words)
     {
-        using vell::RunFlags;
-        using vell::Settings;
-        const std::pair<const char *, bool RunFlags::*> modes[] = {
-            {"Deplacer", &RunFlags::Deplacer}, {"Renommer", &RunFlags::Renommer},
-            {"Nouveau", &RunFlags::Nouveau}, {"Effacer", &RunFlags::Effacer}};
-        const std::pair<const char *, bool Settings::*> options[] = {
-            {"MiroirSousDossiers", &Settings::MiroirSousDossiers}, {"CopierAttributs", &Settings::CopierAttributs},
-            {"CopierSecurite", &Settings::CopierSecurite},
-            {"CopierSecuriteDossiers", &Settings::CopierSecuriteDossiers},
-            {"CopierSecuriteTout", &Settings::CopierSecuriteTout}, {"FichiersLogs", &Settings::FichiersLogs},
-            {"Logs", &Settings::Logs}, {"ArretAutomatique", &Settings::ArretAutomatique},
-            {"ErreurDossier", &Settings::ErreurDossier}, {"ErreurDossierSon", &Settings::ErreurDossierSon},
-            {"ErreurDossierNetSend", &Settings::ErreurDossierNetSend},
-            {"ErreurDossierEventLog", &Settings::ErreurDossierEventLog}};
         for (QString word : words.split(' ', Qt::SkipEmptyParts)) {
             const bool on = !word.startsWith('-');
             word.remove(0, on ? 0 : 1);
-            for (const auto &[name, mode] : modes)
-                if (word == name)
-                    flags.*mode = on;
-            for (const auto &[name, option] : options)
-                if (word == name)
-                    settings.*option = on;
+            const auto set = [&](const char *name, bool &field) { field = word == name ? on : field; };
+            set("Deplacer", flags.Deplacer), set("Renommer", flags.Renommer), set("Nouveau", flags.Nouveau);
+            set("Effacer", flags.Effacer), set("MiroirSousDossiers", settings.MiroirSousDossiers);
+            set("CopierAttributs", settings.CopierAttributs), set("CopierSecurite", settings.CopierSecurite);
+            set("CopierSecuriteDossiers", settings.CopierSecuriteDossiers), set("Logs", settings.Logs);
+            set("CopierSecuriteTout", settings.CopierSecuriteTout), set("FichiersLogs", settings.FichiersLogs);
+            set("ArretAutomatique", settings.ArretAutomatique), set("ErreurDossier", settings.ErreurDossier);
+            set("ErreurDossierSon", settings.ErreurDossierSon);
+            set("ErreurDossierNetSend", settings.ErreurDossierNetSend);
+            set("ErreurDossierEventLog", settings.ErreurDossierEventLog);
             if (word.startsWith("NT4SP")) {
                 system.NTMajorVersion = 4;
                 system.ServicePack = int16_t(word.mid(5).toInt());
@@ -142,11 +99,8 @@ struct EngineFixture
 
     vell::MirrorContext context()
     {
-        vell::MirrorContext ctx{settings, system, state, flags, {}, {}, extensions, {}};
-        ctx.listingMaxAge = listingMaxAge;
-        ctx.yield = [this] { host.yieldToInterface(1); };
-        ctx.record = [this](const vell::ItemEvent &event) { events << event; };
-        return ctx;
+        return {settings, system, state, flags, [this] { host.yieldToInterface(1); },
+                [this](const vell::ItemEvent &event) { events << event; }, extensions, {}, listingMaxAge};
     }
 
     // A couple's turn as a run takes it: the mirror walk, then the removal
@@ -155,24 +109,25 @@ struct EngineFixture
     {
         vell::MirrorContext ctx = context();
         vell::MirrorFolder(ctx, source, target);
-        noted = ctx.cleanTargets;
         if (flags.Effacer && !flags.Deplacer && !state.MirroringOff)
             vell::RemoveObsolete(ctx, source, target);
     }
 
-    void mirror(const QString &source, const QString &target)
+    // The non-zero totals of the walks, in a fixed order: "examined 2, created 1".
+    [[nodiscard]] QString totals() const
     {
-        vell::MirrorContext ctx = context();
-        vell::MirrorFolder(ctx, source, target);
+        const vell::RunTotals &t = state.totals;
+        const std::pair<const char *, int64_t> fields[] = {
+            {"examined", t.FilesExamined}, {"created", t.FilesCreated}, {"modified", t.FilesModified},
+            {"removed", t.FilesRemoved}, {"securities", t.SecuritiesCopied}, {"securitiesNot", t.SecuritiesNotCopied},
+            {"attributes", t.AttributesCopied}, {"foldersCreated", t.FoldersCreated},
+            {"foldersRemoved", t.FoldersRemoved}, {"failures", t.Failures}};
+        QStringList parts;
+        for (const auto &[name, value] : fields)
+            if (value != 0)
+                parts << QString("%1 %2").arg(name).arg(value);
+        return parts.join(", ");
     }
-
-    void removeObsolete(const QString &source, const QString &target)
-    {
-        vell::MirrorContext ctx = context();
-        vell::RemoveObsolete(ctx, source, target);
-    }
-
-    [[nodiscard]] QString totals() const { return TotalsText(state.totals); }
 };
 
 // Runs `walks` in a child process where permissions apply (as uid and gid
@@ -218,32 +173,24 @@ struct TestCouple
     void prepare(const QString &modes, const QByteArrayList &before)
     {
         QVERIFY(tree.build(QByteArrayList{"src/", "dst/", "outside/precious"} << before));
-        for (const QString &word : modes.split(' ')) {
+        for (const QString &word : modes.split(' '))
             if (word.startsWith("source=") || word.startsWith("target="))
                 (word.startsWith('s') ? sourceRel : targetRel) = word.mid(7).toUtf8();
-        }
         engine.apply(modes);
     }
 
-    // The first entry the walk lists in src/name, or else in dst/name.
-    QByteArray firstListed(const QByteArray &name) const
-    {
-        DIR *dir = ::opendir(tree.path((tree.isDir("src/" + name) ? "src/" : "dst/") + name).constData());
-        QByteArray first;
-        while (const dirent *e = dir && first.isEmpty() ? ::readdir(dir) : nullptr)
-            first = e->d_name[0] == '.' ? QByteArray() : QByteArray(e->d_name);
-        if (dir)
-            ::closedir(dir);
-        return first;
-    }
-
     // Does `during` ("n:stop", "n:-path" or "n:item") at the n-th yield,
-    // "^" naming the file of "sub" walked first and "~" the other, with
-    // every listing counting as old. "0:" does nothing.
+    // "^" naming the file of "sub" walked first (the first listed in
+    // src/sub, else in dst/sub) and "~" the other, with every listing
+    // counting as old. "0:" does nothing.
     void actDuring(const QByteArray &during)
     {
         m_during = during;
-        m_first = firstListed("sub");
+        DIR *dir = ::opendir(tree.path(tree.isDir("src/sub") ? "src/sub" : "dst/sub").constData());
+        while (const dirent *e = dir && m_first.isEmpty() ? ::readdir(dir) : nullptr)
+            m_first = e->d_name[0] == '.' ? QByteArray() : QByteArray(e->d_name);
+        if (dir)
+            ::closedir(dir);
         const QByteArray action = named(during.mid(during.indexOf(':') + 1));
         const int yield = during.left(during.indexOf(':')).toInt();
         engine.host.onYield = [this, action, yield] {
@@ -269,10 +216,8 @@ struct TestCouple
     // the tree are then put back, some no longer letting anyone read).
     QString runOutcome(bool denied)
     {
-        if (!denied) {
-            run();
-            return outcome();
-        }
+        if (!denied)
+            return run(), outcome();
         if (::chmod(tree.root().constData(), 0777) != 0)
             return "root folder not opened to others";
         const QByteArray done = RunWhereDenied([this] { return run(), outcome().toUtf8(); });
@@ -283,8 +228,8 @@ struct TestCouple
     QString source() const { return tree.pathText(sourceRel); }
     QString target() const { return tree.pathText(targetRel); }
     void run() { engine.run(source(), target()); }
-    void mirror() { engine.mirror(source(), target()); }
-    void removeObsolete() { engine.removeObsolete(source(), target()); }
+    void mirror() { vell::MirrorContext ctx = engine.context(); vell::MirrorFolder(ctx, source(), target()); }
+    void removeObsolete() { vell::MirrorContext ctx = engine.context(); vell::RemoveObsolete(ctx, source(), target()); }
 
     // The events as "Delete folder dst/a" or "Creation dst/f !EISDIR",
     // paths from the tree's root, in order or sorted (walks follow the
@@ -294,13 +239,10 @@ struct TestCouple
         static const char *const operations[] = {"Creation", "Modification", "Attributes", "Security",
                                                  "Delete", "Reading", "Writing"};
         QStringList texts;
-        for (const vell::ItemEvent &e : engine.events) {
-            QString text = QString(operations[int(e.operation)]) + (e.folder ? " folder " : " ")
-                + QString(e.path).remove(tree.rootText() + '/');
-            if (e.failed())
-                text += QString(" !") + strerrorname_np(e.error);
-            texts << text;
-        }
+        for (const vell::ItemEvent &e : engine.events)
+            texts << QString(operations[int(e.operation)]) + (e.folder ? " folder " : " ")
+                    + QString(e.path).remove(tree.rootText() + '/')
+                    + (e.failed() ? QString(" !") + strerrorname_np(e.error) : QString());
         if (sorted)
             std::sort(texts.begin(), texts.end());
         return texts;
@@ -318,28 +260,6 @@ struct TestCouple
 private:
     QByteArray m_during;
     QByteArray m_first;
-};
-
-// A bind mount (where this process may make one) that is always undone.
-// It is made in a mount namespace of the test's own, so that not even a
-// crash leaves it behind.
-struct BindMount
-{
-    QByteArray at;
-    bool mounted = false;
-    BindMount(const QByteArray &from, const QByteArray &to) : at(to)
-    {
-        static const bool isolated = ::unshare(CLONE_NEWNS) == 0
-            && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-        mounted = isolated && ::mount(from.constData(), to.constData(), nullptr, MS_BIND, nullptr) == 0;
-    }
-    ~BindMount()
-    {
-        if (mounted)
-            (void)::umount2(at.constData(), MNT_DETACH);
-    }
-    BindMount(const BindMount &) = delete;
-    BindMount &operator=(const BindMount &) = delete;
 };
 
 // A program's worth of run state around one controller, with a clock the

@@ -1,6 +1,5 @@
 #include "testtree.h"
 
-#include <QDir>
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -13,18 +12,35 @@ TestTree::TestTree() : m_root(QFile::encodeName(m_dir.path())) {}
 
 namespace {
 
+// The item's status, not following links; st_mode is 0 when it is absent.
+struct stat statOf(const QByteArray &path)
+{
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        st.st_mode = 0;
+    return st;
+}
+
+QByteArray parentOf(const QByteArray &rel) { return rel.left(qMax<qsizetype>(rel.lastIndexOf('/'), 0)); }
+
+// The names in the folder but . and .., unsorted; closes it.
+QByteArrayList namesIn(DIR *dir)
+{
+    QByteArrayList names;
+    while (const dirent *e = dir ? ::readdir(dir) : nullptr)
+        if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0)
+            names << QByteArray(e->d_name);
+    if (dir)
+        ::closedir(dir);
+    return names;
+}
+
 // Removes everything in the open folder, whatever the names' bytes and the
 // depth (one descriptor a level).
 void removeAllIn(int dirFd)
 {
-    QByteArrayList names;
-    if (DIR *dir = ::fdopendir(::dup(dirFd))) {
-        while (const dirent *e = ::readdir(dir))
-            names << QByteArray(e->d_name);
-        ::closedir(dir);
-    }
-    for (const QByteArray &name : names) {
-        if (name == "." || name == ".." || ::unlinkat(dirFd, name.constData(), 0) == 0)
+    for (const QByteArray &name : namesIn(::fdopendir(::dup(dirFd)))) {
+        if (::unlinkat(dirFd, name.constData(), 0) == 0)
             continue;
         const int sub = ::openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (sub >= 0) {
@@ -35,6 +51,19 @@ void removeAllIn(int dirFd)
     }
 }
 
+constexpr int64_t DefaultTime = 1000000000;
+
+// Cuts "<mark>value" off the end of an item's text; empty when absent.
+QByteArray takeSuffix(QByteArray &item, char mark)
+{
+    const qsizetype at = item.lastIndexOf(mark);
+    if (at <= 0)
+        return {};
+    const QByteArray value = item.mid(at + 1);
+    item.truncate(at);
+    return value;
+}
+
 } // namespace
 
 // QTemporaryDir cannot remove names that are not UTF-8 nor paths longer
@@ -42,21 +71,11 @@ void removeAllIn(int dirFd)
 TestTree::~TestTree()
 {
     resetModes();
-    const int fd = ::open(m_root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
+    if (const int fd = ::open(m_root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
         removeAllIn(fd);
         ::close(fd);
     }
 }
-
-QString TestTree::rootText() const { return m_dir.path(); }
-
-QByteArray TestTree::path(const QByteArray &rel) const
-{
-    return rel.isEmpty() ? m_root : m_root + '/' + rel;
-}
-
-QString TestTree::pathText(const QByteArray &rel) const { return QFile::decodeName(path(rel)); }
 
 bool TestTree::mkdir(const QByteArray &rel)
 {
@@ -73,8 +92,7 @@ bool TestTree::mkdir(const QByteArray &rel)
 
 bool TestTree::write(const QByteArray &rel, const QByteArray &data)
 {
-    const qsizetype slash = rel.lastIndexOf('/');
-    if (slash > 0 && !mkdir(rel.left(slash)))
+    if (!mkdir(parentOf(rel)))
         return false;
     const int fd = ::open(path(rel).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -86,24 +104,17 @@ bool TestTree::write(const QByteArray &rel, const QByteArray &data)
 
 bool TestTree::symlink(const QByteArray &rel, const QByteArray &text)
 {
-    const qsizetype slash = rel.lastIndexOf('/');
-    if (slash > 0 && !mkdir(rel.left(slash)))
-        return false;
-    return ::symlink(text.constData(), path(rel).constData()) == 0;
+    return mkdir(parentOf(rel)) && ::symlink(text.constData(), path(rel).constData()) == 0;
 }
 
 bool TestTree::mkfifo(const QByteArray &rel) { return ::mkfifo(path(rel).constData(), 0644) == 0; }
+bool TestTree::setMode(const QByteArray &rel, unsigned mode) { return ::chmod(path(rel).constData(), mode) == 0; }
 
 bool TestTree::setMtime(const QByteArray &rel, int64_t sec, long nsec)
 {
-    struct timespec times[2];
-    times[0].tv_sec = sec;
-    times[0].tv_nsec = nsec;
-    times[1] = times[0];
+    const struct timespec times[2] = {{sec, nsec}, {sec, nsec}};
     return ::utimensat(AT_FDCWD, path(rel).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
-
-bool TestTree::setMode(const QByteArray &rel, unsigned mode) { return ::chmod(path(rel).constData(), mode) == 0; }
 
 bool TestTree::setXattr(const QByteArray &rel, const QByteArray &name, const QByteArray &value)
 {
@@ -112,28 +123,13 @@ bool TestTree::setXattr(const QByteArray &rel, const QByteArray &name, const QBy
 
 bool TestTree::setStream(const QByteArray &rel, const QByteArray &stream, const QByteArray &data)
 {
-    QByteArray value = data;
-    value.append('\0');
-    return setXattr(rel, "user.DosStream." + stream + ":$DATA", value);
+    return setXattr(rel, "user.DosStream." + stream + ":$DATA", data + '\0');
 }
 
-bool TestTree::exists(const QByteArray &rel) const
-{
-    struct stat st;
-    return ::lstat(path(rel).constData(), &st) == 0;
-}
-
-bool TestTree::isDir(const QByteArray &rel) const
-{
-    struct stat st;
-    return ::lstat(path(rel).constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool TestTree::isLink(const QByteArray &rel) const
-{
-    struct stat st;
-    return ::lstat(path(rel).constData(), &st) == 0 && S_ISLNK(st.st_mode);
-}
+bool TestTree::exists(const QByteArray &rel) const { return statOf(path(rel)).st_mode != 0; }
+bool TestTree::isDir(const QByteArray &rel) const { return S_ISDIR(statOf(path(rel)).st_mode); }
+bool TestTree::isLink(const QByteArray &rel) const { return S_ISLNK(statOf(path(rel)).st_mode); }
+unsigned TestTree::mode(const QByteArray &rel) const { return statOf(path(rel)).st_mode & 07777; }
 
 QByteArray TestTree::read(const QByteArray &rel) const
 {
@@ -142,8 +138,7 @@ QByteArray TestTree::read(const QByteArray &rel) const
         return {};
     QByteArray data;
     char buffer[65536];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
         data.append(buffer, n);
     ::close(fd);
     return data;
@@ -176,60 +171,26 @@ QByteArray TestTree::stream(const QByteArray &rel, const QByteArray &stream) con
     return value;
 }
 
-unsigned TestTree::mode(const QByteArray &rel) const
-{
-    struct stat st;
-    return ::lstat(path(rel).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
 int64_t TestTree::mtimeSec(const QByteArray &rel) const
 {
-    struct stat st;
-    return ::lstat(path(rel).constData(), &st) == 0 ? st.st_mtim.tv_sec : -1;
+    const struct stat st = statOf(path(rel));
+    return st.st_mode ? st.st_mtim.tv_sec : -1;
 }
 
 long TestTree::mtimeNsec(const QByteArray &rel) const
 {
-    struct stat st;
-    return ::lstat(path(rel).constData(), &st) == 0 ? st.st_mtim.tv_nsec : -1;
+    const struct stat st = statOf(path(rel));
+    return st.st_mode ? st.st_mtim.tv_nsec : -1;
 }
 
 QByteArrayList TestTree::entries(const QByteArray &rel) const
 {
-    QByteArrayList names;
-    DIR *dir = ::opendir(path(rel).constData());
-    if (!dir)
-        return names;
-    while (const dirent *e = ::readdir(dir)) {
-        const QByteArray name(e->d_name);
-        if (name != "." && name != "..")
-            names << name;
-    }
-    ::closedir(dir);
+    QByteArrayList names = namesIn(::opendir(path(rel).constData()));
     std::sort(names.begin(), names.end());
     return names;
 }
 
 bool RunningAsRoot() { return ::geteuid() == 0; }
-
-namespace {
-
-constexpr int64_t DefaultTime = 1000000000;
-
-// Cuts "<mark>value" off the end of an item's text; empty when absent.
-QByteArray takeSuffix(QByteArray &item, char mark)
-{
-    const qsizetype at = item.lastIndexOf(mark);
-    if (at <= 0)
-        return {};
-    const QByteArray value = item.mid(at + 1);
-    item.truncate(at);
-    return value;
-}
-
-QByteArray parentOf(const QByteArray &rel) { return rel.left(qMax<qsizetype>(rel.lastIndexOf('/'), 0)); }
-
-} // namespace
 
 bool TestTree::build(const QByteArrayList &items)
 {
@@ -275,8 +236,8 @@ QByteArrayList TestTree::snapshot(const QByteArray &rel) const
     QByteArrayList items;
     for (const QByteArray &name : entries(rel)) {
         const QByteArray item = rel.isEmpty() ? name : rel + '/' + name;
-        struct stat st;
-        if (::lstat(path(item).constData(), &st) != 0)
+        const struct stat st = statOf(path(item));
+        if (st.st_mode == 0)
             continue;
         QByteArray dos = xattr(item, "user.DOSATTRIB");
         dos = dos.isEmpty() ? QByteArray() : '#' + dos.left(dos.indexOf('\0'));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <cstdint>
@@ -12,15 +13,14 @@ class TestTree
 public:
     TestTree();
     ~TestTree();
-    TestTree(const TestTree &) = delete;
-    TestTree &operator=(const TestTree &) = delete;
+    Q_DISABLE_COPY_MOVE(TestTree)
 
     [[nodiscard]] bool isValid() const { return m_dir.isValid(); }
     [[nodiscard]] QByteArray root() const { return m_root; }
-    [[nodiscard]] QString rootText() const;
+    [[nodiscard]] QString rootText() const { return m_dir.path(); }
     // root + "/" + rel (rel may be empty).
-    [[nodiscard]] QByteArray path(const QByteArray &rel) const;
-    [[nodiscard]] QString pathText(const QByteArray &rel) const;
+    [[nodiscard]] QByteArray path(const QByteArray &rel) const { return rel.isEmpty() ? m_root : m_root + '/' + rel; }
+    [[nodiscard]] QString pathText(const QByteArray &rel) const { return QFile::decodeName(path(rel)); }
 
     bool mkdir(const QByteArray &rel);           // parents made too
     bool write(const QByteArray &rel, const QByteArray &data); // parents made too

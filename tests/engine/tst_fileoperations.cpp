@@ -45,7 +45,6 @@ private slots:
         const QString neighbours = QString(QChar(0xE9)) + QChar(0x400) + QChar(0x2100) + QChar(0x2300) + QChar(0xEFFF);
         QTest::newRow("neighbouring blocks kept") << neighbours << QByteArray() << neighbours;
     }
-
     void macintoshNames()
     {
         QFETCH(QString, name);

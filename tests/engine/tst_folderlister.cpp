@@ -11,19 +11,7 @@ using namespace vell::platform;
 
 namespace {
 
-QByteArray folderName(int i) { return "f" + QByteArray::number(i).rightJustified(3, '0'); }
-
-// Folders root/f000 to root/f099; folder i holds i % 3 files.
-bool makeFolders(TestTree &tree)
-{
-    QByteArrayList items;
-    for (int i = 0; i < 100; ++i) {
-        items << "root/" + folderName(i) + '/';
-        for (int f = 0; f < i % 3; ++f)
-            items << "root/" + folderName(i) + "/x" + QByteArray::number(f);
-    }
-    return tree.build(items);
-}
+QByteArray folderPath(int i) { return "root/f" + QByteArray::number(i).rightJustified(3, '0'); }
 
 bool isFolder(const FolderListing &listing, const TestTree &tree, const QByteArray &rel)
 {
@@ -49,18 +37,21 @@ private slots:
         QTest::newRow("caller alone") << false << 0;
         QTest::newRow("some dropped") << true << 3;
     }
-
     void listingsComeWholeInAnyOrder()
     {
         QFETCH(bool, helper);
         QFETCH(int, dropped);
         TestTree tree;
-        QVERIFY(makeFolders(tree));
+        QByteArrayList items; // folders root/f000 to root/f099; folder i holds i % 3 files
+        for (int i = 0; i < 100; ++i)
+            for (int f = -1; f < i % 3; ++f)
+                items << folderPath(i) + (f < 0 ? QByteArray("/") : "/x" + QByteArray::number(f));
+        QVERIFY(tree.build(items));
         const UniqueFd root(openFolderPath(tree.path("root")));
         FolderLister lister(helper);
         std::vector<PendingListing> asked(100);
         for (int i = 99; i >= 0; --i)
-            asked[i] = lister.ask(root.get(), folderName(i), false);
+            asked[i] = lister.ask(root.get(), folderPath(i).mid(5), false);
         for (int i = 0; dropped && i < 100; i += dropped)
             asked[i] = PendingListing();
         for (int k = 0; k < 90; ++k) { // middle first, then the rest: the helper is ahead or behind
@@ -70,7 +61,7 @@ private slots:
             const FolderListing listing = lister.take(std::move(asked[i]));
             QCOMPARE(listing.rc, 0);
             QCOMPARE(int(listing.entries.size()), i % 3);
-            QVERIFY(isFolder(listing, tree, "root/" + folderName(i)));
+            QVERIFY(isFolder(listing, tree, folderPath(i)));
         }
     }
 

@@ -1,16 +1,10 @@
 #include "common/enginefixture.h"
-#include "platform/fileops.h"
-#include "platform/mounts.h"
 #include "platform/pathcodec.h"
-#include "platform/uniquefd.h"
 
-#include <QTest>
-#include <cstdio>
-#include <optional>
-#include <fcntl.h>
+#include <QScopeGuard>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace vell;
 
@@ -211,8 +205,6 @@ private slots:
             "examined 1, securities 1", {"Security folder dst/d"});
         row("permissions of everything", "CopierSecurite CopierSecuriteTout", {"src/d/%700", "src/d/f%600", "dst/d/f"},
             both({"d/%700", "d/f%600"}), "examined 1, securities 2", {"Security dst/d/f", "Security folder dst/d"});
-        row("obsolete file deep", "Effacer", {"src/a/b/f", "src/c/", "dst/a/b/f", "dst/a/b/old", "dst/c/"},
-            both({"a/b/f", "c/"}), "examined 1, removed 1", {"Delete dst/a/b/old"});
         row("obsolete folder deep", "Effacer", {"src/a/keep", "dst/a/keep", "dst/a/x/y/z", "dst/a/x/w"},
             {"dst/a/keep", "dst/a/x/", "src/a/keep"}, "examined 1, removed 2, foldersRemoved 1",
             {"Delete dst/a/x/w", "Delete dst/a/x/y/z", "Delete folder dst/a/x/y"}, "0:");
@@ -263,7 +255,6 @@ private slots:
             {"src/t", "dst/t/x", "dst/t/%777"}, {"dst/t/", "src/t"}, "examined 1, removed 1, failures 1",
             {"Delete dst/t/x", "Delete folder dst/t !EACCES"});
     }
-
     void turn()
     {
         QFETCH(QString, modes);
@@ -274,14 +265,20 @@ private slots:
         QFETCH(QByteArray, during);
         TestCouple c;
         c.prepare(modes, before);
-        const QByteArray mountPoint = modes.section("mount=", 1).section(' ', 0, 0).toUtf8();
-        std::optional<BindMount> mount;
-        if (!mountPoint.isEmpty()) {
+        // A bind mount, in a mount namespace of the test's own so that not
+        // even a crash leaves it behind.
+        const QByteArray mountPoint = c.tree.path(modes.section("mount=", 1).section(' ', 0, 0).toUtf8());
+        const bool bindMount = modes.contains("mount=");
+        const auto unmount = qScopeGuard([&] { (void)(bindMount && ::umount2(mountPoint.constData(), MNT_DETACH)); });
+        if (bindMount) {
             // Nor is the removal walk ever run on "/": only its test is run here.
             const platform::UniqueFd root(platform::openFolderPath("/"));
             const platform::UniqueFd tree(platform::openFolderPath(c.tree.root()));
             QVERIFY(platform::isSystemRoot(root.get()) && !platform::isSystemRoot(tree.get()));
-            if (!mount.emplace(c.tree.path("outside"), c.tree.path(mountPoint)).mounted)
+            static const bool isolated = ::unshare(CLONE_NEWNS) == 0
+                && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+            const QByteArray outside = c.tree.path("outside");
+            if (!isolated || ::mount(outside.constData(), mountPoint.constData(), nullptr, MS_BIND, nullptr) != 0)
                 QSKIP("bind mounts are not permitted here");
         }
         c.actDuring(during);
@@ -292,14 +289,13 @@ private slots:
         std::sort(after.begin(), after.end());
         QCOMPARE(c.tree.snapshot(), after);
         QCOMPARE(done, c.named(totals + '\n' + events.join('\n')));
-        if ((!during.isEmpty() && !during.endsWith(':')) || denied || mount)
+        if ((!during.isEmpty() && !during.endsWith(':')) || denied || bindMount)
             return;
         // A folder's line comes before the lines of what was mirrored into it.
         const QStringList inOrder = c.eventTexts(false);
-        for (qsizetype i = 0; i < inOrder.size(); ++i) {
+        for (qsizetype i = 0; i < inOrder.size(); ++i)
             for (qsizetype j = 0; j < i && inOrder[i].startsWith("Creation folder "); ++j)
                 QVERIFY(!inOrder[j].contains(inOrder[i].mid(16) + '/'));
-        }
         if (c.engine.flags.Effacer && !c.engine.flags.Deplacer) {
             // The run's removal walk passes over what its mirror walk found
             // clean: it must do all that a walk of its own does.
@@ -355,8 +351,7 @@ private slots:
         QVERIFY(c.tree.makeChain("old", "level-abc", 300, "bottom"));
         struct rlimit saved;
         QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
-        struct rlimit tight = saved;
-        tight.rlim_cur = 200;
+        const struct rlimit tight{200, saved.rlim_max};
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &tight) == 0);
         c.mirror();
         QVERIFY(c.tree.makeChain("dst", "level-abc", 1000, "obsolete"));

@@ -7,7 +7,6 @@
 
 using namespace vell;
 
-
 class TestMirrorRun : public QObject
 {
     Q_OBJECT
@@ -19,22 +18,22 @@ private slots:
         QTest::addColumn<QString>("options");
         QTest::addColumn<bool>("serviceRunning");
         QTest::addColumn<QStringList>("perAlert"); // %1 "source" or "target", %2 the folder
+        const QString netSend = "command net|send|Administrator|Warning from Vell: unknown folder";
         QTest::newRow("notice, beep, log") << "ErreurDossier ErreurDossierSon Logs" << false
                                            << QStringList{"notice 14:03:27 - Unknown %1 folder", "beep"};
         QTest::newRow("beep alone") << "ErreurDossierSon Logs" << false << QStringList{"beep"};
         QTest::newRow("net send, no service") << "ErreurDossierNetSend ErreurDossierEventLog" << false
-            << QStringList{"command net|send|Administrator|Warning from Vell: unknown folder"};
+                                              << QStringList{netSend};
         QTest::newRow("event log of the service") << "ErreurDossierEventLog" << true
                                                   << QStringList{"event 2 14:03:27 - Unknown %1 folder: %2/"};
     }
-
     void alertsOfUnknownFolders()
     {
         QFETCH(QString, options);
         QFETCH(bool, serviceRunning);
         QFETCH(QStringList, perAlert);
-        ProgramFixture p({"good/f", "dst/old", "ok/"}, {">ok", "ok>", "missing>ok", "ok>missing2", "missing3>missing4",
-                                              "good>dst"});
+        ProgramFixture p({"good/f", "dst/old", "ok/"},
+                         {">ok", "ok>", "missing>ok", "ok>missing2", "missing3>missing4", "good>dst"});
         p.engine.apply("-FichiersLogs " + options);
         p.serviceRunning = serviceRunning;
         p.controller.StartStop();
@@ -71,18 +70,16 @@ private slots:
         const QByteArray entry("/dev/sdz1 <src> ext4 defaults 0 2");
         const QString notMounted = " (empty, its disk is not mounted)";
         QTest::newRow("fstab mount point") << entry << "" << filled << notMounted;
-        QTest::newRow("fstab with a slash") << QByteArray("#\n LABEL=a\t<src>/ ext4") << "now" << filled
-                                            << notMounted;
+        QTest::newRow("fstab with a slash") << QByteArray("#\n LABEL=a\t<src>/ ext4") << "now" << filled << notMounted;
         QTest::newRow("commented out") << "# " + entry << "" << filled << "";
         QTest::newRow("swap") << QByteArray("/dev/sdz1 <src> swap sw 0 0") << "" << filled << "";
         QTest::newRow("empty target") << entry << "" << QByteArrayList{"disk 2017/", "dst/"} << "";
         QTest::newRow("source not empty") << entry << "" << QByteArrayList{"disk 2017/f", "dst/kept"} << "";
-        QTest::newRow("other file system") << QByteArray() << "fs:0:1:2" << filled
-                                           << " (empty, on another file system than at the last run)";
+        const QString otherFileSystem = " (empty, on another file system than at the last run)";
+        QTest::newRow("other file system") << QByteArray() << "fs:0:1:2" << filled << otherFileSystem;
         QTest::newRow("same file system") << QByteArray() << "now" << filled << "";
         QTest::newRow("file system not known") << QByteArray() << "" << filled << "";
     }
-
     void emptySourceOfAnUnmountedDisk()
     {
         QFETCH(QByteArray, fstab);
@@ -119,34 +116,30 @@ private slots:
         QTest::addColumn<QStringList>("reports");
         QTest::addColumn<QString>("line3");
         const QString see = ", tried again at the next run; see ";
-        const QString isFolder = "Failure: Creation - <root>/dst/%1: Is a directory";
-        const QStringList one{"src>dst"};
-        QTest::newRow("none") << QByteArrayList{"src/a=new", "dst/a=older"} << one << "examined 1, modified 1" << 0
-                              << QStringList{} << "";
-        QTest::newRow("nothing to do") << QByteArrayList{"src/a", "dst/a"} << one << "examined 1" << 0
-                                       << QStringList{} << "";
-        QTest::newRow("a file removed") << QByteArrayList{"src/", "dst/old"} << QStringList{"src>dst+"}
-                                        << "removed 1" << 0 << QStringList{} << "";
-        QTest::newRow("a folder removed") << QByteArrayList{"src/", "dst/e/"} << QStringList{"src>dst+"}
-                                          << "foldersRemoved 1" << 0 << QStringList{} << "";
-        QTest::newRow("attributes") << QByteArrayList{"src/a", "dst/a%444"} << one << "examined 1, attributes 1"
-                                    << 0 << QStringList{} << "";
-        QTest::newRow("two") << QByteArrayList{"src/a", "src/b", "dst/a/", "dst/b/"} << one
-            << "examined 2, failures 2" << 5 << QStringList{isFolder.arg("a"), isFolder.arg("b")}
-            << "2 failures" + see + "<root>/Log Vell 2026-12-06.htm";
-        QTest::newRow("two, no file lines") << QByteArrayList{"src/a", "src/b", "dst/a/", "dst/b/"}
-            << QStringList{"src>dst", "-FichiersLogs"} << "examined 2, failures 2" << 5
-            << QStringList{isFolder.arg("a"), isFolder.arg("b")}
-            << "2 failures" + see + "the system journal (journalctl -t Vell)";
-        QTest::newRow("one and an unknown folder") << QByteArrayList{"src/a", "dst/a/"}
-            << QStringList{"src>dst", "nosuch>dst"} << "examined 1, failures 1" << 4 << QStringList{isFolder.arg("a")}
-            << "1 failure" + see + "<root>/Log Vell 2026-12-06.htm";
-        QTest::newRow("a log that cannot be written") << QByteArrayList{"src/a", "src/b", "dst/", "file"} << one
-            << "examined 2, created 2, failures 1" << 5
-            << QStringList{"Failure: Writing - <root>/file/logs/Log Vell 2026-12-06.htm: Not a directory"}
-            << "1 failure" + see + "the system journal (journalctl -t Vell)";
+        const QString inLog = see + "<root>/Log Vell 2026-12-06.htm";
+        const QString inJournal = see + "the system journal (journalctl -t Vell)";
+        const QStringList one{"src>dst"}, two{"Failure: Creation - <root>/dst/a: Is a directory",
+                                              "Failure: Creation - <root>/dst/b: Is a directory"};
+        const QByteArrayList folders{"src/a", "src/b", "dst/a/", "dst/b/"};
+        const auto row = [](const char *name, const QByteArrayList &before, const QStringList &couples,
+                            const QString &changes, int status = 0, const QStringList &reports = {},
+                            const QString &line3 = {}) {
+            QTest::newRow(name) << before << couples << changes << status << reports << line3;
+        };
+        row("none", {"src/a=new", "dst/a=older"}, one, "examined 1, modified 1");
+        row("nothing to do", {"src/a", "dst/a"}, one, "examined 1");
+        row("a file removed", {"src/", "dst/old"}, {"src>dst+"}, "removed 1");
+        row("a folder removed", {"src/", "dst/e/"}, {"src>dst+"}, "foldersRemoved 1");
+        row("attributes", {"src/a", "dst/a%444"}, one, "examined 1, attributes 1");
+        row("two", folders, one, "examined 2, failures 2", 5, two, "2 failures" + inLog);
+        row("two, no file lines", folders, {"src>dst", "-FichiersLogs"}, "examined 2, failures 2", 5, two,
+            "2 failures" + inJournal);
+        row("one and an unknown folder", {"src/a", "dst/a/"}, {"src>dst", "nosuch>dst"}, "examined 1, failures 1", 4,
+            two.mid(0, 1), "1 failure" + inLog);
+        row("a log that cannot be written", {"src/a", "src/b", "dst/", "file"}, one,
+            "examined 2, created 2, failures 1", 5,
+            {"Failure: Writing - <root>/file/logs/Log Vell 2026-12-06.htm: Not a directory"}, "1 failure" + inJournal);
     }
-
     void failuresOfARun()
     {
         QFETCH(QByteArrayList, before);
@@ -181,7 +174,6 @@ private slots:
         QTest::newRow("100 pumps") << 100;
         QTest::newRow("no pump") << 0;
     }
-
     void stopRequestEndsTheProgramOnce()
     {
         QFETCH(int, performance);
@@ -208,7 +200,6 @@ private slots:
         QTest::newRow("last couple removed") << 1 << QList<int>{2};
         QTest::newRow("couple inserted at the front") << 2 << QList<int>{5, 2, 1};
     }
-
     void theRunWorksOnASnapshot()
     {
         QFETCH(int, change);
@@ -238,7 +229,6 @@ private slots:
         QTest::newRow("three seconds") << 3 << QStringList{"3 s", "2 s", "1 s", "*3 s", "2 s", "1 s", "*3 s", "2 s",
                                                            "1 s", "+3 s"};
     }
-
     void timedRuns()
     {
         QFETCH(int, delay);
@@ -311,36 +301,24 @@ private slots:
     // One golden row of the summary, with counts no 32-bit or 16-bit
     // counter holds; then, in each language, 0 and 1 take the singular and
     // 2 the plural, and the optional parts follow their options.
-    void summaryLines_data()
-    {
-        QTest::addColumn<int>("langue");
-        QTest::newRow("French") << 1;
-        QTest::newRow("Portuguese") << 2;
-        QTest::newRow("English") << 0;
-    }
-
     void summaryLines()
     {
-        QFETCH(int, langue);
         const QLocale english(QLocale::English, QLocale::UnitedStates);
         const QDateTime end(QDate(2026, 12, 6), QTime(14, 3, 27));
         Settings s;
         s.CopierSecurite = s.CopierAttributs = true;
         const RunTotals large{3000000000, 2147483648, 4294967296, 5000000000, 6, 7, 8, 9, 10, 40000, 40001, 40002,
                               2147483649};
-        if (langue == 0)
-            QCOMPARE(BuildSummaryLines(large, s, true, end, 2500, "the log", english).text(),
-                     english.toString(end.date(), QLocale::LongFormat)
-                         + " - 14:03:27; 3000000000 files in 40000 source folders (40001 invalid source folders; "
-                           "40002 invalid target folders)\nFiles: 2147483648 created, 4294967296 modified, 5000000000 "
-                           "removed; Folders: 9 created, 10 removed; Securities: 6 copied, 7 not copied; Attributes: "
-                           "8; elapsed time 2.50 s\n2147483649 failures, tried again at the next run; see the log");
-        if (langue == 0)
-            QCOMPARE((QStringList{TrayTip(0, 0), TrayTip(1, 0), TrayTip(2, 0), StartStopTooltip(true, 0),
-                                  StartStopCaption(false, 0)}),
-                     (QStringList{"Vell 2.1e", "Vell 2.1e - Mirror", "Vell 2.1e - Wait", "Stop mirroring",
-                                  "&Start mirroring"}));
-        s.Langue = langue;
+        QCOMPARE(BuildSummaryLines(large, s, true, end, 2500, "the log", english).text(),
+                 english.toString(end.date(), QLocale::LongFormat)
+                     + " - 14:03:27; 3000000000 files in 40000 source folders (40001 invalid source folders; "
+                       "40002 invalid target folders)\nFiles: 2147483648 created, 4294967296 modified, 5000000000 "
+                       "removed; Folders: 9 created, 10 removed; Securities: 6 copied, 7 not copied; Attributes: "
+                       "8; elapsed time 2.50 s\n2147483649 failures, tried again at the next run; see the log");
+        QCOMPARE((QStringList{TrayTip(0, 0), TrayTip(1, 0), TrayTip(2, 0), StartStopTooltip(true, 0),
+                              StartStopCaption(false, 0)}),
+                 (QStringList{"Vell 2.1e", "Vell 2.1e - Mirror", "Vell 2.1e - Wait", "Stop mirroring",
+                              "&Start mirroring"}));
         const auto words = [&](int n, bool subFolders, bool security, bool isNT) {
             s.MiroirSousDossiers = subFolders;
             s.CopierSecurite = security;
@@ -349,15 +327,18 @@ private slots:
             return BuildSummaryLines(t, s, isNT, end, 1234, "L", QLocale(QLocale::French))
                 .text().remove(QRegularExpression("[0-9]"));
         };
-        QCOMPARE(words(0, true, true, true), words(1, true, true, true));
-        QVERIFY(words(1, true, true, true) != words(2, true, true, true));
-        QVERIFY(words(2, true, false, true).contains(" , s\n")); // "1,23 s"
-        // ";" parts: two in line 1, one in line 3, and in line 2 files,
-        // [folders], [securities with NT], [attributes] and the duration.
-        QCOMPARE(words(2, true, false, true).count(';'), 5);
-        QCOMPARE(words(2, true, true, true).count(';'), 6);
-        QCOMPARE(words(2, false, true, false).count(';'), 5);
-        QCOMPARE(words(2, false, true, true).count(';'), 6);
+        for (const int langue : {1, 2, 0}) {
+            s.Langue = langue;
+            QCOMPARE(words(0, true, true, true), words(1, true, true, true));
+            QVERIFY(words(1, true, true, true) != words(2, true, true, true));
+            QVERIFY(words(2, true, false, true).contains(" , s\n")); // "1,23 s"
+            // ";" parts: two in line 1, one in line 3, and in line 2 files,
+            // [folders], [securities with NT], [attributes] and the duration.
+            QCOMPARE(words(2, true, false, true).count(';'), 5);
+            QCOMPARE(words(2, true, true, true).count(';'), 6);
+            QCOMPARE(words(2, false, true, false).count(';'), 5);
+            QCOMPARE(words(2, false, true, true).count(';'), 6);
+        }
     }
 };
 

@@ -12,7 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QSlider>
 #include <QTest>
 #include <QToolButton>
 #include <cerrno>
@@ -132,7 +132,7 @@ private slots:
         p.settings.Performance = 500; // a hand-edited file
         PerformanceDialog dialog(p.files, p.settings, p.dialogs);
         QCOMPARE(dialog.windowTitle(), "Vell 2.1e");
-        auto *slider = child<QScrollBar>(dialog, "HScroll1");
+        auto *slider = child<QSlider>(dialog, "HScroll1");
         QCOMPARE(slider->value(), 100);
         QCOMPARE(slider->minimum(), 1);
         slider->setValue(42);
@@ -171,7 +171,7 @@ private slots:
         child<QPushButton>(tempo, "cmdAnnuler")->click();
         QCOMPARE(tempo.result(), int(QDialog::Rejected));
         PerformanceDialog performance(p.files, p.settings, p.dialogs);
-        child<QScrollBar>(performance, "HScroll1")->setValue(77);
+        child<QSlider>(performance, "HScroll1")->setValue(77);
         child<QPushButton>(performance, "cmdAnnuler")->click();
         PrefixDialog prefix(p.files, p.settings, p.dialogs);
         prefix.show();

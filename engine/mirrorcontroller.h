@@ -68,6 +68,8 @@ public:
     [[nodiscard]] Phase phase() const;
     [[nodiscard]] bool timerActive() const { return m_timer.isActive(); }
     [[nodiscard]] int SecondsToNextRun() const { return m_secondsToNextRun; }
+    // A new default delay restarts the current wait from it.
+    void setSecondsToNextRun(int seconds) { m_secondsToNextRun = seconds; }
     // The wait bar's range: 0 to Temporisation - 1 (1 below 2).
     [[nodiscard]] int waitProgressMaximum() const;
     // Whether the last run met a source or target folder that does not exist.

@@ -1,0 +1,192 @@
+// The three option dialogs on real settings files: what they show, the
+// delay's arrows and refusal, OK's writes and Cancel's absence of effect.
+#include "base/programidentity.h"
+#include "base/ui/applycaptions.h"
+#include "config/globaloptions.h"
+#include "common/scripteddialogs.h"
+#include "common/testtree.h"
+#include "config/ui/performancedialog.h"
+#include "config/ui/prefixdialog.h"
+#include "config/ui/tempodialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+#include <cerrno>
+#include <cstring>
+
+using namespace vell;
+
+namespace {
+
+struct Program
+{
+    TestTree tree;
+    ProgramFiles files{tree.rootText()};
+    Settings settings;
+    ScriptedDialogs dialogs;
+
+    Program() { settings.Langue = 3; }
+};
+
+template <typename T>
+T *child(QWidget &dialog, const char *name)
+{
+    T *found = dialog.findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
+
+} // namespace
+
+class TestOptionDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tempoArrowsShowLimits()
+    {
+        Program p;
+        p.settings.Temporisation = 2;
+        TempoDialog dialog(p.files, p.settings, true, p.dialogs);
+        QCOMPARE(dialog.windowTitle(), "Vell 2.1e");
+        auto *text = child<QLineEdit>(dialog, "Text1");
+        auto *label = child<QLabel>(dialog, "Label1");
+        QCOMPARE(text->text(), "2");
+        QVERIFY(label->isHidden());
+        child<QToolButton>(dialog, "UpDown1Down")->click();
+        QCOMPARE(text->text(), "1");
+        QCOMPARE(label->text(), "Minimal temporisation reached");
+        QVERIFY(!label->isHidden());
+        text->setText("59999");
+        child<QToolButton>(dialog, "UpDown1Up")->click();
+        QCOMPARE(text->text(), "60000");
+        QCOMPARE(label->text(), "Maximal temporisation reached");
+        QTest::keyClick(text, Qt::Key_Down); // the arrow keys step too
+        QCOMPARE(text->text(), "59999");
+        QVERIFY(label->isHidden());
+    }
+
+    void tempoRefusesOutOfRange()
+    {
+        Program p;
+        TempoDialog dialog(p.files, p.settings, true, p.dialogs);
+        dialog.show();
+        child<QLineEdit>(dialog, "Text1")->setText("0");
+        child<QPushButton>(dialog, "cmdOK")->click();
+        QCOMPARE(p.dialogs.boxes.size(), 1);
+        QCOMPARE(p.dialogs.boxes[0].text, "Invalid value: 0");
+        QCOMPARE(p.dialogs.boxes[0].title, "Vell 2.1e");
+        QCOMPARE(p.dialogs.boxes[0].icon, MessageIcon::Critical);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(p.settings.Temporisation, 10);
+        QVERIFY(!p.tree.exists("Vell.ini"));
+    }
+
+    void tempoOkStores()
+    {
+        Program p;
+        TempoDialog dialog(p.files, p.settings, true, p.dialogs);
+        child<QLineEdit>(dialog, "Text1")->setText("60000");
+        child<QPushButton>(dialog, "cmdOK")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(p.dialogs.boxes.isEmpty());
+        QCOMPARE(p.settings.Temporisation, 60000);
+        QCOMPARE(p.tree.read("Vell.ini"), "[Configuration]\r\nTemporisation=60000\r\n");
+        TempoDialog whileMirroring(p.files, p.settings, false, p.dialogs);
+        QVERIFY(!child<QPushButton>(whileMirroring, "cmdOK")->isEnabled());
+    }
+
+    // A settings file that cannot be written is named in a box, and the dialog stays.
+    void tempoShowsFailedWrite()
+    {
+        Program p;
+        p.files.ProgramFolder += "/gone"; // no folder to write in, even for root
+        TempoDialog dialog(p.files, p.settings, true, p.dialogs);
+        dialog.show();
+        child<QLineEdit>(dialog, "Text1")->setText("30");
+        child<QPushButton>(dialog, "cmdOK")->click();
+        QCOMPARE(p.dialogs.boxes.size(), 1);
+        QCOMPARE(p.dialogs.boxes[0].text, p.files.settingsFile() + ": " + QString::fromLocal8Bit(std::strerror(ENOENT)));
+        QCOMPARE(p.dialogs.boxes[0].icon, MessageIcon::Critical);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(p.settings.Temporisation, 10);
+    }
+
+    void performanceShowsAndStores()
+    {
+        Program p;
+        p.settings.Performance = 500; // a hand-edited file
+        PerformanceDialog dialog(p.files, p.settings, p.dialogs);
+        auto *slider = child<QSlider>(dialog, "HScroll1");
+        QCOMPARE(slider->value(), 100);
+        slider->setValue(42);
+        child<QPushButton>(dialog, "cmdOK")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(p.settings.Performance, 42);
+        QCOMPARE(p.tree.read("Vell.ini"), "[Configuration]\r\nPerformance=42\r\n");
+    }
+
+    void prefixesStoredAsTyped()
+    {
+        Program p;
+        p.settings.PrefixeCibleDefaut = QStringLiteral("/backup");
+        p.settings.PrefixeCibleDefautUNC = QStringLiteral("//srv/share");
+        PrefixDialog dialog(p.files, p.settings, p.dialogs);
+        auto *drive = child<QLineEdit>(dialog, "Text1");
+        auto *unc = child<QLineEdit>(dialog, "Text2");
+        QCOMPARE(drive->text(), "/backup");
+        QCOMPARE(unc->text(), "//srv/share");
+        drive->setText(" E: ");
+        unc->clear();
+        child<QPushButton>(dialog, "cmdOK")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(p.settings.PrefixeCibleDefaut, " E: ");
+        QCOMPARE(p.settings.PrefixeCibleDefautUNC, QString());
+        QCOMPARE(p.tree.read("Vell.ini"), "[Configuration]\r\nPrefixeCibleDefaut= E: \r\nPrefixeCibleDefautUNC=\r\n");
+    }
+
+    // Cancel and Escape close every dialog with no change, in memory or on disk.
+    void cancelChangesNothing()
+    {
+        Program p;
+        TempoDialog tempo(p.files, p.settings, true, p.dialogs);
+        child<QLineEdit>(tempo, "Text1")->setText("99");
+        child<QPushButton>(tempo, "cmdAnnuler")->click();
+        QCOMPARE(tempo.result(), int(QDialog::Rejected));
+        PerformanceDialog performance(p.files, p.settings, p.dialogs);
+        child<QSlider>(performance, "HScroll1")->setValue(77);
+        child<QPushButton>(performance, "cmdAnnuler")->click();
+        PrefixDialog prefix(p.files, p.settings, p.dialogs);
+        prefix.show();
+        child<QLineEdit>(prefix, "Text1")->setText("/x");
+        QTest::keyClick(&prefix, Qt::Key_Escape);
+        QVERIFY(!prefix.isVisible());
+        QCOMPARE(p.settings.Temporisation, 10);
+        QCOMPARE(p.settings.Performance, 1);
+        QCOMPARE(p.settings.PrefixeCibleDefaut, QString());
+        QVERIFY(!p.tree.exists("Vell.ini"));
+        QVERIFY(p.dialogs.boxes.isEmpty());
+    }
+
+    // Every caption names a control of its form, in every language.
+    void everyCaptionFindsItsControl()
+    {
+        Program p;
+        TempoDialog tempo(p.files, p.settings, true, p.dialogs);
+        PerformanceDialog performance(p.files, p.settings, p.dialogs);
+        PrefixDialog prefix(p.files, p.settings, p.dialogs);
+        for (const int langue : {1, 2, 3}) {
+            QCOMPARE(ApplyCaptions(&tempo, TempoDialogCaptions(langue)), QStringList());
+            QCOMPARE(ApplyCaptions(&performance, PerformanceDialogCaptions(langue)), QStringList());
+            QCOMPARE(ApplyCaptions(&prefix, PrefixDialogCaptions(langue)), QStringList());
+        }
+    }
+};
+
+QTEST_MAIN(TestOptionDialogs)
+#include "tst_optiondialogs.moc"

@@ -55,9 +55,9 @@ AlertActions TryAlertActions(const Settings &settings, const AlertForm &form, co
     tried.ErreurDossierSon = form.beep;
     tried.ErreurDossierNetSend = form.netSend;
     tried.MessageNetSend = form.message;
+    // As if the service were not running: no event-log entry.
     AlertActions actions = DecideAlertActions(tried, system, false);
     actions.logLine = false;
-    actions.eventLog = false;
     return actions;
 }
 

@@ -1,11 +1,34 @@
 #pragma once
 
+#include "base/caption.h"
+#include "config/settings.h"
 #include "service/servicecontrol.h"
 
+#include <QList>
 #include <QString>
 #include <optional>
 
 namespace vell {
+
+struct ProgramFiles;
+
+// What the service dialog shows when it opens.
+struct AdminForm
+{
+    QString statusText;  // lblService: installed or not installed, and what could not be read
+    int startOption = 0; // the selected optType: StartType 0 and 1 as they are, anything else 2
+    bool interactive = false;
+    bool eventLog = false; // chkDossierErrEventLog
+};
+[[nodiscard]] AdminForm OpenAdminForm(const ServiceControl &control, const Settings &settings, int langue);
+
+// chkDossierErrEventLog clicked: writes ErreurDossierEventLog to
+// [Configuration] at once and, when that worked, sets it in memory.
+// Returns 0 or -errno.
+[[nodiscard]] int StoreEventLogChoice(const ProgramFiles &files, Settings &settings, bool on);
+
+// Every caption of frmAdminService, its title included.
+[[nodiscard]] QList<Caption> ServiceDialogCaptions(int langue);
 
 // What the service dialog shows and does after Install or Remove.
 struct AdminResult

@@ -4,14 +4,23 @@
 #include "base/ui/applycaptions.h"
 #include "base/userdialogs.h"
 #include "config/settingsfile.h"
+#include "config/ui/performancedialog.h"
+#include "config/ui/prefixdialog.h"
 #include "config/ui/setmodedialog.h"
+#include "config/ui/tempodialog.h"
 #include "engine/runtexts.h"
+#include "oplog/ui/logviewerwindow.h"
+#include "oplog/ui/pathlogsdialog.h"
+#include "oplog/ui/purgelogsdialog.h"
 #include "service/alerts.h"
 #include "service/eventlog.h"
+#include "service/ui/alertsdialog.h"
+#include "service/ui/servicedialog.h"
 #include "shell/captions.h"
 #include "shell/ui/aboutdialog.h"
 #include "shell/ui/splash.h"
 #include "shell/vellprogram.h"
+#include "signatures/ui/signaturesdialog.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -24,26 +33,12 @@ namespace vell {
 
 namespace {
 
-// Items whose dialogs do not exist yet: they keep their captions and check
-// marks but stay disabled, whatever a Stop enables again.
-const char *const PendingDialogs[] = {"mnuTempo",       "mnuPerformance",       "mnuPrefixeCibleDefaut",
-                                      "mnuDossierErr",  "mnuService",           "mnuGestionSignatures",
-                                      "mnuDefinirLogs", "mnuVoirLogs",          "mnuPurgeLogs"};
-
 // Commands a run locks: the couple buttons and these menu items.
 const char *const LockedWhileMirroring[] = {
     "cmdAjouterDossierSource", "cmdSupprimer",   "cmdModifierDossierSource", "cmdModifierDossierCible",
     "mnuDossiers",             "mnuMiroirSousDossiers", "mnuEffacement",     "mnuCopierAttributs",
     "mnuCopierSecurite",       "mnuTempo",       "mnuLangue",                "mnuQuitter",
     "mnuDefinirLogs",          "mnuPurgeLogs",   "mnuService"};
-
-bool isPendingDialog(const char *name)
-{
-    for (const char *pending : PendingDialogs)
-        if (qstrcmp(pending, name) == 0)
-            return true;
-    return false;
-}
 
 QIcon icon(const char *name)
 {
@@ -169,6 +164,7 @@ void MainWindow::connectCommands()
                               m_ui->mnuCopierSecuriteDossiers, m_ui->mnuCopierSecuriteTout})
         on(security, [this, security] { chooseSecurity(security); });
     on(m_ui->mnuAfficherFichiers, [this] { toggleFileLists(); });
+    connectDialogs();
 
     on(m_ui->mnuFrancais, [this] { chooseLanguage(1); });
     on(m_ui->mnuPortugais, [this] { chooseLanguage(2); });
@@ -185,6 +181,83 @@ void MainWindow::connectCommands()
     });
 }
 
+void MainWindow::connectDialogs()
+{
+    const auto on = [this](QAction *action, auto slot) { connect(action, &QAction::triggered, this, slot); };
+    on(m_ui->mnuTempo, [this] { openTempo(); });
+    on(m_ui->mnuPerformance, [this] {
+        PerformanceDialog dialog(m_program->files, m_program->settings, *m_dialogs, this);
+        dialog.exec();
+    });
+    on(m_ui->mnuPrefixeCibleDefaut, [this] {
+        PrefixDialog dialog(m_program->files, m_program->settings, *m_dialogs, this);
+        dialog.exec();
+    });
+    on(m_ui->mnuDossierErr, [this] { openAlerts(); });
+    on(m_ui->mnuService, [this] { openService(); });
+    on(m_ui->mnuGestionSignatures, [this] {
+        SignaturesDialog dialog(m_program->files, m_program->settings, m_program->signatures, *m_dialogs, this);
+        dialog.exec();
+    });
+    on(m_ui->mnuDefinirLogs, [this] {
+        PathLogsDialog dialog(m_program->files, m_program->settings, *m_dialogs, this);
+        dialog.exec();
+        m_ui->mnuDefinirLogs->setChecked(m_program->settings.Logs); // a checkable item inverted its own mark
+    });
+    on(m_ui->mnuPurgeLogs, [this] {
+        PurgeLogsDialog dialog(m_program->files, m_program->settings, *m_dialogs, this);
+        dialog.exec();
+        m_ui->mnuPurgeLogs->setChecked(m_program->settings.PurgeLogs);
+    });
+    on(m_ui->mnuVoirLogs, [this] { openLogViewer(); });
+}
+
+void MainWindow::openTempo()
+{
+    TempoDialog dialog(m_program->files, m_program->settings, m_program->state.MirroringOff,
+                       *m_dialogs, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    MirrorController &controller = m_program->controller();
+    setWaitProgress(m_ui->ProgressBarAttente->value(), controller.waitProgressMaximum());
+    controller.setSecondsToNextRun(m_program->settings.Temporisation);
+}
+
+void MainWindow::openAlerts()
+{
+    AlertsDialog dialog(m_program->settings, m_program->files, m_program->system, *this, *m_dialogs, this);
+    dialog.exec();
+    const Settings &s = m_program->settings;
+    m_ui->mnuDossierErr->setChecked(s.ErreurDossier || s.ErreurDossierSon || s.ErreurDossierNetSend);
+}
+
+void MainWindow::openService()
+{
+    ServiceDialog dialog(m_program->service(), m_program->settings, m_program->files, *this, *m_dialogs, this);
+    connect(&dialog, &ServiceDialog::indicatorChanged, this, &MainWindow::showModeIndicator);
+    dialog.exec();
+    if (dialog.programMustEnd())
+        m_program->controller().requestEnd(0); // the installed service mirrors from now on
+}
+
+// One viewer at most: chosen again, the menu item brings it back.
+void MainWindow::openLogViewer()
+{
+    if (m_logViewer) {
+        setWindowState(windowState() | Qt::WindowMinimized);
+        m_logViewer->bringBack();
+        return;
+    }
+    m_logViewer = new LogViewerWindow(m_program->settings, *m_dialogs, screen());
+    connect(m_logViewer, &LogViewerWindow::dateClicked, this,
+            [this] { setWindowState(windowState() | Qt::WindowMinimized); });
+    connect(m_logViewer, &LogViewerWindow::closed, this, [this] {
+        showNormal();
+        raise();
+    });
+    m_logViewer->show();
+}
+
 void MainWindow::showStartup()
 {
     VellProgram &program = *m_program;
@@ -192,8 +265,6 @@ void MainWindow::showStartup()
     m_ui->lblVell->setText(ProductName + QLatin1Char(' ') + VersionText);
     showIndicators();
     showSettingsMarks();
-    for (const char *name : PendingDialogs)
-        setCommandEnabled(name, false);
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray = new QSystemTrayIcon(this);
         m_tray->setContextMenu(m_ui->mnuFichier);
@@ -220,15 +291,20 @@ void MainWindow::showIndicators()
 {
     const VellProgram &program = *m_program;
     const bool service = program.mode == ProgramMode::Service;
-    m_ui->PictureMode->setPixmap(picture(service ? "mode-service" : "mode-application", 24));
-    m_ui->PictureMode->setToolTip(ModeToolTip(service));
-    m_ui->lblMode->setText(ModeCaption(service));
+    showModeIndicator(service);
     const bool nt = program.system.IsNT;
     m_ui->PictureMac->setPixmap(picture(nt ? "mac-supported" : "mac-unsupported", 24));
     m_ui->lblDossierMac->setEnabled(nt);
     setCommandEnabled("mnuCopierSecurite", nt);
     setCommandEnabled("mnuService", nt);
     setCommandEnabled("mnuQuitter", !service);
+}
+
+void MainWindow::showModeIndicator(bool service)
+{
+    m_ui->PictureMode->setPixmap(picture(service ? "mode-service" : "mode-application", 24));
+    m_ui->PictureMode->setToolTip(ModeToolTip(service));
+    m_ui->lblMode->setText(ModeCaption(service));
 }
 
 void MainWindow::showSettingsMarks()
@@ -253,8 +329,6 @@ void MainWindow::showSettingsMarks()
 
 void MainWindow::setCommandEnabled(const char *name, bool enabled)
 {
-    if (enabled && isPendingDialog(name))
-        return;
     QObject *object = findChild<QObject *>(QString::fromLatin1(name));
     if (auto *menu = qobject_cast<QMenu *>(object))
         menu->menuAction()->setEnabled(enabled);

@@ -21,6 +21,7 @@ namespace vell {
 
 class CommandRunner;
 class EventLog;
+class LogViewerWindow;
 class Splash;
 class UserDialogs;
 class VellProgram;
@@ -81,6 +82,12 @@ private:
     void connectCommands();
     void showSettingsMarks();
     void showIndicators();
+    void showModeIndicator(bool service);
+    void connectDialogs();
+    void openTempo();
+    void openAlerts();
+    void openService();
+    void openLogViewer();
     void setCommandEnabled(const char *name, bool enabled);
     void lockEditing(bool locked);
     void chooseLanguage(int32_t langue);
@@ -114,6 +121,7 @@ private:
     UserDialogs *m_dialogs = nullptr;
     QPointer<QSystemTrayIcon> m_tray;
     QPointer<Splash> m_splash;
+    QPointer<LogViewerWindow> m_logViewer;
     EventPump m_pump;
     std::optional<int> m_endStatus;
     int m_lastDescribedRow = -1;

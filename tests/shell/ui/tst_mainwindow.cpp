@@ -14,6 +14,8 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -123,8 +125,8 @@ private slots:
         QCOMPARE(checked, QStringList({"mnuCopierSecuriteDossiers", "mnuDossierErr", "mnuFrancais"}));
         QVERIFY(w.find<QWidget>("frameLegende")->isVisibleTo(w.window.get()));
         QVERIFY(!w.find<QWidget>("lstFichiersSources")->isVisibleTo(w.window.get()));
-        QVERIFY(!w.enabled("mnuTempo") && !w.enabled("mnuVoirLogs")); // their dialogs come later
-        QVERIFY(w.enabled("mnuQuitter") && w.enabled("mnuCopierSecurite"));
+        for (QAction *a : w.window->findChildren<QAction *>())
+            QVERIFY2(a->isEnabled() || a->isSeparator(), qPrintable(a->objectName())); // every command works
         QCOMPARE(w.text("lblMode"), "Application");
         QCOMPARE(w.find<QLabel>("PictureMode")->toolTip(), "Vell Mirroring Application");
         QVERIFY(w.window->isVisible());
@@ -243,17 +245,92 @@ private slots:
         start->click(); // one run, then waiting for the next
         QCOMPARE(w.program->controller().phase(), MirrorController::Phase::Waiting);
         for (const char *name : {"cmdAjouterDossierSource", "cmdSupprimer", "mnuDossiers", "mnuLangue", "mnuQuitter",
-                                 "mnuMiroirSousDossiers", "mnuCopierSecurite"})
+                                 "mnuMiroirSousDossiers", "mnuCopierSecurite", "mnuTempo", "mnuDefinirLogs",
+                                 "mnuPurgeLogs", "mnuService"})
             QVERIFY2(!w.enabled(name), name);
-        QVERIFY(w.enabled("mnuAfficherFichiers") && w.enabled("mnuAutomatique"));
+        for (const char *name : {"mnuAfficherFichiers", "mnuAutomatique", "mnuPerformance", "mnuPrefixeCibleDefaut",
+                                 "mnuDossierErr", "mnuGestionSignatures", "mnuVoirLogs"})
+            QVERIFY2(w.enabled(name), name);
         QCOMPARE(w.action("mnuDemarrer")->text(), "&Stop mirroring");
         QCOMPARE(start->toolTip(), "Stop mirroring");
         QVERIFY(w.text("lblMessage").contains("1 invalid source folder"));
         QVERIFY(w.tree.exists("t/one.txt"));
         w.action("mnuDemarrer")->trigger();
         QCOMPARE(w.program->controller().phase(), MirrorController::Phase::Stopped);
-        QVERIFY(w.enabled("cmdSupprimer") && w.enabled("mnuQuitter") && !w.enabled("mnuTempo"));
+        QVERIFY(w.enabled("cmdSupprimer") && w.enabled("mnuQuitter") && w.enabled("mnuTempo"));
         QCOMPARE(w.action("mnuDemarrer")->text(), "&Start mirroring");
+    }
+
+    // Each menu item opens its dialog; what the window does after OK or Cancel.
+    void menusOpenTheirDialogs()
+    {
+        Window w("Temporisation=10");
+        const auto answer = [&w](const char *item, const char *dialog, std::function<void(QWidget *)> act) {
+            whenShown(dialog, act);
+            w.action(item)->trigger();
+        };
+        const auto click = [](QWidget *d, const char *name) { d->findChild<QPushButton *>(name)->click(); };
+        answer("mnuTempo", "frmTempo", [&](QWidget *d) {
+            d->findChild<QLineEdit *>("Text1")->setText("30");
+            click(d, "cmdOK");
+        });
+        QCOMPARE(w.find<QProgressBar>("ProgressBarAttente")->maximum(), 29);
+        QCOMPARE(w.program->controller().SecondsToNextRun(), 30);
+        QVERIFY(w.tree.read("Vell.ini").contains("Temporisation=30\r\n"));
+
+        answer("mnuDossierErr", "frmAvertirDossierErr", [&](QWidget *d) {
+            d->findChild<QCheckBox *>("chkDossierErrSon")->setChecked(true);
+            click(d, "cmdOK");
+        });
+        QVERIFY(w.action("mnuDossierErr")->isChecked());
+        answer("mnuDossierErr", "frmAvertirDossierErr", [&](QWidget *d) { click(d, "cmdAnnuler"); });
+        QVERIFY(w.action("mnuDossierErr")->isChecked()); // a checkable item's own toggle is undone
+
+        answer("mnuDefinirLogs", "frmPathLogs", [&](QWidget *d) { click(d, "cmdAnnuler"); });
+        QVERIFY(!w.action("mnuDefinirLogs")->isChecked());
+        answer("mnuDefinirLogs", "frmPathLogs", [&](QWidget *d) {
+            d->findChild<QCheckBox *>("chkLogs")->setChecked(true);
+            click(d, "cmdOK");
+        });
+        QVERIFY(w.action("mnuDefinirLogs")->isChecked());
+        answer("mnuPurgeLogs", "frmPurgeLogs", [&](QWidget *d) { click(d, "cmdAnnuler"); });
+        QVERIFY(!w.action("mnuPurgeLogs")->isChecked());
+
+        const QByteArray before = w.tree.read("Vell.ini");
+        for (const auto &[item, dialog] : {std::pair{"mnuPerformance", "frmPerformance"},
+                                           {"mnuPrefixeCibleDefaut", "frmPrefixeCible"},
+                                           {"mnuGestionSignatures", "frmGestionSignatures"}})
+            answer(item, dialog, [&](QWidget *d) { click(d, "cmdAnnuler"); });
+        QCOMPARE(w.tree.read("Vell.ini"), before); // Cancel writes nothing
+
+        // Installing the service ends the program, which the service then replaces.
+        w.dialogs.answers = {MessageAnswer::Ok};
+        answer("mnuService", "frmAdminService", [&](QWidget *d) {
+            click(d, "cmdRemove"); // not installed: the indicator stays
+            click(d, "cmdInstall");
+        });
+        QCOMPARE(w.text("lblMode"), "Service");
+        QCOMPARE(w.window->endStatus(), std::optional<int>(0));
+    }
+
+    void logViewerComesBack()
+    {
+        Window w;
+        w.action("mnuVoirLogs")->trigger();
+        QWidget *viewer = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == "frmVoirLogs" && top->isVisible())
+                viewer = top;
+        QVERIFY(viewer);
+        viewer->showMinimized();
+        w.action("mnuVoirLogs")->trigger(); // brought back, not a second one
+        QVERIFY(w.window->isMinimized() && !viewer->isMinimized());
+        int viewers = 0;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            viewers += top->objectName() == "frmVoirLogs" && top->isVisible();
+        QCOMPARE(viewers, 1);
+        viewer->close();
+        QVERIFY(!w.window->isMinimized());
     }
 
     void noticeKeyKeepsTheProgramOpen()

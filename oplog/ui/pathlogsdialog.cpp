@@ -7,6 +7,7 @@
 #include "oplog/logsettings.h"
 #include "ui_pathlogsdialog.h"
 
+#include <QTimer>
 #include <QFileSystemModel>
 #include <cstring>
 
@@ -36,6 +37,12 @@ PathLogsDialog::PathLogsDialog(const ProgramFiles &files, Settings &settings, Us
         m_ui->Lecteurs->addItem(drive, drive);
 
     showFolder(InitialLogFolder(settings.PathLogs, files.ProgramFolder));
+    // The model reads folders in the background: once the folder's parents
+    // are read, the list can show it where it is.
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
+        if (m_folder.startsWith(loaded))
+            showCurrentFolder();
+    });
     logsClicked();
 
     connect(m_ui->chkLogs, &QCheckBox::toggled, this, &PathLogsDialog::logsClicked);
@@ -81,6 +88,17 @@ void PathLogsDialog::folderChosen(const QModelIndex &current)
     m_ui->lblDossier->setText(m_folder);
 }
 
+void PathLogsDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    QTimer::singleShot(0, this, &PathLogsDialog::showCurrentFolder);
+}
+
+void PathLogsDialog::showCurrentFolder()
+{
+    m_ui->Chemins->scrollTo(m_ui->Chemins->currentIndex(), QAbstractItemView::PositionAtCenter);
+}
+
 // Shows `folder` in all three places; the tree may not hold it (a folder it
 // filters out), but lblDossier, and so OK, always do.
 void PathLogsDialog::showFolder(const QString &folder)
@@ -92,8 +110,10 @@ void PathLogsDialog::showFolder(const QString &folder)
         m_ui->Lecteurs->setCurrentIndex(drive);
     const QModelIndex index = m_model->index(folder);
     if (index.isValid()) {
+        for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+            m_ui->Chemins->expand(parent);
         m_ui->Chemins->setCurrentIndex(index);
-        m_ui->Chemins->scrollTo(index);
+        m_ui->Chemins->scrollTo(index, QAbstractItemView::PositionAtCenter);
         folderChosen(index);
     }
 }

@@ -37,6 +37,9 @@ private:
     void driveChosen(int index);
     void folderChosen(const QModelIndex &current);
     void showFolder(const QString &folder);
+    // Scrolls the list to the folder shown, once its parents are read.
+    void showCurrentFolder();
+    void showEvent(QShowEvent *event) override;
     void accept() override;
 
     std::unique_ptr<Ui::PathLogsDialog> m_ui;

@@ -10,6 +10,7 @@ constexpr int AlreadyRunning = 2;  // another Vell runs in this program folder
 constexpr int FolderMissing = 3;   // "-U" and a couple's folder is missing
 constexpr int UnknownFolder = 4;   // the single run met a source or target folder that does not exist
 constexpr int RunFailures = 5;     // the single run could not copy, delete, create or set something
+constexpr int NoProgramFolder = 6; // the folder for the settings could not be made
 } // namespace ExitStatus
 
 } // namespace vell

@@ -47,6 +47,8 @@ ServiceSetup ServiceSetup::ForThisProcess(const QString &programPath, const QStr
         + QStringLiteral("/systemd/user");
     setup.programPath = programPath;
     setup.programFolder = programFolder.isEmpty() ? QFileInfo(programPath).absolutePath() : programFolder;
+    if (QDir::cleanPath(setup.programFolder) != QDir::cleanPath(QFileInfo(programPath).absolutePath()))
+        setup.configHome = QFileInfo(setup.programFolder).absolutePath();
     setup.marker = qgetenv(ServiceMarkerVariable);
     return setup;
 }
@@ -121,7 +123,7 @@ QString QuotedForExecStart(const QString &path)
     return QLatin1Char('"') + QString(path).replace(QLatin1Char('%'), QStringLiteral("%%")) + QLatin1Char('"');
 }
 
-QString ServiceUnitText(const QString &programPath, bool interactive)
+QString ServiceUnitText(const QString &programPath, bool interactive, const QString &configHome)
 {
     QStringList lines{
         QStringLiteral("# Written by Vell, which removes it when the service is removed."),
@@ -141,6 +143,14 @@ QString ServiceUnitText(const QString &programPath, bool interactive)
           << QStringLiteral("Environment=%1=%n").arg(QLatin1String(ServiceMarkerVariable))
           << QStringLiteral("Environment=%1=%2").arg(QLatin1String(ServiceInteractiveVariable),
                                                       interactive ? QStringLiteral("1") : QStringLiteral("0"));
+    if (!configHome.isEmpty()) {
+        // Quoted as one assignment; "%" would start a specifier.
+        lines << QStringLiteral("Environment=\"XDG_CONFIG_HOME=%1\"")
+                     .arg(QString(configHome)
+                              .replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+                              .replace(QLatin1Char('"'), QStringLiteral("\\\""))
+                              .replace(QLatin1Char('%'), QStringLiteral("%%")));
+    }
     if (!interactive) {
         // Without a display the program runs headless, whatever the user
         // manager picked up from an earlier graphical login.
@@ -282,7 +292,7 @@ ServiceOutcome ServiceControl::writeUnitFile()
         return {false, QStringLiteral("Cannot create the folder ") + m_setup.unitFolder};
     // Written beside and renamed over, so a crash or a full disk never
     // leaves half a unit.
-    const QByteArray text = ServiceUnitText(m_setup.programPath, m_interactive).toUtf8();
+    const QByteArray text = ServiceUnitText(m_setup.programPath, m_interactive, m_setup.configHome).toUtf8();
     if (const int rc = platform::writeFileAtomically(unitFilePath(), text); rc < 0)
         return {false, QStringLiteral("Cannot write ") + unitFilePath() + QStringLiteral(": ")
                            + QString::fromLocal8Bit(std::strerror(-rc))};

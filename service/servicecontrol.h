@@ -32,6 +32,7 @@ struct ServiceSetup
     QString programPath;   // the executable the unit starts
     QString programFolder; // names the unit
     QByteArray marker;     // VELL_SERVICE of this process, empty when unset
+    QString configHome = {}; // the parent of programFolder when it is not the executable's folder
 
     // This process: the unit folder and the marker from the environment;
     // without a program folder, the folder of the executable.
@@ -60,7 +61,11 @@ struct ServiceSetup
 // graphical session (started with it, stopped when it ends, the display
 // kept); the others start at login with the display variables removed, so
 // the program runs headless.
-[[nodiscard]] QString ServiceUnitText(const QString &programPath, bool interactive);
+// `configHome`, when given, is the user's configuration folder that holds
+// the program folder of an installed Vell: the unit passes it on, since
+// the user manager may not share the session's XDG_CONFIG_HOME.
+[[nodiscard]] QString ServiceUnitText(const QString &programPath, bool interactive,
+                                      const QString &configHome = QString());
 
 // ExecStart's form of the program's path: in double quotes, "%" doubled.
 // Only for paths systemd accepts as an executable (no quote, backslash or

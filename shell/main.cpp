@@ -1,5 +1,6 @@
 // Vell: keeps target folders exact copies of their source folders.
 
+#include "base/exitstatus.h"
 #include "service/commandrunner.h"
 #include "service/eventlog.h"
 #include "service/serviceevents.h"
@@ -35,7 +36,13 @@ int runHeadless(int argc, char *argv[])
     SyslogEventLog eventLog;
     HeadlessHost host(runner, eventLog);
     HeadlessDialogs dialogs;
-    VellProgram program(StartupOptionsFor(QCoreApplication::arguments(), true), host, dialogs, runner, eventLog);
+    QString error;
+    const StartupOptions options = StartupOptionsFor(QCoreApplication::arguments(), true, error);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return ExitStatus::NoProgramFolder;
+    }
+    VellProgram program(options, host, dialogs, runner, eventLog);
     host.attach(program.settings);
     const std::unique_ptr<ServiceEvents> events = ConnectServiceEvents(program, eventLog);
 
@@ -54,6 +61,8 @@ int runHeadless(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> end = AnswerInformationSwitches(argc, argv))
+        return *end;
     // The service runs headless unless it was installed as interactive,
     // which gives its unit the session's display.
     if (HasDisplay())

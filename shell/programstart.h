@@ -6,14 +6,25 @@
 
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 namespace vell {
 
 class ServiceEvents;
 
 // The program folder and executable of this process, and the command line
-// as typed after the program's name.
-[[nodiscard]] StartupOptions StartupOptionsFor(const QStringList &arguments, bool headless);
+// as typed after the program's name. Without a program folder, `error`
+// says why and the start must end with ExitStatus::NoProgramFolder.
+[[nodiscard]] StartupOptions StartupOptionsFor(const QStringList &arguments, bool headless, QString &error);
+
+// `--help` and `--version` anywhere on the command line print the usage or
+// the version and the program folder, and end the program with status 0.
+// Nothing otherwise. Runs before any window exists.
+[[nodiscard]] std::optional<int> AnswerInformationSwitches(int argc, char *argv[]);
+
+// The usage and the version texts, for the program folder `folder`.
+[[nodiscard]] QString UsageText(const QString &folder);
+[[nodiscard]] QString VersionReport(const QString &folder, bool portable);
 
 // Whether there is a display to show the window on.
 [[nodiscard]] bool HasDisplay();

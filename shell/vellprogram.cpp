@@ -32,6 +32,7 @@ VellProgram::VellProgram(StartupOptions options, EngineHost &host, UserDialogs &
     , m_service(ServiceSetup::ForThisProcess(m_options.programPath, m_options.programFolder), runner, eventLog)
 {
     files.ProgramFolder = m_options.programFolder;
+    dataFolder = m_options.dataFolder;
     RunEnvironment env{settings, pairs, system, state, m_host, signatureLookup(signatures),
                        [this] { return m_service.IsInstalled() && m_service.ServiceActive(); }, {},
                        &ServiceEvents::stopPending,

@@ -24,10 +24,11 @@ namespace vell {
 
 struct StartupOptions
 {
-    QString programFolder; // the folder of the executable, without a trailing "/"
+    QString programFolder; // where the program's files live, without a trailing "/"
     QString programPath;   // the executable, for the service unit
     QString commandLine;   // the words after the program's name, as typed
     bool headless = false; // no window: no notice that asks for a key press
+    QString dataFolder;    // the installed help files; empty for a portable program
 };
 
 enum class ProgramMode { Application, Service };
@@ -67,6 +68,7 @@ public:
     [[nodiscard]] ServiceControl &service() { return m_service; }
 
     ProgramFiles files;
+    QString dataFolder; // as StartupOptions::dataFolder
     QString title;
     bool QuitIfFolderMissing = false;
     Settings settings;

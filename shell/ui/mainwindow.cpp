@@ -444,9 +444,14 @@ void MainWindow::Quit()
 void MainWindow::openHelp()
 {
     const int32_t langue = m_program->settings.Langue;
-    const QString path = m_program->files.ProgramFolder + QLatin1Char('/') + HelpFileName(langue);
-    if (QFileInfo(path).isFile() && m_dialogs->openDocument(path))
-        return;
+    // Beside the program first, where a user may put their own; then where
+    // the installation put them.
+    for (const QString &folder : {m_program->files.ProgramFolder, m_program->dataFolder}) {
+        const QString path = folder + QLatin1Char('/') + HelpFileName(langue);
+        if (!folder.isEmpty() && QFileInfo(path).isFile())
+            if (m_dialogs->openDocument(path))
+                return;
+    }
     (void)m_dialogs->messageBox(HelpNotAvailableText(langue), ProductName, MessageIcon::Information,
                                 MessageButtons::Ok);
 }

@@ -3,11 +3,15 @@
 #include "service/commandrunner.h"
 #include "service/eventlog.h"
 #include "service/serviceevents.h"
+#include "base/exitstatus.h"
+#include "base/programidentity.h"
 #include "shell/programstart.h"
 #include "shell/ui/mainwindow.h"
 #include "shell/ui/qtdialogs.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
 
 namespace vell {
 
@@ -21,7 +25,14 @@ int RunWithWindow(int argc, char *argv[])
     MainWindow window(runner, eventLog);
     QtDialogs dialogs;
     dialogs.setOwner(&window);
-    VellProgram program(StartupOptionsFor(QApplication::arguments(), false), window, dialogs, runner, eventLog);
+    QString error;
+    const StartupOptions options = StartupOptionsFor(QApplication::arguments(), false, error);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        QMessageBox::critical(nullptr, ProductName, error);
+        return ExitStatus::NoProgramFolder;
+    }
+    VellProgram program(options, window, dialogs, runner, eventLog);
     window.attach(program, dialogs);
     const std::unique_ptr<ServiceEvents> events = ConnectServiceEvents(program, eventLog);
 

@@ -80,8 +80,11 @@ int fillTemporary(const QByteArray &tmp, const QByteArray &data, bool existed, c
         // the same owner when we may give it (root editing a user's file).
         if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
             return sys::negErrno();
-        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
-            (void)::fchown(fd.get(), old.st_uid, old.st_gid); // best effort: only root may
+        const bool givenAway = old.st_uid != ::geteuid() || old.st_gid != ::getegid();
+        if (givenAway && ::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+            // Best effort: only root may give a file away; the user's own
+            // copy is still the right content.
+        }
     }
     if (const int r = writeAll(fd.get(), data); r < 0)
         return r;

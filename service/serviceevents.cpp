@@ -31,7 +31,7 @@ extern "C" void OnServiceSignal(int signalNumber)
     if (fd >= 0) {
         const unsigned char byte = static_cast<unsigned char>(signalNumber);
         // A full pipe drops the byte; the stop flag is set all the same.
-        (void)::write(fd, &byte, 1);
+        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
     }
     errno = savedErrno;
 }

@@ -7,7 +7,6 @@
 #include "platform/fileops.h"
 #include "platform/mounts.h"
 #include "platform/uniquefd.h"
-
 #include <QRegularExpression>
 #include <QTest>
 #include <algorithm>
@@ -19,8 +18,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// A host that records what the engine asks of it; onYield acts inside a
-// yield, as a user would (a Stop, a change to the folders).
+// A host that records what the engine asks of it; onYield acts inside a yield, as a user would (a Stop, a change to the
+// folders).
 class RecordingHost : public vell::EngineHost
 {
 public:
@@ -42,7 +41,6 @@ public:
     void logEvent(const QString &text, int type) override { events << QString("event %1 %2").arg(type).arg(text); }
     void reportFailure(const vell::ItemEvent &, const QString &text) override { failures << text; }
     void refreshFileLists(bool targetToo) override { refreshes << targetToo; }
-
     QStringList events, counterTexts, failures;
     QList<vell::TrayState> trayStates;
     QList<bool> refreshes; // whether the target's file list was refilled too
@@ -62,7 +60,6 @@ struct EngineFixture
     vell::RunFlags flags;
     std::function<QString(const QString &)> extensions;
     std::chrono::steady_clock::duration listingMaxAge = std::chrono::seconds(1);
-
     EngineFixture()
     {
         system.IsNT = true;
@@ -70,10 +67,8 @@ struct EngineFixture
         state.MirroringOff = false;
         settings.Logs = settings.FichiersLogs = true;
     }
-
-    // Sets the couple's modes and the options named in `words` (their
-    // names in the settings; "-Name" clears one; "NT4SP3" and "9x" older
-    // systems).
+    // Sets the couple's modes and the options named in `words` (their names in the settings; "-Name" clears one;
+    // "NT4SP3" and "9x" older systems).
     void apply(const QString &words)
     {
         for (QString word : words.split(' ', Qt::SkipEmptyParts)) {
@@ -96,15 +91,13 @@ struct EngineFixture
             system.IsNT = system.IsNT && word != "9x";
         }
     }
-
     vell::MirrorContext context()
     {
         return {settings, system, state, flags, [this] { host.yieldToInterface(1); },
                 [this](const vell::ItemEvent &event) { events << event; }, extensions, {}, listingMaxAge};
     }
-
-    // A couple's turn as a run takes it: the mirror walk, then the removal
-    // walk in the same context when the couple removes and does not move.
+    // A couple's turn as a run takes it: the mirror walk, then the removal walk in the same context when the couple
+    // removes and does not move.
     void run(const QString &source, const QString &target)
     {
         vell::MirrorContext ctx = context();
@@ -112,7 +105,6 @@ struct EngineFixture
         if (flags.Effacer && !flags.Deplacer && !state.MirroringOff)
             vell::RemoveObsolete(ctx, source, target);
     }
-
     // The non-zero totals of the walks, in a fixed order: "examined 2, created 1".
     [[nodiscard]] QString totals() const
     {
@@ -130,9 +122,8 @@ struct EngineFixture
     }
 };
 
-// Runs `walks` in a child process where permissions apply (as uid and gid
-// 65534 when the tests run as root) and returns what it returned, or
-// "child failed" when it could not drop its rights or died.
+// Runs `walks` in a child process where permissions apply (as uid and gid 65534 when the tests run as root) and returns
+// what it returned, or "child failed" when it could not drop its rights or died.
 inline QByteArray RunWhereDenied(const std::function<QByteArray()> &walks)
 {
     int pipeFds[2];
@@ -159,17 +150,15 @@ inline QByteArray RunWhereDenied(const std::function<QByteArray()> &walks)
     return ended ? result : "child failed";
 }
 
-// A couple in one temporary tree (source "src", target "dst" unless set)
-// and the engine that walks it.
+// A couple in one temporary tree (source "src", target "dst" unless set) and the engine that walks it.
 struct TestCouple
 {
     TestTree tree;
     EngineFixture engine;
     QByteArray sourceRel = "src";
     QByteArray targetRel = "dst";
-
-    // Builds "src/", "dst/", "outside/precious" and the items `before`, and
-    // takes the couple's folders ("source=a", "target=b") and modes.
+    // Builds "src/", "dst/", "outside/precious" and the items `before`, and takes the couple's folders ("source=a",
+    // "target=b") and modes.
     void prepare(const QString &modes, const QByteArrayList &before)
     {
         QVERIFY(tree.build(QByteArrayList{"src/", "dst/", "outside/precious"} << before));
@@ -178,11 +167,9 @@ struct TestCouple
                 (word.startsWith('s') ? sourceRel : targetRel) = word.mid(7).toUtf8();
         engine.apply(modes);
     }
-
-    // Does `during` ("n:stop", "n:-path" or "n:item") at the n-th yield,
-    // "^" naming the file of "sub" walked first (the first listed in
-    // src/sub, else in dst/sub) and "~" the other, with every listing
-    // counting as old. "0:" does nothing.
+    // Does `during` ("n:stop", "n:-path" or "n:item") at the n-th yield, "^" naming the file of "sub" walked first (the
+    // first listed in src/sub, else in dst/sub) and "~" the other, with every listing counting as old. "0:" does
+    // nothing.
     void actDuring(const QByteArray &during)
     {
         m_during = during;
@@ -211,9 +198,8 @@ struct TestCouple
     {
         return m_during.isEmpty() ? text : text.replace('^', m_first).replace('~', m_first == "a" ? "b" : "a");
     }
-
-    // A run's outcome(), as an ordinary user when `denied` (the modes of
-    // the tree are then put back, some no longer letting anyone read).
+    // A run's outcome(), as an ordinary user when `denied` (the modes of the tree are then put back, some no longer
+    // letting anyone read).
     QString runOutcome(bool denied)
     {
         if (!denied)
@@ -224,16 +210,13 @@ struct TestCouple
         tree.resetModes();
         return QString::fromUtf8(done);
     }
-
     QString source() const { return tree.pathText(sourceRel); }
     QString target() const { return tree.pathText(targetRel); }
     void run() { engine.run(source(), target()); }
     void mirror() { vell::MirrorContext ctx = engine.context(); vell::MirrorFolder(ctx, source(), target()); }
     void removeObsolete() { vell::MirrorContext ctx = engine.context(); vell::RemoveObsolete(ctx, source(), target()); }
-
-    // The events as "Delete folder dst/a" or "Creation dst/f !EISDIR",
-    // paths from the tree's root, in order or sorted (walks follow the
-    // listing order).
+    // The events as "Delete folder dst/a" or "Creation dst/f !EISDIR", paths from the tree's root, in order or sorted
+    // (walks follow the listing order).
     QStringList eventTexts(bool sorted = true) const
     {
         static const char *const operations[] = {"Creation", "Modification", "Attributes", "Security",
@@ -247,24 +230,17 @@ struct TestCouple
             std::sort(texts.begin(), texts.end());
         return texts;
     }
-
     // The totals, then the events, a line each: what a run did.
     QString outcome() const { return engine.totals() + '\n' + eventTexts().join('\n'); }
-
-    void resetTotals()
-    {
-        engine.state.totals = vell::RunTotals();
-        engine.events.clear();
-    }
+    void resetTotals() { engine.state.totals = vell::RunTotals(), engine.events.clear(); }
 
 private:
     QByteArray m_during;
     QByteArray m_first;
 };
 
-// A program's worth of run state around one controller, with a clock the
-// test moves by hand. Couples are given as "source>target" below the tree,
-// "*3" after them for every third timed run, "+" for Effacer.
+// A program's worth of run state around one controller, with a clock the test moves by hand. Couples are given as
+// "source>target" below the tree, "*3" after them for every third timed run, "+" for Effacer.
 struct ProgramFixture
 {
     TestTree tree;
@@ -279,7 +255,6 @@ struct ProgramFixture
         [this] { return clock; }, [this] { return stopPending && stopPending(); },
         [this](qsizetype index, const QString &id) { remembered << QString::number(index) + ' ' + id; },
         tree.path("fstab")}};
-
     explicit ProgramFixture(const QByteArrayList &items = {}, const QStringList &couples = {})
     {
         engine.state.MirroringOff = true;

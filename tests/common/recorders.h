@@ -2,12 +2,10 @@
 
 #include "service/commandrunner.h"
 #include "service/eventlog.h"
-
 #include <functional>
 
-// Doubles of the service seams, which record what the program asks for.
-// Keeps each command as "program arg1 arg2", a detached one with " &"
-// after it. The answer decides what run() returns (by default: exit 0).
+// Doubles of the service seams, which record what the program asks for. Keeps each command as "program arg1 arg2", a
+// detached one with " &" after it. The answer decides what run() returns (by default: exit 0).
 struct RecordingCommandRunner final : vell::CommandRunner
 {
     vell::CommandResult run(const QString &program, const QStringList &arguments) override

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "base/userdialogs.h"
-
 #include <QList>
 #include <QStringList>
 
-// Keeps each message box shown, answering with the next scripted answer (OK once none is left); input boxes and
-// the folder browser take the next scripted text (a cancel once none is left); documents are only noted.
+// Keeps each message box shown, answering with the next scripted answer (OK once none is left); input boxes and the
+// folder browser take the next scripted text (a cancel once none is left); documents are only noted.
 class ScriptedDialogs final : public vell::UserDialogs
 {
 public:

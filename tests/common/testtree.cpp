@@ -1,5 +1,4 @@
 #include "testtree.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -11,7 +10,6 @@
 TestTree::TestTree() : m_root(QFile::encodeName(m_dir.path())) {}
 
 namespace {
-
 // The item's status, not following links; st_mode is 0 when it is absent.
 struct stat statOf(const QByteArray &path)
 {
@@ -35,8 +33,7 @@ QByteArrayList namesIn(DIR *dir)
     return names;
 }
 
-// Removes everything in the open folder, whatever the names' bytes and the
-// depth (one descriptor a level).
+// Removes everything in the open folder, whatever the names' bytes and the depth (one descriptor a level).
 void removeAllIn(int dirFd)
 {
     for (const QByteArray &name : namesIn(::fdopendir(::dup(dirFd)))) {
@@ -63,11 +60,9 @@ QByteArray takeSuffix(QByteArray &item, char mark)
     item.truncate(at);
     return value;
 }
-
 } // namespace
 
-// QTemporaryDir cannot remove names that are not UTF-8 nor paths longer
-// than PATH_MAX: this can.
+// QTemporaryDir cannot remove names that are not UTF-8 nor paths longer than PATH_MAX: this can.
 TestTree::~TestTree()
 {
     resetModes();
@@ -101,36 +96,29 @@ bool TestTree::write(const QByteArray &rel, const QByteArray &data)
     ::close(fd);
     return ok;
 }
-
 bool TestTree::symlink(const QByteArray &rel, const QByteArray &text)
 {
     return mkdir(parentOf(rel)) && ::symlink(text.constData(), path(rel).constData()) == 0;
 }
-
 bool TestTree::mkfifo(const QByteArray &rel) { return ::mkfifo(path(rel).constData(), 0644) == 0; }
 bool TestTree::setMode(const QByteArray &rel, unsigned mode) { return ::chmod(path(rel).constData(), mode) == 0; }
-
 bool TestTree::setMtime(const QByteArray &rel, int64_t sec, long nsec)
 {
     const struct timespec times[2] = {{sec, nsec}, {sec, nsec}};
     return ::utimensat(AT_FDCWD, path(rel).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
-
 bool TestTree::setXattr(const QByteArray &rel, const QByteArray &name, const QByteArray &value)
 {
     return ::lsetxattr(path(rel).constData(), name.constData(), value.constData(), size_t(value.size()), 0) == 0;
 }
-
 bool TestTree::setStream(const QByteArray &rel, const QByteArray &stream, const QByteArray &data)
 {
     return setXattr(rel, "user.DosStream." + stream + ":$DATA", data + '\0');
 }
-
 bool TestTree::exists(const QByteArray &rel) const { return statOf(path(rel)).st_mode != 0; }
 bool TestTree::isDir(const QByteArray &rel) const { return S_ISDIR(statOf(path(rel)).st_mode); }
 bool TestTree::isLink(const QByteArray &rel) const { return S_ISLNK(statOf(path(rel)).st_mode); }
 unsigned TestTree::mode(const QByteArray &rel) const { return statOf(path(rel)).st_mode & 07777; }
-
 QByteArray TestTree::read(const QByteArray &rel) const
 {
     const int fd = ::open(path(rel).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
@@ -143,26 +131,22 @@ QByteArray TestTree::read(const QByteArray &rel) const
     ::close(fd);
     return data;
 }
-
 QByteArray TestTree::linkText(const QByteArray &rel) const
 {
     char buffer[4096];
     const ssize_t n = ::readlink(path(rel).constData(), buffer, sizeof buffer);
     return n < 0 ? QByteArray() : QByteArray(buffer, n);
 }
-
 QByteArray TestTree::xattr(const QByteArray &rel, const QByteArray &name) const
 {
     char buffer[65536];
     const ssize_t n = ::lgetxattr(path(rel).constData(), name.constData(), buffer, sizeof buffer);
     return n < 0 ? QByteArray() : QByteArray(buffer, n);
 }
-
 bool TestTree::hasXattr(const QByteArray &rel, const QByteArray &name) const
 {
     return ::lgetxattr(path(rel).constData(), name.constData(), nullptr, 0) >= 0;
 }
-
 QByteArray TestTree::stream(const QByteArray &rel, const QByteArray &stream) const
 {
     QByteArray value = xattr(rel, "user.DosStream." + stream + ":$DATA");
@@ -170,28 +154,15 @@ QByteArray TestTree::stream(const QByteArray &rel, const QByteArray &stream) con
         value.chop(1);
     return value;
 }
-
-int64_t TestTree::mtimeSec(const QByteArray &rel) const
-{
-    const struct stat st = statOf(path(rel));
-    return st.st_mode ? st.st_mtim.tv_sec : -1;
-}
-
-long TestTree::mtimeNsec(const QByteArray &rel) const
-{
-    const struct stat st = statOf(path(rel));
-    return st.st_mode ? st.st_mtim.tv_nsec : -1;
-}
-
+int64_t TestTree::mtimeSec(const QByteArray &rel) const { return exists(rel) ? statOf(path(rel)).st_mtim.tv_sec : -1; }
+long TestTree::mtimeNsec(const QByteArray &rel) const { return exists(rel) ? statOf(path(rel)).st_mtim.tv_nsec : -1; }
 QByteArrayList TestTree::entries(const QByteArray &rel) const
 {
     QByteArrayList names = namesIn(::opendir(path(rel).constData()));
     std::sort(names.begin(), names.end());
     return names;
 }
-
 bool RunningAsRoot() { return ::geteuid() == 0; }
-
 bool TestTree::build(const QByteArrayList &items)
 {
     for (QByteArray item : items) {
@@ -246,12 +217,9 @@ QByteArrayList TestTree::snapshot(const QByteArray &rel) const
                                                                     : '%' + QByteArray::number(st.st_mode & 07777, 8);
         char names[4096];
         const ssize_t size = ::llistxattr(path(item).constData(), names, sizeof names);
-        for (const QByteArray &name : QByteArray(names, qMax<ssize_t>(size, 0)).split('\0')) {
-            if (name.startsWith("user.DosStream.") && name.endsWith(":$DATA")) {
-                const QByteArray stream = name.mid(15).chopped(6);
-                items << item + '$' + stream + '=' + this->stream(item, stream);
-            }
-        }
+        for (const QByteArray &name : QByteArray(names, qMax<ssize_t>(size, 0)).split('\0'))
+            if (name.startsWith("user.DosStream.") && name.endsWith(":$DATA"))
+                items << item + '$' + name.mid(15).chopped(6) + '=' + stream(item, name.mid(15).chopped(6));
         if (S_ISLNK(st.st_mode)) {
             items << item + "->" + linkText(item);
         } else if (S_ISFIFO(st.st_mode)) {

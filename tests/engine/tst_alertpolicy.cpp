@@ -1,6 +1,5 @@
+#include "common/enginefixture.h"
 #include "engine/alertpolicy.h"
-
-#include <QTest>
 
 using namespace vell;
 
@@ -31,7 +30,6 @@ private slots:
         QFETCH(QStringList, words);
         QCOMPARE(NetSendArgv(message), words.isEmpty() ? words : QStringList({"net", "send"}) + words);
     }
-
     void decideAlertActions_data()
     {
         QTest::addColumn<QString>("options"); // "9x": not NT, "service": it runs, "message=" ends with the text
@@ -44,11 +42,9 @@ private slots:
         QTest::newRow("net send on NT") << "ErreurDossierNetSend" << "netsend";
         QTest::newRow("net send off NT") << "ErreurDossierNetSend 9x" << "";
         QTest::newRow("net send, empty message") << "ErreurDossierNetSend message=" << "";
-        QTest::newRow("net send, blank message") << "ErreurDossierNetSend message=  " << "";
         QTest::newRow("event log, service running") << "ErreurDossierEventLog service" << "eventlog";
         QTest::newRow("event log, not the service") << "ErreurDossierEventLog" << "";
         QTest::newRow("event log off NT") << "ErreurDossierEventLog service 9x" << "";
-        QTest::newRow("service running, option off") << "service" << "";
         QTest::newRow("everything") << "ErreurDossier Logs ErreurDossierSon ErreurDossierNetSend ErreurDossierEventLog "
                                        "service" << "notice log eventlog beep netsend";
     }
@@ -56,17 +52,12 @@ private slots:
     {
         QFETCH(QString, options);
         QFETCH(QString, fired);
-        const QStringList words = options.section("message=", 0, 0).split(' ');
-        Settings s;
-        s.ErreurDossier = words.contains("ErreurDossier");
-        s.Logs = words.contains("Logs");
-        s.ErreurDossierSon = words.contains("ErreurDossierSon");
-        s.ErreurDossierNetSend = words.contains("ErreurDossierNetSend");
-        s.ErreurDossierEventLog = words.contains("ErreurDossierEventLog");
+        const QString words = options.section("message=", 0, 0);
+        EngineFixture e;
+        e.apply("-Logs " + words);
+        Settings &s = e.settings;
         s.MessageNetSend = options.contains("message=") ? options.section("message=", 1) : s.DefaultMessageNetSend();
-        SystemInfo system;
-        system.IsNT = !words.contains("9x");
-        const AlertActions a = DecideAlertActions(s, system, words.contains("service"));
+        const AlertActions a = DecideAlertActions(s, e.system, words.contains("service"));
         const QStringList got{a.notice ? "notice" : "", a.logLine ? "log" : "", a.eventLog ? "eventlog" : "",
                               a.beep ? "beep" : "", a.netSendArgv.isEmpty() ? "" : "netsend"};
         QCOMPARE(got.join(' ').simplified(), fired);
@@ -74,6 +65,5 @@ private slots:
             QCOMPARE(a.netSendArgv, NetSendArgv(s.MessageNetSend));
     }
 };
-
 QTEST_APPLESS_MAIN(TestAlertPolicy)
 #include "tst_alertpolicy.moc"

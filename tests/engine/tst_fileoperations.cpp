@@ -1,14 +1,10 @@
 #include "common/enginefixture.h"
 #include "engine/fileoperations.h"
 #include "platform/pathcodec.h"
-#include "platform/uniquefd.h"
-
-#include <QTest>
 
 using namespace vell;
 
 namespace {
-
 QByteArray afpInfo(const QByteArray &typeAndCreator)
 {
     QByteArray info(60, '\0');
@@ -16,8 +12,9 @@ QByteArray afpInfo(const QByteArray &typeAndCreator)
     info.replace(16, typeAndCreator.size(), typeAndCreator);
     return info;
 }
-
 } // namespace
+
+struct MacName { QString name; QByteArray signature; QString expected; };
 
 class TestFileOperations : public QObject
 {
@@ -25,31 +22,27 @@ class TestFileOperations : public QObject
 private slots:
     void macintoshNames_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("signature");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("extension added") << "Budget" << QByteArray("XLS8XCEL") << "Budget.xls";
-        QTest::newRow("extension present") << "notes.doc" << QByteArray("W8BNMSWD") << "notes.doc";
-        QTest::newRow("last three letters match") << "mydoc" << QByteArray("W8BNMSWD") << "mydoc";
-        QTest::newRow("letter case of the name ignored") << "REPORT.DOC" << QByteArray("W8BNMSWD") << "REPORT.DOC";
-        QTest::newRow("unknown signature") << "thing" << QByteArray("????????") << "thing";
-        QTest::newRow("no Macintosh information") << "plain" << QByteArray() << "plain";
+        QTest::addColumn<MacName>("mac");
+        QTest::newRow("extension added") << MacName{"Budget", "XLS8XCEL", "Budget.xls"};
+        QTest::newRow("extension present") << MacName{"notes.doc", "W8BNMSWD", "notes.doc"};
+        QTest::newRow("last three letters match") << MacName{"mydoc", "W8BNMSWD", "mydoc"};
+        QTest::newRow("letter case of the name ignored") << MacName{"REPORT.DOC", "W8BNMSWD", "REPORT.DOC"};
+        QTest::newRow("unknown signature") << MacName{"thing", "????????", "thing"};
+        QTest::newRow("no Macintosh information") << MacName{"plain", {}, "plain"};
         QTest::newRow("server-kept quote replaced")
-            << (QStringLiteral("say ") + QChar(0xF022) + QStringLiteral("hi") + QChar(0xF022)) << QByteArray()
-            << "say -hi-";
+            << MacName{QStringLiteral("say ") + QChar(0xF022) + QStringLiteral("hi") + QChar(0xF022), {}, "say -hi-"};
         QTest::newRow("other blocks replaced, length kept")
-            << (QString(QChar(0x0101)) + QChar(0x2014) + QChar(0x2202) + QChar(0x2500) + QChar(0xFB01) + "z")
-            << QByteArray() << "-----z";
-        QTest::newRow("Windows-1252 signature") << "euro" << QByteArray("\x80\xe9xtTEXT") << "euro.eur";
-        QTest::newRow("short information, padded") << "short" << QByteArray(10, 'x') << "short.nul";
+            << MacName{QString(QChar(0x0101)) + QChar(0x2014) + QChar(0x2202) + QChar(0x2500) + QChar(0xFB01) + "z", {},
+                       "-----z"};
+        QTest::newRow("Windows-1252 signature") << MacName{"euro", "\x80\xe9xtTEXT", "euro.eur"};
+        QTest::newRow("short information, padded") << MacName{"short", QByteArray(10, 'x'), "short.nul"};
         const QString neighbours = QString(QChar(0xE9)) + QChar(0x400) + QChar(0x2100) + QChar(0x2300) + QChar(0xEFFF);
-        QTest::newRow("neighbouring blocks kept") << neighbours << QByteArray() << neighbours;
+        QTest::newRow("neighbouring blocks kept") << MacName{neighbours, {}, neighbours};
     }
     void macintoshNames()
     {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, signature);
-        QFETCH(QString, expected);
+        QFETCH(MacName, mac);
+        auto &[name, signature, expected] = mac;
         TestTree tree;
         EngineFixture engine;
         engine.extensions = [](const QString &sig) {
@@ -64,6 +57,5 @@ private slots:
         QCOMPARE(PathFromBytes(MacintoshTargetName(engine.context(), dir.get(), bytes)), expected);
     }
 };
-
 QTEST_APPLESS_MAIN(TestFileOperations)
 #include "tst_fileoperations.moc"

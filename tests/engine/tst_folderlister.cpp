@@ -2,7 +2,6 @@
 #include "engine/folderlister.h"
 #include "platform/fileops.h"
 #include "platform/uniquefd.h"
-
 #include <QTest>
 #include <sys/stat.h>
 
@@ -10,7 +9,6 @@ using namespace vell;
 using namespace vell::platform;
 
 namespace {
-
 QByteArray folderPath(int i) { return "root/f" + QByteArray::number(i).rightJustified(3, '0'); }
 
 bool isFolder(const FolderListing &listing, const TestTree &tree, const QByteArray &rel)
@@ -18,17 +16,15 @@ bool isFolder(const FolderListing &listing, const TestTree &tree, const QByteArr
     struct stat st;
     return ::lstat(tree.path(rel).constData(), &st) == 0 && listing.dev == st.st_dev && listing.ino == st.st_ino;
 }
-
 } // namespace
 
 class TestFolderLister : public QObject
 {
     Q_OBJECT
 private slots:
-    // Asked last first, taken in any order, well past the helper's limit
-    // of listings made ahead, some dropped (a Stop) wherever the helper is
-    // with them: every one taken is the right folder, whole, and the lister
-    // ends with some still asked.
+    // Asked last first, taken in any order, well past the helper's limit of listings made ahead, some dropped (a Stop)
+    // wherever the helper is with them: every one taken is the right folder, whole, and the lister ends with some still
+    // asked.
     void listingsComeWholeInAnyOrder_data()
     {
         QTest::addColumn<bool>("helper");
@@ -64,11 +60,9 @@ private slots:
             QVERIFY(isFolder(listing, tree, folderPath(i)));
         }
     }
-
-    // What a listing of a folder below the root tells: -errno when it
-    // cannot be opened there (links are never followed, files and missing
-    // names are not folders); stale temporary files reported, not removed
-    // (another thread may be writing into that folder).
+    // What a listing of a folder below the root tells: -errno when it cannot be opened there (links are never followed,
+    // files and missing names are not folders); stale temporary files reported, not removed (another thread may be
+    // writing into that folder).
     void whatAListingTells()
     {
         TestTree tree;
@@ -90,6 +84,5 @@ private slots:
         QVERIFY(tree.exists("root/real/inner/.vell-tmp-Ab3dE9"));
     }
 };
-
 QTEST_APPLESS_MAIN(TestFolderLister)
 #include "tst_folderlister.moc"

@@ -1,37 +1,39 @@
 #include "common/enginefixture.h"
 #include "engine/eventpump.h"
 #include "engine/runtexts.h"
-
 #include <QFileInfo>
-#include <QTest>
 
 using namespace vell;
+
+// The alerts each unknown folder raises: %1 "source" or "target", %2 the folder.
+struct Alerts { QString options; bool serviceRunning; QStringList perAlert; };
+// fstab ("<src>" the source's path as fstab writes it), the file system remembered ("now" the source's own), and why
+// the source is taken for unknown ("" when mirrored).
+struct Disk { QByteArray fstab; QString fileSystem; QByteArrayList before; QString reason; };
+// The couples (and options to clear, "-FichiersLogs"), the totals of the walks, the end status, the failures reported
+// and the summary's third line.
+struct Failures { QByteArrayList before; QStringList couples; QString changes; int status = 0; QStringList reports = {};
+                  QString line3 = {}; };
 
 class TestMirrorRun : public QObject
 {
     Q_OBJECT
 private slots:
-    // Every couple is counted, and each unknown folder raises the alerts its
-    // options ask for, source before target.
+    // Every couple is counted, and each unknown folder raises the alerts its options ask for, source before target.
     void alertsOfUnknownFolders_data()
     {
-        QTest::addColumn<QString>("options");
-        QTest::addColumn<bool>("serviceRunning");
-        QTest::addColumn<QStringList>("perAlert"); // %1 "source" or "target", %2 the folder
+        QTest::addColumn<Alerts>("alerts");
         const QString netSend = "command net|send|Administrator|Warning from Vell: unknown folder";
-        QTest::newRow("notice, beep, log") << "ErreurDossier ErreurDossierSon Logs" << false
-                                           << QStringList{"notice 14:03:27 - Unknown %1 folder", "beep"};
-        QTest::newRow("beep alone") << "ErreurDossierSon Logs" << false << QStringList{"beep"};
-        QTest::newRow("net send, no service") << "ErreurDossierNetSend ErreurDossierEventLog" << false
-                                              << QStringList{netSend};
-        QTest::newRow("event log of the service") << "ErreurDossierEventLog" << true
-                                                  << QStringList{"event 2 14:03:27 - Unknown %1 folder: %2/"};
+        QTest::newRow("notice, beep, log")
+            << Alerts{"ErreurDossier ErreurDossierSon Logs", false, {"notice 14:03:27 - Unknown %1 folder", "beep"}};
+        QTest::newRow("net send, no service") << Alerts{"ErreurDossierNetSend ErreurDossierEventLog", false, {netSend}};
+        QTest::newRow("event log of the service")
+            << Alerts{"ErreurDossierEventLog", true, {"event 2 14:03:27 - Unknown %1 folder: %2/"}};
     }
     void alertsOfUnknownFolders()
     {
-        QFETCH(QString, options);
-        QFETCH(bool, serviceRunning);
-        QFETCH(QStringList, perAlert);
+        QFETCH(Alerts, alerts);
+        auto &[options, serviceRunning, perAlert] = alerts;
         ProgramFixture p({"good/f", "dst/old", "ok/"},
                          {">ok", "ok>", "missing>ok", "ok>missing2", "missing3>missing4", "good>dst"});
         p.engine.apply("-FichiersLogs " + options);
@@ -54,38 +56,30 @@ private slots:
         QVERIFY(!p.log().contains("Creation")); // no file lines wanted
         QCOMPARE(p.engine.host.counterTexts.filter("/"), (QStringList{"1/6", "2/6", "3/6", "4/6", "5/6", "6/6"}));
     }
-
-    // An empty source over a target that is not empty is a disk that is not
-    // mounted when fstab names it and nothing is mounted there, or when it
-    // lies on another file system than at its last complete run: nothing in
-    // the target is touched. A source the user emptied is mirrored, and a
-    // complete run keeps the source's file system.
+    // An empty source over a target that is not empty is a disk that is not mounted when fstab names it and nothing is
+    // mounted there, or when it lies on another file system than at its last complete run: nothing in the target is
+    // touched. A source the user emptied is mirrored, and a complete run keeps the source's file system.
     void emptySourceOfAnUnmountedDisk_data()
     {
-        QTest::addColumn<QByteArray>("fstab"); // <src>: the source's path as fstab writes it
-        QTest::addColumn<QString>("fileSystem"); // the one remembered; "now": the source's own
-        QTest::addColumn<QByteArrayList>("before");
-        QTest::addColumn<QString>("reason"); // empty: mirrored
+        QTest::addColumn<Disk>("disk");
         const QByteArrayList filled{"disk 2017/", "dst/kept"};
         const QByteArray entry("/dev/sdz1 <src> ext4 defaults 0 2");
         const QString notMounted = " (empty, its disk is not mounted)";
-        QTest::newRow("fstab mount point") << entry << "" << filled << notMounted;
-        QTest::newRow("fstab with a slash") << QByteArray("#\n LABEL=a\t<src>/ ext4") << "now" << filled << notMounted;
-        QTest::newRow("commented out") << "# " + entry << "" << filled << "";
-        QTest::newRow("swap") << QByteArray("/dev/sdz1 <src> swap sw 0 0") << "" << filled << "";
-        QTest::newRow("empty target") << entry << "" << QByteArrayList{"disk 2017/", "dst/"} << "";
-        QTest::newRow("source not empty") << entry << "" << QByteArrayList{"disk 2017/f", "dst/kept"} << "";
+        QTest::newRow("fstab mount point") << Disk{entry, "", filled, notMounted};
+        QTest::newRow("fstab with a slash") << Disk{"#\n LABEL=a\t<src>/ ext4", "now", filled, notMounted};
+        QTest::newRow("commented out") << Disk{"# " + entry, "", filled, ""};
+        QTest::newRow("swap") << Disk{"/dev/sdz1 <src> swap sw 0 0", "", filled, ""};
+        QTest::newRow("empty target") << Disk{entry, "", {"disk 2017/", "dst/"}, ""};
+        QTest::newRow("source not empty") << Disk{entry, "", {"disk 2017/f", "dst/kept"}, ""};
         const QString otherFileSystem = " (empty, on another file system than at the last run)";
-        QTest::newRow("other file system") << QByteArray() << "fs:0:1:2" << filled << otherFileSystem;
-        QTest::newRow("same file system") << QByteArray() << "now" << filled << "";
-        QTest::newRow("file system not known") << QByteArray() << "" << filled << "";
+        QTest::newRow("other file system") << Disk{{}, "fs:0:1:2", filled, otherFileSystem};
+        QTest::newRow("same file system") << Disk{{}, "now", filled, ""};
+        QTest::newRow("file system not known") << Disk{{}, "", filled, ""};
     }
     void emptySourceOfAnUnmountedDisk()
     {
-        QFETCH(QByteArray, fstab);
-        QFETCH(QString, fileSystem);
-        QFETCH(QByteArrayList, before);
-        QFETCH(QString, reason);
+        QFETCH(Disk, disk);
+        auto &[fstab, fileSystem, before, reason] = disk;
         ProgramFixture p(before, {"disk 2017>dst+"});
         const QString source = QFileInfo(p.tree.pathText("disk 2017")).canonicalFilePath();
         QVERIFY(p.tree.write("fstab", fstab.replace("<src>", source.toUtf8().replace(" ", "\\040"))));
@@ -103,51 +97,36 @@ private slots:
         const RunTotals &t = p.engine.state.totals;
         QCOMPARE(p.engine.host.refreshes, QList<bool>{t.FilesCreated + t.FilesRemoved > 0});
     }
-
-    // Failures are reported one by one, logged, summed up in a third
-    // summary line, and end a single run with status 5 (4 wins). A run
-    // that changed something or failed leaves its summary in the day's log.
+    // Failures are reported one by one, logged, summed up in a third summary line, and end a single run with status 5
+    // (4 wins). A run that changed something or failed leaves its summary in the day's log.
     void failuresOfARun_data()
     {
-        QTest::addColumn<QByteArrayList>("before");
-        QTest::addColumn<QStringList>("couples"); // and options to clear ("-FichiersLogs")
-        QTest::addColumn<QString>("changes"); // the totals of the walks
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QStringList>("reports");
-        QTest::addColumn<QString>("line3");
+        QTest::addColumn<Failures>("failures");
         const QString see = ", tried again at the next run; see ";
         const QString inLog = see + "<root>/Log Vell 2026-12-06.htm";
         const QString inJournal = see + "the system journal (journalctl -t Vell)";
         const QStringList one{"src>dst"}, two{"Failure: Creation - <root>/dst/a: Is a directory",
                                               "Failure: Creation - <root>/dst/b: Is a directory"};
         const QByteArrayList folders{"src/a", "src/b", "dst/a/", "dst/b/"};
-        const auto row = [](const char *name, const QByteArrayList &before, const QStringList &couples,
-                            const QString &changes, int status = 0, const QStringList &reports = {},
-                            const QString &line3 = {}) {
-            QTest::newRow(name) << before << couples << changes << status << reports << line3;
-        };
-        row("none", {"src/a=new", "dst/a=older"}, one, "examined 1, modified 1");
-        row("nothing to do", {"src/a", "dst/a"}, one, "examined 1");
-        row("a file removed", {"src/", "dst/old"}, {"src>dst+"}, "removed 1");
-        row("a folder removed", {"src/", "dst/e/"}, {"src>dst+"}, "foldersRemoved 1");
-        row("attributes", {"src/a", "dst/a%444"}, one, "examined 1, attributes 1");
-        row("two", folders, one, "examined 2, failures 2", 5, two, "2 failures" + inLog);
-        row("two, no file lines", folders, {"src>dst", "-FichiersLogs"}, "examined 2, failures 2", 5, two,
-            "2 failures" + inJournal);
-        row("one and an unknown folder", {"src/a", "dst/a/"}, {"src>dst", "nosuch>dst"}, "examined 1, failures 1", 4,
-            two.mid(0, 1), "1 failure" + inLog);
-        row("a log that cannot be written", {"src/a", "src/b", "dst/", "file"}, one,
-            "examined 2, created 2, failures 1", 5,
-            {"Failure: Writing - <root>/file/logs/Log Vell 2026-12-06.htm: Not a directory"}, "1 failure" + inJournal);
+        const auto row = [](const char *name, const Failures &failures) { QTest::newRow(name) << failures; };
+        row("none", {{"src/a=new", "dst/a=older"}, one, "examined 1, modified 1"});
+        row("nothing to do", {{"src/a", "dst/a"}, one, "examined 1"});
+        row("a file removed", {{"src/", "dst/old"}, {"src>dst+"}, "removed 1"});
+        row("a folder removed", {{"src/", "dst/e/"}, {"src>dst+"}, "foldersRemoved 1"});
+        row("attributes", {{"src/a", "dst/a%444"}, one, "examined 1, attributes 1"});
+        row("two", {folders, one, "examined 2, failures 2", 5, two, "2 failures" + inLog});
+        row("two, no file lines", {folders, {"src>dst", "-FichiersLogs"}, "examined 2, failures 2", 5, two,
+            "2 failures" + inJournal});
+        row("one and an unknown folder", {{"src/a", "dst/a/"}, {"src>dst", "nosuch>dst"}, "examined 1, failures 1", 4,
+            two.mid(0, 1), "1 failure" + inLog});
+        const QString notWritten = "Failure: Writing - <root>/file/logs/Log Vell 2026-12-06.htm: Not a directory";
+        row("a log that cannot be written", {{"src/a", "src/b", "dst/", "file"}, one,
+            "examined 2, created 2, failures 1", 5, {notWritten}, "1 failure" + inJournal});
     }
     void failuresOfARun()
     {
-        QFETCH(QByteArrayList, before);
-        QFETCH(QStringList, couples);
-        QFETCH(QString, changes);
-        QFETCH(int, status);
-        QFETCH(QStringList, reports);
-        QFETCH(QString, line3);
+        QFETCH(Failures, failures);
+        auto &[before, couples, changes, status, reports, line3] = failures;
         ProgramFixture p(before, couples.filter(">"));
         p.engine.apply("Logs ArretAutomatique CopierAttributs " + couples.filter(QRegularExpression("^-")).join(' '));
         if (p.tree.exists("file"))
@@ -164,34 +143,25 @@ private slots:
         QCOMPARE(p.engine.host.refreshes, QList<bool>{t.FilesCreated + t.FilesModified + t.FilesRemoved > 0});
         QCOMPARE(p.log().contains("<hr>"), changes != "examined 1" && !p.tree.exists("file"));
     }
-
-    // A stop asked from outside ends the program at the next yield, once,
-    // and no further entry is mirrored; with Performance 0 nothing is
-    // pumped but the stop is still taken.
-    void stopRequestEndsTheProgramOnce_data()
-    {
-        QTest::addColumn<int>("performance");
-        QTest::newRow("100 pumps") << 100;
-        QTest::newRow("no pump") << 0;
-    }
+    // A stop asked from outside ends the program at the next yield, once, and no further entry is mirrored; with
+    // Performance 0 nothing is pumped but the stop is still taken.
     void stopRequestEndsTheProgramOnce()
     {
-        QFETCH(int, performance);
-        ProgramFixture p({"src/a", "src/b", "src/c", "dst/"}, {"src>dst", "src>dst"});
-        p.engine.apply("ArretAutomatique");
-        p.engine.settings.Performance = performance;
-        p.stopPending = [] { return true; };
-        p.controller.StartStop();
-        QCOMPARE(p.engine.host.ends, 1);
-        QCOMPARE(p.engine.host.endStatus, 0);
-        QCOMPARE(p.tree.snapshot("dst").size(), 1);
-        QCOMPARE(p.engine.host.lastTimes, performance);
-        QCOMPARE(p.controller.phase(), MirrorController::Phase::Ended);
+        for (const int performance : {100, 0}) {
+            ProgramFixture p({"src/a", "src/b", "src/c", "dst/"}, {"src>dst", "src>dst"});
+            p.engine.apply("ArretAutomatique");
+            p.engine.settings.Performance = performance;
+            p.stopPending = [] { return true; };
+            p.controller.StartStop();
+            QCOMPARE(p.engine.host.ends, 1);
+            QCOMPARE(p.engine.host.endStatus, 0);
+            QCOMPARE(p.tree.snapshot("dst").size(), 1);
+            QCOMPARE(p.engine.host.lastTimes, performance);
+            QCOMPARE(p.controller.phase(), MirrorController::Phase::Ended);
+        }
     }
-
-    // The run works on its own copy of the couples: a list changed during a
-    // yield neither shifts a couple under it nor gets another's countdown
-    // (not even one of the same source).
+    // The run works on its own copy of the couples: a list changed during a yield neither shifts a couple under it nor
+    // gets another's countdown (not even one of the same source).
     void theRunWorksOnASnapshot_data()
     {
         QTest::addColumn<int>("change");
@@ -218,9 +188,8 @@ private slots:
         QCOMPARE(left, countdowns);
         QCOMPARE(p.tree.snapshot("ad") + p.tree.snapshot("bd") + p.tree.snapshot("cd"), QByteArrayList{"bd/f"});
     }
-
-    // The wait before each timed run, shown tick by tick ("*" a run came
-    // with the tick, "+" it mirrored the couple of every third run).
+    // The wait before each timed run, shown tick by tick ("*" a run came with the tick, "+" it mirrored the couple of
+    // every third run).
     void timedRuns_data()
     {
         QTest::addColumn<int>("delay");
@@ -252,9 +221,8 @@ private slots:
         QCOMPARE(p.controller.phase(), MirrorController::Phase::Waiting);
         QCOMPARE(p.engine.host.trayStates.last(), TrayState::Waiting);
     }
-
-    // A Stop during a run ends it at the next entry, with its summary (its
-    // duration right across midnight); a Stop during the wait ends the wait.
+    // A Stop during a run ends it at the next entry, with its summary (its duration right across midnight); a Stop
+    // during the wait ends the wait.
     void stopDuringRunAndDuringWait()
     {
         ProgramFixture p({"src/a", "src/b", "dst/"});
@@ -280,9 +248,7 @@ private slots:
         QCOMPARE(p.engine.host.trayStates.last(), TrayState::Idle);
         QCOMPARE(p.engine.host.events, (QStringList{"active", "inactive", "active", "inactive"}));
     }
-
-    // The host's pump lets the event loop run, but not again within its
-    // interval.
+    // The host's pump lets the event loop run, but not again within its interval.
     void eventPumpSkipsPumpsThatComeTooSoon()
     {
         QObject context;
@@ -297,10 +263,8 @@ private slots:
         }
         QCOMPARE(seen, (QList<int>{1, 1, 3}));
     }
-
-    // One golden row of the summary, with counts no 32-bit or 16-bit
-    // counter holds; then, in each language, 0 and 1 take the singular and
-    // 2 the plural, and the optional parts follow their options.
+    // One golden row of the summary, with counts no 32-bit or 16-bit counter holds; then, in each language, 0 and 1
+    // take the singular and 2 the plural, and the optional parts follow their options.
     void summaryLines()
     {
         const QLocale english(QLocale::English, QLocale::UnitedStates);
@@ -315,10 +279,9 @@ private slots:
                        "40002 invalid target folders)\nFiles: 2147483648 created, 4294967296 modified, 5000000000 "
                        "removed; Folders: 9 created, 10 removed; Securities: 6 copied, 7 not copied; Attributes: "
                        "8; elapsed time 2.50 s\n2147483649 failures, tried again at the next run; see the log");
-        QCOMPARE((QStringList{TrayTip(0, 0), TrayTip(1, 0), TrayTip(2, 0), StartStopTooltip(true, 0),
-                              StartStopCaption(false, 0)}),
-                 (QStringList{"Vell 2.1e", "Vell 2.1e - Mirror", "Vell 2.1e - Wait", "Stop mirroring",
-                              "&Start mirroring"}));
+        QCOMPARE(TrayTip(0, 0) + '|' + TrayTip(1, 0) + '|' + TrayTip(2, 0) + '|' + StartStopTooltip(true, 0),
+                 "Vell 2.1e|Vell 2.1e - Mirror|Vell 2.1e - Wait|Stop mirroring");
+        QCOMPARE(StartStopCaption(false, 0), "&Start mirroring");
         const auto words = [&](int n, bool subFolders, bool security, bool isNT) {
             s.MiroirSousDossiers = subFolders;
             s.CopierSecurite = security;
@@ -332,8 +295,8 @@ private slots:
             QCOMPARE(words(0, true, true, true), words(1, true, true, true));
             QVERIFY(words(1, true, true, true) != words(2, true, true, true));
             QVERIFY(words(2, true, false, true).contains(" , s\n")); // "1,23 s"
-            // ";" parts: two in line 1, one in line 3, and in line 2 files,
-            // [folders], [securities with NT], [attributes] and the duration.
+            // ";" parts: two in line 1, one in line 3, and in line 2 files, [folders], [securities with NT],
+            // [attributes] and the duration.
             QCOMPARE(words(2, true, false, true).count(';'), 5);
             QCOMPARE(words(2, true, true, true).count(';'), 6);
             QCOMPARE(words(2, false, true, false).count(';'), 5);
@@ -341,6 +304,5 @@ private slots:
         }
     }
 };
-
 QTEST_GUILESS_MAIN(TestMirrorRun)
 #include "tst_mirrorrun.moc"

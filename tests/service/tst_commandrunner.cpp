@@ -1,7 +1,6 @@
 #include "common/recorders.h"
 #include "common/testtree.h"
 #include "service/alerts.h"
-
 #include <QTest>
 
 using namespace vell;
@@ -42,10 +41,8 @@ private slots:
         QVERIFY(StartAlertCommand(runner, {"sleep", "0.5"}).ok); // returns long before the program ends
         const ServiceOutcome missing = StartAlertCommand(runner, {"vell-no-such-program", "x"});
         QVERIFY2(!missing.ok && missing.message.startsWith("Cannot start the alert command vell-no-such-program: ")
-                     && missing.message.contains("No such file"),
-                 qPrintable(missing.message));
+                     && missing.message.contains("No such file"), qPrintable(missing.message));
     }
 };
-
 QTEST_APPLESS_MAIN(TestCommandRunner)
 #include "tst_commandrunner.moc"

@@ -1,42 +1,32 @@
 #include "common/servicefixture.h"
-
 #include <syslog.h>
 
 using namespace vell;
+
+// The program installed, or "" for Uninstall of the installed unit; the message, "" when done.
+struct Step { QString program; int startType; QString failing, message; QStringList commands; };
 
 class TestServiceControl : public QObject
 {
     Q_OBJECT
 private slots:
-    // Expected values printed by systemd-escape --path of systemd 252.
-    void escapePath_data()
+    // Expected values printed by systemd-escape --path of systemd 252 ("refused" where it fails): blanks, dashes and
+    // UTF-8; the characters kept and those beside them; leading dots; the root, empty and relative paths; bytes that
+    // are not UTF-8; ".." and "."; names of 256 and 255 bytes; paths of 4095 bytes and a slash, and of 4096 bytes.
+    void escapePath()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("escaped"); // "refused": systemd-escape fails
         QString longest = "/" + QString(4094, 'x'); // the longest path: 4095 bytes
         for (int i = 200; i < longest.size(); i += 201)
             longest[i] = '/';
-        QTest::newRow("blank, dash, UTF-8") << QString::fromUtf8("/a b//ç.x/./.h-/") << "a\\x20b-\\xc3\\xa7.x-.h\\x2d";
-        QTest::newRow("kept") << "/azAZ09:_.x/..b/..." << "azAZ09:_.x-..b-...";
-        QTest::newRow("beside the kept")
-            << "/@[`{/\t\\~$%+=," << "\\x40\\x5b\\x60\\x7b-\\x09\\x5c\\x7e\\x24\\x25\\x2b\\x3d\\x2c";
-        QTest::newRow("leading dot") << "/./.x/" << "\\x2ex";
-        QTest::newRow("not UTF-8") << QStringLiteral("/") + QChar(0xDCFF) + QChar(0x01) << "\\xff\\x01";
-        QTest::newRow("root") << "//" << "-";
-        QTest::newRow("empty") << "" << "-";
-        QTest::newRow("relative") << "a/./b" << "a-b";
-        QTest::newRow("dot-dot") << "/x/../y" << "refused";
-        QTest::newRow("dot only") << "./" << "refused";
-        QTest::newRow("255-byte name") << "/" + QString(255, 'x') << QString(255, 'x');
-        QTest::newRow("256-byte name") << "/" + QString(256, 'x') << "refused";
-        QTest::newRow("4095 bytes and a slash") << longest + "/" << longest.mid(1).replace('/', '-');
-        QTest::newRow("4096 bytes") << longest + "x" << "refused";
-    }
-    void escapePath()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, escaped);
-        QCOMPARE(SystemdEscapePath(path).value_or(QStringLiteral("refused")), escaped);
+        const std::pair<QString, QString> paths[] = {
+            {QString::fromUtf8("/a b//ç.x/./.h-/"), "a\\x20b-\\xc3\\xa7.x-.h\\x2d"},
+            {"/azAZ09:_.x/..b/...", "azAZ09:_.x-..b-..."}, {"/./.x/", "\\x2ex"}, {"//", "-"}, {"", "-"},
+            {"/@[`{/\t\\~$%+=,", "\\x40\\x5b\\x60\\x7b-\\x09\\x5c\\x7e\\x24\\x25\\x2b\\x3d\\x2c"},
+            {QStringLiteral("/") + QChar(0xDCFF) + QChar(0x01), "\\xff\\x01"}, {"a/./b", "a-b"}, {"/x/../y", "refused"},
+            {"./", "refused"}, {"/" + QString(256, 'x'), "refused"}, {"/" + QString(255, 'x'), QString(255, 'x')},
+            {longest + "/", longest.mid(1).replace('/', '-')}, {longest + "x", "refused"}};
+        for (const auto &[path, escaped] : paths)
+            QCOMPARE(SystemdEscapePath(path).value_or(QStringLiteral("refused")), escaped);
     }
     void namesStatesAndTexts()
     {
@@ -65,49 +55,39 @@ private slots:
             QVERIFY2(interactive.contains(QLatin1String(line)), line);
         QVERIFY(!interactive.contains("UnsetEnvironment"));
     }
-    // What Install and Uninstall ask of systemctl. A failed Install is told
-    // and takes the fresh unit away again; a path systemd would refuse fails
-    // before anything. A unit whose links cannot go is kept whole.
+    // What Install and Uninstall ask of systemctl. A failed Install is told and takes the fresh unit away again; a path
+    // systemd would refuse fails before anything. A unit whose links cannot go is kept whole.
     void steps_data()
     {
-        QTest::addColumn<QString>("program"); // empty: Uninstall of the installed unit
-        QTest::addColumn<int>("startType");
-        QTest::addColumn<QString>("failing");
-        QTest::addColumn<QString>("message"); // empty: done
-        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<Step>("step");
         const QString p = "/opt/vell/vell";
         const QStringList undo{Ctl("disable"), Ctl("unmask"), Reload};
-        QTest::newRow("automatic") << p << 0 << "" << "" << QStringList{Reload, Ctl("unmask"), Ctl("enable")};
-        QTest::newRow("manual") << p << 1 << "" << "" << QStringList{Reload, Ctl("unmask"), Ctl("disable")};
-        QTest::newRow("disabled") << p << 2 << "" << "" << QStringList{Reload, Ctl("disable"), Ctl("mask")};
-        QTest::newRow("enable fails") << p << 0 << "enable" << Ctl("enable") + ": Access denied"
-                                      << QStringList{Reload, Ctl("unmask"), Ctl("enable")} + undo;
-        QTest::newRow("reload fails") << p << 0 << "daemon-reload" << Reload + ": Access denied"
-                                      << QStringList{Reload} + undo;
-        QTest::newRow("no systemctl") << p << 0 << "*" << Reload + ": the program could not be started"
-                                      << QStringList{Reload} + undo;
+        QTest::newRow("automatic") << Step{p, 0, "", "", {Reload, Ctl("unmask"), Ctl("enable")}};
+        QTest::newRow("manual") << Step{p, 1, "", "", {Reload, Ctl("unmask"), Ctl("disable")}};
+        QTest::newRow("disabled") << Step{p, 2, "", "", {Reload, Ctl("disable"), Ctl("mask")}};
+        QTest::newRow("enable fails") << Step{p, 0, "enable", Ctl("enable") + ": Access denied",
+                                              QStringList{Reload, Ctl("unmask"), Ctl("enable")} + undo};
+        QTest::newRow("reload fails") << Step{p, 0, "daemon-reload", Reload + ": Access denied",
+                                              QStringList{Reload} + undo};
+        QTest::newRow("no systemctl") << Step{p, 0, "*", Reload + ": the program could not be started",
+                                              QStringList{Reload} + undo};
         const QString cannot = "systemd cannot start a program whose path holds quotes, backslashes, "
                                "control characters or bytes that are not UTF-8: ";
         const QStringList bad{"/\"v\"/vell", "/o'b/vell", "/a\\b/vell", "/a\nb/vell", "/caf" + QString(QChar(0xDCE9))};
         for (const QString &program : bad)
-            QTest::addRow("refused %d", int(bad.indexOf(program))) << program << 0 << "" << cannot + program
-                                                                   << QStringList();
+            QTest::addRow("refused %d", int(bad.indexOf(program))) << Step{program, 0, "", cannot + program, {}};
         const QString tooLong = "/opt/" + QString(243, 'x');
-        QTest::newRow("unnameable folder") << tooLong + "/vell" << 0 << ""
-                                           << "systemd cannot name a unit after the folder " + tooLong << QStringList();
-        QTest::newRow("uninstalled") << "" << 0 << "" << "" << undo;
-        QTest::newRow("disable fails") << "" << 0 << "disable" << Ctl("disable") + ": Access denied"
-                                       << QStringList{Ctl("disable")};
-        QTest::newRow("unmask fails") << "" << 0 << "unmask" << Ctl("unmask") + ": Access denied" << undo.mid(0, 2);
-        QTest::newRow("reload fails after removal") << "" << 0 << "daemon-reload" << Reload + ": Access denied" << undo;
+        QTest::newRow("unnameable folder") << Step{tooLong + "/vell", 0, "",
+                                                   "systemd cannot name a unit after the folder " + tooLong, {}};
+        QTest::newRow("uninstalled") << Step{"", 0, "", "", undo};
+        QTest::newRow("disable fails") << Step{"", 0, "disable", Ctl("disable") + ": Access denied", {Ctl("disable")}};
+        QTest::newRow("unmask fails") << Step{"", 0, "unmask", Ctl("unmask") + ": Access denied", undo.mid(0, 2)};
+        QTest::newRow("reload fails after removal") << Step{"", 0, "daemon-reload", Reload + ": Access denied", undo};
     }
     void steps()
     {
-        QFETCH(QString, program);
-        QFETCH(int, startType);
-        QFETCH(QString, failing);
-        QFETCH(QString, message);
-        QFETCH(QStringList, commands);
+        QFETCH(Step, step);
+        auto &[program, startType, failing, message, commands] = step;
         ServiceFixture f({}, program.isEmpty() ? QStringLiteral("/opt/vell/vell") : program);
         if (program.isEmpty())
             f.install();
@@ -120,8 +100,8 @@ private slots:
         QCOMPARE(f.control.IsInstalled(), installed);
         QCOMPARE(f.tree.entries("systemd/user").size(), installed ? 1 : 0); // no temporary file left
     }
-    // Two program folders side by side: each acts on its own unit only.
-    // is-enabled exits 1 for masked units: the printed state decides.
+    // Two program folders side by side: each acts on its own unit only. is-enabled exits 1 for masked units: the
+    // printed state decides.
     void foldersSideBySide()
     {
         ServiceFixture f(FixtureUnit.toUtf8());
@@ -141,9 +121,8 @@ private slots:
         QCOMPARE(f.control.StartType(&failure), 1);
         QCOMPARE(failure, Ctl("is-enabled") + ": the program could not be started");
     }
-    // A Vell.service of this executable, from before units per folder, is
-    // this Vell's: removed by Uninstall, replaced by Install. One that
-    // starts another program is never touched.
+    // A Vell.service of this executable, from before units per folder, is this Vell's: removed by Uninstall, replaced
+    // by Install. One that starts another program is never touched.
     void olderVellService_data()
     {
         QTest::addColumn<QByteArray>("started"); // its ExecStart, in the test folder
@@ -177,8 +156,8 @@ private slots:
             QCOMPARE(f.runner.calls.contains(Ctl("disable", LegacyServiceUnitName)), ours);
         }
     }
-    // Nothing is asked of systemctl when the unit cannot be written, or
-    // belongs to another program, which is never touched.
+    // Nothing is asked of systemctl when the unit cannot be written, or belongs to another program, which is never
+    // touched.
     void refusedWithNothingAsked()
     {
         ServiceFixture f;
@@ -197,6 +176,5 @@ private slots:
         QVERIFY(f.runner.calls.isEmpty() && blocked.runner.calls.isEmpty() && occupied.runner.calls.isEmpty());
     }
 };
-
 QTEST_APPLESS_MAIN(TestServiceControl)
 #include "tst_servicecontrol.moc"

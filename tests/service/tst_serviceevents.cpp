@@ -1,5 +1,4 @@
 #include "service/serviceevents.h"
-
 #include <QSignalSpy>
 #include <QTest>
 #include <csignal>
@@ -19,9 +18,8 @@ class TestServiceEvents : public QObject
 {
     Q_OBJECT
 private slots:
-    // The pipe's notifier turns the signal into an event on the event loop:
-    // first the entry ("type text", in the language Langue has when the
-    // event is handled), then the signal. The stop flag is up at once.
+    // The pipe's notifier turns the signal into an event on the event loop: first the entry ("type text", in the
+    // language Langue has when the event is handled), then the signal. The stop flag is up at once.
     void signalsReachTheEventLoop()
     {
         Settings settings;
@@ -44,8 +42,8 @@ private slots:
         events.announceStarted();
         QCOMPARE(lines.mid(6), (QStringList{"4 Vell Service: started", "started"}));
     }
-    // One instance at a time; without a logger (a program started by hand)
-    // events only signal; a new instance starts with no stop pending.
+    // One instance at a time; without a logger (a program started by hand) events only signal; a new instance starts
+    // with no stop pending.
     void oneInstanceAtATimeAndHandlersRestored()
     {
         struct sigaction before = {}, during = {}, after = {};
@@ -67,6 +65,5 @@ private slots:
         QVERIFY(ServiceEvents(settings, {}).isValid() && !ServiceEvents::stopPending());
     }
 };
-
 QTEST_GUILESS_MAIN(TestServiceEvents)
 #include "tst_serviceevents.moc"

@@ -7,6 +7,13 @@
 
 using namespace vell;
 
+// The answer: "" not asked, "headless" the headless dialogs, "refused" Yes but the removal fails.
+struct Check { bool installed; QByteArray marker; int langue; QString answer; StartupAction action;
+               QString question, logged; };
+// Installed before; Install's start type, interactive when 1, or -1 for Remove; the systemctl verb that fails; the
+// status and entry logged; the indicator, -1 when unchanged.
+struct Admin { bool installed; int option; QString refused, status, logged; int indicator; };
+
 class TestServiceStartup : public QObject
 {
     Q_OBJECT
@@ -14,37 +21,24 @@ private slots:
     // Who is asked, in which language, and what each answer does.
     void startupCheck_data()
     {
-        QTest::addColumn<bool>("installed");
-        QTest::addColumn<QByteArray>("marker");
-        QTest::addColumn<int>("langue");
-        QTest::addColumn<QString>("answer"); // "": not asked; "headless": the headless dialogs; "refused": Yes, fails
-        QTest::addColumn<StartupAction>("action");
-        QTest::addColumn<QString>("question");
-        QTest::addColumn<QString>("logged");
+        QTest::addColumn<Check>("check");
         const QByteArray unit = FixtureUnit.toUtf8();
         const auto app = StartupAction::ContinueAsApplication, end = StartupAction::EndProgram;
         const QString english = "Vell Service installed\nsee 'Control panel/Services'\n\nRemove it ?";
-        QTest::newRow("not installed") << false << unit << 0 << "" << app << "" << "";
-        QTest::newRow("the service") << true << unit << 0 << "" << StartupAction::ContinueAsService << "" << "";
-        QTest::newRow("headless") << true << QByteArray() << 0 << "headless" << end << "" << "";
-        QTest::newRow("another folder's service, No") << true << QByteArray("Vell@x.service") << 7 << "No"
-                                                      << end << english << "";
-        QTest::newRow("French, Yes") << true << QByteArray() << 1 << "Yes" << app
-                                     << "Vell Service installé\nvoir 'Panneau de configuration/Services'\n\n"
-                                        "Supprimer Vell Service ?"
-                                     << "4 Vell Service supprimé";
-        QTest::newRow("removal fails") << true << QByteArray() << 0 << "refused" << app << english
-                                       << "2 Vell Service: " + Ctl("disable") + ": Access denied";
+        QTest::newRow("not installed") << Check{false, unit, 0, "", app, "", ""};
+        QTest::newRow("the service") << Check{true, unit, 0, "", StartupAction::ContinueAsService, "", ""};
+        QTest::newRow("headless") << Check{true, {}, 0, "headless", end, "", ""};
+        QTest::newRow("another folder's service, No") << Check{true, "Vell@x.service", 7, "No", end, english, ""};
+        QTest::newRow("French, Yes") << Check{true, {}, 1, "Yes", app, "Vell Service installé\nvoir 'Panneau de "
+                                              "configuration/Services'\n\nSupprimer Vell Service ?",
+                                              "4 Vell Service supprimé"};
+        QTest::newRow("removal fails") << Check{true, {}, 0, "refused", app, english,
+                                                "2 Vell Service: " + Ctl("disable") + ": Access denied"};
     }
     void startupCheck()
     {
-        QFETCH(bool, installed);
-        QFETCH(QByteArray, marker);
-        QFETCH(int, langue);
-        QFETCH(QString, answer);
-        QFETCH(StartupAction, action);
-        QFETCH(QString, question);
-        QFETCH(QString, logged);
+        QFETCH(Check, check);
+        auto &[installed, marker, langue, answer, action, question, logged] = check;
         ServiceFixture f(marker);
         if (installed)
             f.install();
@@ -66,35 +60,23 @@ private slots:
             QVERIFY(scripted.boxes[1].text == logged.mid(2) && scripted.boxes[1].icon == MessageIcon::Exclamation);
         QCOMPARE(f.log.entries, logged.isEmpty() ? QStringList() : QStringList{logged});
     }
-    // The service dialog's Install and Remove.
+    // The service dialog's Install and Remove (the dialog's tests drive the others).
     void admin_data()
     {
-        QTest::addColumn<bool>("installed");  // before
-        QTest::addColumn<int>("option");      // Install's start type, interactive when 1; -1: Remove
-        QTest::addColumn<QString>("refused"); // the systemctl verb that fails
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("logged");
-        QTest::addColumn<int>("indicator"); // -1: unchanged
+        QTest::addColumn<Admin>("admin");
         const QString in = "Vell Service installed\n(mirroring operations start automatically when the service starts)";
         const QString denied = ": Access denied", enable = Ctl("enable") + denied, unmask = Ctl("unmask") + denied;
-        QTest::newRow("automatic, headless") << false << 0 << "" << in << "4 " + in << 1;
-        QTest::newRow("manual, interactive") << false << 1 << "" << in << "4 " + in << 1;
-        QTest::newRow("install fails") << false << 0 << "enable" << "Vell Service not installed\n" + enable
-                                       << "2 Vell Service: " + enable << -1;
-        QTest::newRow("already installed") << true << 0 << "" << "Vell Service already installed" << "" << -1;
-        QTest::newRow("removed") << true << -1 << "" << "Vell Service: removed" << "4 Vell Service: removed" << 0;
-        QTest::newRow("not installed") << false << -1 << "" << "Vell Service not installed" << "" << 0;
-        QTest::newRow("not removed") << true << -1 << "unmask" << "Vell Service: " + unmask
-                                     << "2 Vell Service: " + unmask << -1;
+        QTest::newRow("automatic, headless") << Admin{false, 0, "", in, "4 " + in, 1};
+        QTest::newRow("manual, interactive") << Admin{false, 1, "", in, "4 " + in, 1};
+        QTest::newRow("install fails") << Admin{false, 0, "enable", "Vell Service not installed\n" + enable,
+                                                "2 Vell Service: " + enable, -1};
+        QTest::newRow("not removed") << Admin{true, -1, "unmask", "Vell Service: " + unmask,
+                                              "2 Vell Service: " + unmask, -1};
     }
     void admin()
     {
-        QFETCH(bool, installed);
-        QFETCH(int, option);
-        QFETCH(QString, refused);
-        QFETCH(QString, status);
-        QFETCH(QString, logged);
-        QFETCH(int, indicator);
+        QFETCH(Admin, admin);
+        auto &[installed, option, refused, status, logged, indicator] = admin;
         ServiceFixture f;
         if (installed)
             f.install();
@@ -111,6 +93,5 @@ private slots:
                     && f.runner.calls.last() == Ctl(option ? "disable" : "enable"));
     }
 };
-
 QTEST_APPLESS_MAIN(TestServiceStartup)
 #include "tst_servicestartup.moc"

@@ -5,7 +5,6 @@
 #include "config/settingsfile.h"
 #include "platform/systeminfo.h"
 #include "base/programidentity.h"
-
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -21,16 +20,15 @@ struct ProgramFolder
     ProgramFiles files{tree.pathText("prog")};
     QString binary = files.ProgramFolder + "/vell";
     QByteArray out, err; // of the last run
-
     explicit ProgramFolder(const QStringList &settings)
     {
         FolderPair pair;
         pair.Source = tree.pathText("src");
         pair.Cible = tree.pathText("dst");
-        SystemInfo system;
-        system.IsNT = true;
         QVERIFY(tree.mkdir("prog") && QFile::copy(qEnvironmentVariable("VELL_BINARY"), binary));
         QVERIFY(QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOwner));
+        SystemInfo system;
+        system.IsNT = true;
         QCOMPARE(SaveFolderPairs(files, {pair}, system), 0);
         for (const QString &setting : settings)
             set(setting);
@@ -51,7 +49,6 @@ struct ProgramFolder
         process.start(binary, arguments);
         QVERIFY(process.waitForStarted());
     }
-    // Runs to the end; returns the exit status.
     int run(const QStringList &arguments = {})
     {
         QProcess process;
@@ -64,7 +61,6 @@ struct ProgramFolder
     }
 };
 
-// Waits until the process has printed `lines` lines on stdout.
 bool waitForLines(QProcess &process, QByteArray &out, int lines)
 {
     while (out.count('\n') < lines) {
@@ -75,6 +71,7 @@ bool waitForLines(QProcess &process, QByteArray &out, int lines)
     return true;
 }
 const QStringList Once{"Automatique=1", "ArretAutomatique=1"};
+struct Run { QByteArrayList items; QStringList settings, arguments; int status, lines; QByteArrayList said, target; };
 } // namespace
 
 class TestHeadlessRun : public QObject
@@ -86,82 +83,58 @@ private slots:
     // prints on stdout and stderr ("~" the folder of the test), and the target folder after it.
     void runOnce_data()
     {
-        QTest::addColumn<QByteArrayList>("items");
-        QTest::addColumn<QStringList>("settings");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<QByteArrayList>("said");
-        QTest::addColumn<QByteArrayList>("target");
-        const auto row = [](const char *name, const QByteArrayList &items, const QStringList &settings,
-                            const QStringList &arguments, int status, int lines, const QByteArrayList &said,
-                            const QByteArrayList &target) {
-            QTest::newRow(name) << items << settings << arguments << status << lines << said << target;
-        };
-        row("mirrors", {"src/a=a", "src/sub/b=b", "dst/"}, Once, {}, 0, 2,
+        QTest::addColumn<Run>("run");
+        const auto row = [](const char *name, const Run &run) { QTest::newRow(name) << run; };
+        row("mirrors", {{"src/a=a", "src/sub/b=b", "dst/"}, Once, {}, 0, 2,
             {"; 2 files in 1 source folder (0 invalid source folder; 0 invalid target folder)\n"
-             "Files: 2 created, 0 modified, 0 removed; Folders: 1 created, 0 removed; "}, {"dst/a=a", "dst/sub/b=b"});
-        row("source missing, french", {"dst/"}, Once + QStringList{"Langue=1"}, {}, 4, 2,
-            {"(1 dossier source invalide; 0 dossier cible invalide)"}, {});
-        row("target missing", {"src/"}, Once, {}, 4, 2, {"(0 invalid source folder; 1 invalid target folder)"}, {});
-        row("target missing, -U", {"src/"}, Once, {"-U"}, 3, 0, {}, {});
-        row("target missing, -user among words", {"src/"}, Once, {"nightly", "-user"}, 3, 0, {}, {});
+             "Files: 2 created, 0 modified, 0 removed; Folders: 1 created, 0 removed; "}, {"dst/a=a", "dst/sub/b=b"}});
+        row("source missing, french", {{"dst/"}, Once + QStringList{"Langue=1"}, {}, 4, 2,
+            {"(1 dossier source invalide; 0 dossier cible invalide)"}, {}});
+        row("target missing, -U", {{"src/"}, Once, {"-U"}, 3, 0, {}, {}});
+        row("target missing, -user among words", {{"src/"}, Once, {"nightly", "-user"}, 3, 0, {}, {}});
         // A folder where the source has a file, and no Effacer.
-        row("failure", {"src/a=a", "dst/a/kept=k"}, Once, {}, 5, 3,
+        row("failure", {{"src/a=a", "dst/a/kept=k"}, Once, {}, 5, 3,
             {"Vell: Failure: Creation - ~/dst/a: Is a directory\n",
              "\n1 failure, tried again at the next run; see the system journal (journalctl -t Vell)\n"},
-            {"dst/a/kept=k"});
-        row("couples file invalid", {"prog/Vell.w=\"43003A005C0\",\"\"\r\n"}, Once, {}, 1, 0,
-            {"Vell: Invalid hexa string in the parameters file\r\n~/prog/Vell.w\n"}, {});
-        row("no automatic start", {"src/a=a", "dst/"}, {}, {}, 0, 0, {"Automatique=1 in ~/prog/Vell.ini"}, {});
+            {"dst/a/kept=k"}});
+        row("couples file invalid", {{"prog/Vell.w=\"43003A005C0\",\"\"\r\n"}, Once, {}, 1, 0,
+            {"Vell: Invalid hexa string in the parameters file\r\n~/prog/Vell.w\n"}, {}});
+        row("no automatic start", {{"src/a=a", "dst/"}, {}, {}, 0, 0, {"Automatique=1 in ~/prog/Vell.ini"}, {}});
     }
     void runOnce()
     {
-        QFETCH(QByteArrayList, items);
-        QFETCH(QStringList, settings);
-        QFETCH(QStringList, arguments);
-        QFETCH(int, status);
-        QFETCH(int, lines);
-        QFETCH(QByteArrayList, said);
-        QFETCH(QByteArrayList, target);
-        ProgramFolder p(settings);
-        QVERIFY(p.tree.build(items));
-        QCOMPARE(p.run(arguments), status);
-        QCOMPARE(p.out.count('\n'), lines);
-        for (QByteArray &part : said)
+        QFETCH(Run, run);
+        ProgramFolder p(run.settings);
+        QVERIFY(p.tree.build(run.items));
+        QCOMPARE(p.run(run.arguments), run.status);
+        QCOMPARE(p.out.count('\n'), run.lines);
+        for (QByteArray &part : run.said)
             QVERIFY2((p.out + p.err).contains(part.replace('~', p.tree.root())), p.out + p.err);
-        QCOMPARE(p.tree.snapshot("dst"), target);
+        QCOMPARE(p.tree.snapshot("dst"), run.target);
     }
+    // Mirrors until SIGTERM, one instance per program folder; one that was killed does not block the next.
     void keepsMirroringUntilSigterm()
     {
         ProgramFolder p({"Automatique=1", "Temporisation=1"});
         QVERIFY(p.tree.write("src/first", "1") && p.tree.mkdir("dst"));
-        QProcess process;
+        QProcess process, killed;
         p.start(process);
-        QByteArray out;
+        QByteArray out, killedOut;
         QVERIFY(waitForLines(process, out, 2) && p.tree.write("src/second", "2"));
         QVERIFY(waitForLines(process, out, 6)); // two more runs: the second one saw the new file
         QCOMPARE(p.tree.read("dst/second"), QByteArray("2"));
-        QCOMPARE(p.run(), 2); // only one instance per program folder
+        QCOMPARE(p.run(), 2);
         QVERIFY(p.err.contains("Program already running"));
         ::kill(pid_t(process.processId()), SIGTERM);
         QVERIFY(process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
-    }
-    void killedInstanceDoesNotBlockTheNext()
-    {
-        ProgramFolder p({"Automatique=1"});
-        QVERIFY(p.tree.mkdir("src") && p.tree.mkdir("dst"));
-        QProcess first;
-        p.start(first);
-        QByteArray out;
-        QVERIFY(waitForLines(first, out, 2));
-        first.kill();
-        QVERIFY(first.waitForFinished(10000));
+        p.start(killed);
+        QVERIFY(waitForLines(killed, killedOut, 2));
+        killed.kill();
+        QVERIFY(killed.waitForFinished(10000));
         p.set("ArretAutomatique=1");
         QCOMPARE(p.run(), 0);
     }
 };
-
 QTEST_GUILESS_MAIN(TestHeadlessRun)
 #include "tst_headlessrun.moc"

@@ -4,8 +4,6 @@
 #include "common/scripteddialogs.h"
 #include "shell/vellprogram.h"
 
-#include <QTest>
-
 using namespace vell;
 
 class TestStartupMessages : public QObject
@@ -37,6 +35,5 @@ private slots:
         QCOMPARE(ExtensionForSignature(program.signatures, "w6bnMSWD"), "doc"); // the built-in rows, any letter case
     }
 };
-
 QTEST_GUILESS_MAIN(TestStartupMessages)
 #include "tst_startupmessages.moc"

@@ -54,6 +54,12 @@ private slots:
                                  "VELL_INTERACTIVE=1\n", "\nWantedBy=graphical-session.target\n"})
             QVERIFY2(interactive.contains(QLatin1String(line)), line);
         QVERIFY(!interactive.contains("UnsetEnvironment"));
+        // An installed Vell's folder is in the user's configuration folder, which the user manager may not know.
+        const ServiceSetup installed = ServiceSetup::ForThisProcess("/usr/bin/vell", "/home/a b/.config%x/Vell");
+        QCOMPARE(installed.configHome, "/home/a b/.config%x");
+        QVERIFY(ServiceUnitText(installed.programPath, false, installed.configHome)
+                    .contains("\nEnvironment=\"XDG_CONFIG_HOME=/home/a b/.config%%x\"\n"));
+        QCOMPARE(ServiceSetup::ForThisProcess("/opt/vell/vell", "/opt/vell/").configHome, QString());
     }
     // What Install and Uninstall ask of systemctl. A failed Install is told and takes the fresh unit away again; a path
     // systemd would refuse fails before anything. A unit whose links cannot go is kept whole.

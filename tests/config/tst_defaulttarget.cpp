@@ -1,7 +1,5 @@
 #include "config/defaulttarget.h"
-
 #include "platform/systeminfo.h"
-
 #include <QTest>
 
 using namespace vell;

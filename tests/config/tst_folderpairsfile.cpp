@@ -1,12 +1,10 @@
 #include "config/folderpairsfile.h"
 #include "config/settingsfile.h"
-
 #include "common/testtree.h"
 #include "platform/pathcodec.h"
 #include "platform/profile.h"
 #include "platform/systeminfo.h"
 #include "base/programidentity.h"
-
 #include <QScopeGuard>
 #include <QSet>
 #include <QTest>

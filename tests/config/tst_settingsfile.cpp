@@ -1,8 +1,6 @@
 #include "config/settingsfile.h"
-
 #include "common/testtree.h"
 #include "base/programidentity.h"
-
 #include <QTest>
 
 using namespace vell;

@@ -1,9 +1,7 @@
 #include "oplog/dailylog.h"
 #include "oplog/logencoding.h"
 #include "oplog/logpurge.h"
-
 #include "common/testtree.h"
-
 #include <QLocale>
 #include <QTest>
 

@@ -3,9 +3,7 @@
 #include "oplog/logline.h"
 #include "oplog/logwords.h"
 #include "platform/pathcodec.h"
-
 #include "common/testtree.h"
-
 #include <QTest>
 
 using namespace vell;

@@ -1,10 +1,8 @@
 // The log settings dialogs' logic: the purge number's steps and check, and what OK writes to a real Vell.ini.
 #include "oplog/logsettings.h"
-
 #include "base/programidentity.h"
 #include "common/testtree.h"
 #include "config/settingsfile.h"
-
 #include <QTest>
 
 using namespace vell;
@@ -46,7 +44,6 @@ private slots:
         QTEST(int(step.number), "number");
         QTEST(step.limit, "limit");
     }
-
     void check_data()
     {
         QTest::addColumn<QString>("text");
@@ -69,7 +66,6 @@ private slots:
         QFETCH(QString, text);
         QTEST(int(CheckPurgeNumber(text)), "stored");
     }
-
     void texts()
     {
         QCOMPARE(InvalidPurgeNumberMessage("367", 1), "Valeur incorrecte: 367");
@@ -80,7 +76,6 @@ private slots:
         QCOMPARE(PurgeLogsCaptions(1).constFirst().text, "Vell 2.1e");
         QCOMPARE(PathLogsCaptions(2).at(1).text, "Registrar diáriamente as operações no jornal");
     }
-
     void storeWritesExactlyTheirKeys()
     {
         TestTree tree;
@@ -95,7 +90,6 @@ private slots:
         QCOMPARE(settings.PathLogs, "/srv/logs with blanks");
         QCOMPARE(settings.DelaiLogs, 2);
     }
-
     void failedStoreChangesNothing()
     {
         TestTree tree;
@@ -116,7 +110,6 @@ private slots:
         QCOMPARE(settings.PathLogs, "/old");
         QVERIFY(!other.exists("Vell.ini"));
     }
-
     void initialFolder()
     {
         TestTree tree;

@@ -2,7 +2,6 @@
 #include "platform/pathcodec.h"
 #include "signatures/signaturefile.h"
 #include "signatures/signatureloader.h"
-
 #include <QTest>
 #include <cstring>
 

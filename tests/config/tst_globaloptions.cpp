@@ -2,7 +2,6 @@
 // clamp, what OK writes to the real settings file, and the texts.
 #include "base/programidentity.h"
 #include "common/testtree.h"
-#include "config/defaulttarget.h"
 #include "config/globaloptions.h"
 #include "config/settingsfile.h"
 #include <QTest>
@@ -87,23 +86,6 @@ private slots:
         QCOMPARE(captionOf(TempoDialogCaptions(1), "lblTempo"), "Régler la temporisation par défaut entre les miroirs");
         QCOMPARE(captionOf(PerformanceDialogCaptions(2), "cmdAnnuler"), "&Cancelar");
         QCOMPARE(captionOf(PrefixDialogCaptions(3), "lblPrefixeUNC2"), "Universal Naming Convention. Ex. : \\\\Server\\Share");
-    }
-    void storeWritesKeysExactly()
-    {
-        TestTree tree;
-        const ProgramFiles files{tree.rootText()};
-        QVERIFY(tree.write("Vell.ini", "[Configuration]\r\nLangue=3\r\nTemporisation=10\r\n"));
-        Settings settings;
-        QCOMPARE(StoreDelay(files, 60000, settings), 0);
-        QCOMPARE(settings.Temporisation, 60000);
-        QCOMPARE(StorePerformance(files, 42, settings), 0);
-        QCOMPARE(settings.Performance, 42);
-        QCOMPARE(StoreTargetPrefixes(files, " E:", "", settings), 0);
-        QCOMPARE(settings.PrefixeCibleDefaut, " E:"); // kept as typed, blank included
-        QCOMPARE(settings.PrefixeCibleDefautUNC, QString());
-        QCOMPARE(tree.read("Vell.ini"), "[Configuration]\r\nLangue=3\r\nTemporisation=60000\r\nPerformance=42\r\n"
-                                        "PrefixeCibleDefaut= E:\r\nPrefixeCibleDefautUNC=\r\n");
-        QVERIFY(DefaultTarget("/home/ann", settings.PrefixeCibleDefaut, {}).startsWith(u' '));
     }
     // A failed write leaves memory as it was, so that Cancel changes nothing.
     void failedWriteChangesNothing()

@@ -27,21 +27,13 @@ class TestDailyLog : public QObject
 {
     Q_OBJECT
 private slots:
-    void names_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QDate>("day");
-        QTest::newRow("log") << "Log Vell 2026-01-31.htm" << QDate(2026, 1, 31);
-        QTest::newRow("leap day") << "Log Vell 2024-02-29.htm" << QDate(2024, 2, 29);
-        for (const char *name : {"Log Vell 2026-02-30.htm", "Log Vell 2026-1-031.htm", "Log Vell 2026-01-31 copy.htm",
-                                 "log vell 2026-01-31.htm", "Log Vell +026-01-31.htm"})
-            QTest::newRow(name) << name << QDate();
-    }
     void names()
     {
-        QFETCH(QString, name);
-        QFETCH(QDate, day);
-        QCOMPARE(DailyLogDay(name), day);
+        QCOMPARE(DailyLogDay("Log Vell 2026-01-31.htm"), QDate(2026, 1, 31));
+        QCOMPARE(DailyLogDay("Log Vell 2024-02-29.htm"), QDate(2024, 2, 29));
+        for (const char *name : {"Log Vell 2026-02-30.htm", "Log Vell 2026-1-031.htm", "Log Vell 2026-01-31 copy.htm",
+                                 "log vell 2026-01-31.htm", "Log Vell +026-01-31.htm"})
+            QVERIFY2(DailyLogDay(name).isNull(), name);
         QCOMPARE(DailyLogFileName("/srv/logs", QDate(2026, 12, 5)), "/srv/logs/Log Vell 2026-12-05.htm");
         QCOMPARE(DailyLogFileName("/srv/logs/", QDate(2026, 12, 5)), "/srv/logs/Log Vell 2026-12-05.htm");
         QCOMPARE(DailyLogFileName("/", QDate(2026, 12, 5)), "/Log Vell 2026-12-05.htm");

@@ -1,4 +1,3 @@
-#include "common/testtree.h"
 #include "signatures/signatureediting.h"
 #include <QTest>
 
@@ -118,42 +117,6 @@ private slots:
         QVERIFY(texts(2).contains("lblExtension=Extension\r\n[optional}|"));
         QCOMPARE(ToneOf(Kind::None), EditTone::None);
         QCOMPARE(SignatureEditMessage(Kind::None, "SIG", 1), QString());
-    }
-    // A save writes the rows sorted, then the table holds exactly them; a failed one changes neither.
-    void save_data()
-    {
-        QTest::addColumn<Entries>("rows");
-        QTest::addColumn<QString>("outcome"); // the file and table after, or the message
-        const Entries rows{{"XDOCXPR3", "qxd", "Quark"}, {"aaaaaaaa", "", "Lower"}, {"W6BNMSWD", "doc", "Word"}};
-        QTest::newRow("sorted, reloaded")
-            << rows << "\"aaaaaaaa\",\"\",\"Lower\"\r\n\"W6BNMSWD\",\"doc\",\"Word\"\r\n\"XDOCXPR3\",\"qxd\",\"Quark\"\r\n"
-                       "aaaaaaaa||Lower; W6BNMSWD|doc|Word; XDOCXPR3|qxd|Quark #3";
-        QTest::newRow("empty list") << Entries() << " #0";
-        QTest::newRow("quote refused") << Entries{{"QQQQQQQQ", "q", "Say \"Q\""}}
-                                       << "Double quote (\") not allowed in signature: QQQQQQQQ";
-    }
-    void save()
-    {
-        QFETCH(Entries, rows);
-        QFETCH(QString, outcome);
-        TestTree tree;
-        const QString file = tree.pathText("Signatures.txt");
-        const QByteArray old = "\"OLDSIG01\",\"old\",\"Before\"\r\n";
-        QVERIFY(tree.write("Signatures.txt", old));
-        SignatureTable table;
-        LoadDefaultSignatures(table);
-        const SignatureEditorSave save = SaveSignatureEditor(file, rows, table, 0);
-        QVERIFY(save.loadMessages.isEmpty());
-        if (!save.result.ok()) {
-            QCOMPARE(signatureSaveMessage(save.result, 0), outcome);
-            QCOMPARE(listed(table.entries()), listed(BuiltInSignatures()));
-            QCOMPARE(tree.read("Signatures.txt"), old);
-            return;
-        }
-        const QString records = QString::number(table.acceptedRecords());
-        QCOMPARE(QString::fromUtf8(tree.read("Signatures.txt")) + listed(table.entries()) + " #" + records, outcome);
-        QCOMPARE(ExtensionForSignature(table, "XDOCXPR3"), rows.isEmpty() ? "" : "qxd");
-        QCOMPARE(ExtensionForSignature(table, "WDBNMSWD"), QString()); // a built-in row not saved is gone
     }
 };
 

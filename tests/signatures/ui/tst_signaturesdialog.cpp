@@ -17,7 +17,6 @@ namespace {
 const QByteArray TwoRows = "\"ZZZZZZZZ\",\"z\",\"Zed\"\r\n\"AAAAAAAA\",\"a\",\"Ay\"\r\n";
 const QString Builtins = "W6BNMSWD WDBNMSWD XDOCXPR3";
 const QColor Red(255, 0, 0), Magenta(255, 0, 255);
-
 // A program folder, the running table (the built-in rows) and the shown dialog on them.
 struct Editor
 {

@@ -86,15 +86,6 @@ private slots:
         QFETCH(int, value);
         QCOMPARE(IntegerFromText(text), value);
     }
-    void writeOneKey()
-    {
-        TestTree tree;
-        const ProgramFiles files{tree.rootText()};
-        QCOMPARE(WriteSettingFlag(files, SectionLogs, "Logs", true), 0);
-        QCOMPARE(WriteSettingNumber(files, SectionLogs, "DelaiLogs", 3), 0);
-        QCOMPARE(WriteSetting(files, SectionConfiguration, "MessageNetSend", "a\nb"), -EINVAL);
-        QCOMPARE(tree.read("Vell.ini"), "[Logs]\r\nLogs=1\r\nDelaiLogs=3\r\n");
-    }
 };
 
 QTEST_APPLESS_MAIN(TestSettingsFile)

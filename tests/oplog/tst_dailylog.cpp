@@ -38,32 +38,27 @@ private slots:
         QCOMPARE(DailyLogFileName("/srv/logs/", QDate(2026, 12, 5)), "/srv/logs/Log Vell 2026-12-05.htm");
         QCOMPARE(DailyLogFileName("/", QDate(2026, 12, 5)), "/Log Vell 2026-12-05.htm");
     }
-    void headerOncePerDay_data()
-    {
-        QTest::addColumn<int>("langue");
-        QTest::addColumn<QByteArray>("heading");
-        QTest::newRow("french") << 1 << QByteArray("Journal des op\xe9rations de miroir");
-        QTest::newRow("portuguese") << 2 << QByteArray("Jornal das opera\xe7\xf5" "es de miror");
-        QTest::newRow("absent key") << 0 << QByteArray("Mirroring Logs");
-    }
     void headerOncePerDay()
     {
-        QFETCH(int, langue);
-        QFETCH(QByteArray, heading);
-        TestTree tree;
-        Settings settings;
-        settings.Langue = langue;
-        const QDate day(2026, 12, 5); // not today: the header shows the file's own day
-        const QString file = DailyLogFileName(tree.rootText(), day);
-        QVERIFY(OpenDailyLog(file, settings));
-        const QByteArray header = "<html>\r\n<head>\r\n<title>Logs Vell</title>\r\n</head>\r\n<body>\r\n<b><center><h1>"
-            + heading + "</h1></center></b>\r\n<center><h3>"
-            + LogFileBytes(QLocale::system().toString(day, QLocale::LongFormat)) + "</h3></center>\r\n";
-        QCOMPARE(tree.read(logName(day)), header);
-        QCOMPARE(AppendLogLine(file, "<small>Creation - /b/a</small><br>"), 0);
-        settings.Langue = 1;
-        QVERIFY(OpenDailyLog(file, settings)); // a later run the same day
-        QCOMPARE(tree.read(logName(day)), header + "<small>Creation - /b/a</small><br>\r\n");
+        const QList<std::pair<int, QByteArray>> headings{{1, "Journal des op\xe9rations de miroir"},
+                                                         {2, "Jornal das opera\xe7\xf5" "es de miror"},
+                                                         {0, "Mirroring Logs"}}; // the key absent
+        for (const auto &[langue, heading] : headings) {
+            TestTree tree;
+            Settings settings;
+            settings.Langue = langue;
+            const QDate day(2026, 12, 5); // not today: the header shows the file's own day
+            const QString file = DailyLogFileName(tree.rootText(), day);
+            QVERIFY(OpenDailyLog(file, settings));
+            const QByteArray header = "<html>\r\n<head>\r\n<title>Logs Vell</title>\r\n</head>\r\n<body>\r\n"
+                "<b><center><h1>" + heading + "</h1></center></b>\r\n<center><h3>"
+                + LogFileBytes(QLocale::system().toString(day, QLocale::LongFormat)) + "</h3></center>\r\n";
+            QCOMPARE(tree.read(logName(day)), header);
+            QCOMPARE(AppendLogLine(file, "<small>Creation - /b/a</small><br>"), 0);
+            settings.Langue = 1;
+            QVERIFY(OpenDailyLog(file, settings)); // a later run the same day
+            QCOMPARE(tree.read(logName(day)), header + "<small>Creation - /b/a</small><br>\r\n");
+        }
     }
     // A line into a missing folder fails without making it; a FIFO must not block; a missing file is made without
     // header, also below a folder whose name is not UTF-8.

@@ -17,6 +17,7 @@ namespace {
 const QByteArray TwoRows = "\"ZZZZZZZZ\",\"z\",\"Zed\"\r\n\"AAAAAAAA\",\"a\",\"Ay\"\r\n";
 const QString Builtins = "W6BNMSWD WDBNMSWD XDOCXPR3";
 const QColor Red(255, 0, 0), Magenta(255, 0, 255);
+const char *const BoxNames[] = {"txtSignature", "txtExtension", "txtType"};
 // A program folder, the running table (the built-in rows) and the shown dialog on them.
 struct Editor
 {
@@ -36,13 +37,14 @@ struct Editor
     }
     template <typename T> T *find(const char *name) const { return dialog->findChild<T *>(QString::fromLatin1(name)); }
     QTreeWidget *list() const { return find<QTreeWidget>("lstSignatures"); }
-    QLineEdit *box(int i) const { return find<QLineEdit>(i == 0 ? "txtSignature" : i == 1 ? "txtExtension" : "txtType"); }
+    QLineEdit *box(int i) const { return find<QLineEdit>(BoxNames[i]); }
     // lblMsg with its tone: "!" red, "+" magenta.
     QString message() const
     {
         const QLabel *label = find<QLabel>("lblMsg");
         const QColor colour = label->palette().color(QPalette::WindowText);
-        return label->text().isEmpty() ? QString() : (colour == Red ? "!" : colour == Magenta ? "+" : "?") + label->text();
+        const QString tone = colour == Red ? "!" : colour == Magenta ? "+" : "?";
+        return label->text().isEmpty() ? QString() : tone + label->text();
     }
     // The rows as shown, "SIG|ext|description; ...", then "*" and the selected row's signature.
     QString rows() const
@@ -66,7 +68,8 @@ struct Editor
     void click(const char *button) const { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
     void clickRow(int row) const
     {
-        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->topLevelItem(row)).center());
+        const QPoint at = list()->visualItemRect(list()->topLevelItem(row)).center();
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
     }
     QString tableRows() const
     {
@@ -152,42 +155,39 @@ private slots:
         QCOMPARE(e.tree.read("Signatures.txt"), TwoRows);
         QCOMPARE(e.tableRows(), Builtins);
     }
-    void headingsSortWithOneSharedDirection()
-    {
-        Editor e;
-        e.add("MMMMMMMM", "b", "Em");
-        QHeaderView *header = e.list()->header();
-        const auto clickHeading = [&](int column) {
-            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                              QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
-                                     header->height() / 2));
-        };
-        clickHeading(0);
-        QCOMPARE(e.rows(), "AAAAAAAA|a|Ay; MMMMMMMM|b|Em; ZZZZZZZZ|z|Zed *MMMMMMMM");
-        clickHeading(1);
-        QCOMPARE(e.rows(), "ZZZZZZZZ|z|Zed; MMMMMMMM|b|Em; AAAAAAAA|a|Ay *MMMMMMMM");
-        e.add("BBBBBBBB", "y", "Bee"); // an added row takes its place in the order
-        QCOMPARE(e.rows(), "ZZZZZZZZ|z|Zed; BBBBBBBB|y|Bee; MMMMMMMM|b|Em; AAAAAAAA|a|Ay *BBBBBBBB");
-    }
     void saveWritesAndReloadsTheTable()
     {
         Editor e{QByteArray()}; // no file: an empty list, although the table holds the built-in rows
         QCOMPARE(e.rows(), QString());
         e.add("W6BNMSWD", "wd6", "Word");
         e.add("AAAAAAAA", "", "Ay");
+        QHeaderView *header = e.list()->header();
+        const auto clickHeading = [&](int column) { // the headings sort with one direction for all columns
+            const QPoint middle(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                                header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, middle);
+        };
+        clickHeading(0);
+        QCOMPARE(e.rows(), "AAAAAAAA||Ay; W6BNMSWD|wd6|Word *AAAAAAAA");
+        clickHeading(1);
+        QCOMPARE(e.rows(), "W6BNMSWD|wd6|Word; AAAAAAAA||Ay *AAAAAAAA");
+        e.add("MMMMMMMM", "b", "Em"); // an added row takes its place in the order
+        QCOMPARE(e.rows(), "W6BNMSWD|wd6|Word; MMMMMMMM|b|Em; AAAAAAAA||Ay *MMMMMMMM");
         QVERIFY(e.tree.mkdir("Signatures.txt/in-the-way"));
         e.click("cmdOK");
         QVERIFY(e.dialog->isVisible());
         QCOMPARE(e.dialogs.boxes.size(), 1);
         QCOMPARE(e.dialogs.boxes.at(0).icon, MessageIcon::Critical);
-        QVERIFY(e.dialogs.boxes.at(0).text.startsWith("Cannot write Signatures file:\r\n" + e.tree.pathText("Signatures.txt")));
+        const QString failure = "Cannot write Signatures file:\r\n" + e.tree.pathText("Signatures.txt");
+        QVERIFY(e.dialogs.boxes.at(0).text.startsWith(failure));
         QCOMPARE(e.tableRows(), Builtins);
         QVERIFY(QDir(e.tree.pathText("Signatures.txt")).removeRecursively());
         e.click("cmdOK"); // mended, the same changes save
         QVERIFY(!e.dialog->isVisible());
         QCOMPARE(e.dialog->result(), int(QDialog::Accepted));
-        QCOMPARE(e.tree.read("Signatures.txt"), "\"AAAAAAAA\",\"\",\"Ay\"\r\n\"W6BNMSWD\",\"wd6\",\"Word\"\r\n");
-        QCOMPARE(e.tableRows(), "AAAAAAAA W6BNMSWD");
+        QCOMPARE(e.tree.read("Signatures.txt"),
+                 "\"AAAAAAAA\",\"\",\"Ay\"\r\n\"MMMMMMMM\",\"b\",\"Em\"\r\n\"W6BNMSWD\",\"wd6\",\"Word\"\r\n");
+        QCOMPARE(e.tableRows(), "AAAAAAAA MMMMMMMM W6BNMSWD");
         QCOMPARE(e.dialogs.boxes.size(), 1);
     }
 };

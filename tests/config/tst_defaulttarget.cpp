@@ -1,7 +1,5 @@
 #include "config/defaulttarget.h"
-
 #include "platform/systeminfo.h"
-
 #include <QTest>
 
 using namespace vell;
@@ -15,10 +13,11 @@ private slots:
         QTest::addColumn<QStringList>("row"); // the source, the drive prefix, the UNC prefix, the target
         const QList<QStringList> rows{
             {"/home/ann/Work", "/b", "", "/b/home/ann/Work"}, {"/home/ann", "/b/", "", "/b/home/ann"},
-            {"C:\\Data\\Work", "E:", "", "E:\\Data\\Work"}, {"/mnt/c:/x", "/b", "", "/b/mnt/c:/x"},
-            {"home/ann", "/b", "//B/C", ""}, {"/home/ann", "", "//B/C", ""}, {"//Srv", "", "//B/C", ""},
-            {"//Srv/Share/Dept/X", "/b", "//B/C", "//B/C/Dept/X"}, {"//Srv/Share", "", "//B/C/", "//B/C/"},
-            {"///Share/X", "", "//B/C", "//B/C/X"}, {"//S//X", "", "//B/C", "//B/C/X"}, {"//S/Share/X", "/b", "", ""}};
+            {"C:\\Data\\Work", "E:", "", "E:\\Data\\Work"}, {"/home/ann", " E:", "", " E:/home/ann"},
+            {"/mnt/c:/x", "/b", "", "/b/mnt/c:/x"}, {"home/ann", "/b", "//B/C", ""}, {"/home/ann", "", "//B/C", ""},
+            {"//Srv", "", "//B/C", ""}, {"//Srv/Share/Dept/X", "/b", "//B/C", "//B/C/Dept/X"},
+            {"//Srv/Share", "", "//B/C/", "//B/C/"}, {"///Share/X", "", "//B/C", "//B/C/X"},
+            {"//S//X", "", "//B/C", "//B/C/X"}, {"//S/Share/X", "/b", "", ""}};
         for (const QStringList &row : rows)
             QTest::newRow(qPrintable(row.join(u' '))) << row;
     }

@@ -1,12 +1,10 @@
 #include "config/folderpairsfile.h"
 #include "config/settingsfile.h"
-
 #include "common/testtree.h"
 #include "platform/pathcodec.h"
 #include "platform/profile.h"
 #include "platform/systeminfo.h"
 #include "base/programidentity.h"
-
 #include <QScopeGuard>
 #include <QSet>
 #include <QTest>
@@ -196,8 +194,8 @@ private slots:
         QVERIFY(content.isNull() || tree.write("Vell.w", content));
         const FolderPairsLoad l = load(tree);
         const QString first = l.pairs.isEmpty() ? "" : ' ' + l.pairs[0].Source + '>' + l.pairs[0].Cible;
-        const QString count = QString::number(l.pairs.size());
-        const QString got = l.exitStatus() ? QString("exit %1: ").arg(l.exitStatus()) : count + first;
+        const QString counted = QString::number(l.pairs.size()) + first;
+        const QString got = l.exitStatus() ? QString("exit %1: ").arg(l.exitStatus()) : counted;
         QCOMPARE(got + l.message, loaded.replace("<couples>", tree.pathText("Vell.w")));
     }
     // A writer killed at any moment leaves each file whole: one of the contents a complete write gives it.

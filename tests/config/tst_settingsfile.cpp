@@ -1,8 +1,6 @@
 #include "config/settingsfile.h"
-
 #include "common/testtree.h"
 #include "base/programidentity.h"
-
 #include <QTest>
 
 using namespace vell;
@@ -87,15 +85,6 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, value);
         QCOMPARE(IntegerFromText(text), value);
-    }
-    void writeOneKey()
-    {
-        TestTree tree;
-        const ProgramFiles files{tree.rootText()};
-        QCOMPARE(WriteSettingFlag(files, SectionLogs, "Logs", true), 0);
-        QCOMPARE(WriteSettingNumber(files, SectionLogs, "DelaiLogs", 3), 0);
-        QCOMPARE(WriteSetting(files, SectionConfiguration, "MessageNetSend", "a\nb"), -EINVAL);
-        QCOMPARE(tree.read("Vell.ini"), "[Logs]\r\nLogs=1\r\nDelaiLogs=3\r\n");
     }
 };
 

@@ -1,9 +1,7 @@
 #include "oplog/dailylog.h"
 #include "oplog/logencoding.h"
 #include "oplog/logpurge.h"
-
 #include "common/testtree.h"
-
 #include <QLocale>
 #include <QTest>
 
@@ -29,51 +27,38 @@ class TestDailyLog : public QObject
 {
     Q_OBJECT
 private slots:
-    void names_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QDate>("day");
-        QTest::newRow("log") << "Log Vell 2026-01-31.htm" << QDate(2026, 1, 31);
-        QTest::newRow("leap day") << "Log Vell 2024-02-29.htm" << QDate(2024, 2, 29);
-        for (const char *name : {"Log Vell 2026-02-30.htm", "Log Vell 2026-1-031.htm", "Log Vell 2026-01-31 copy.htm",
-                                 "log vell 2026-01-31.htm", "Log Vell +026-01-31.htm"})
-            QTest::newRow(name) << name << QDate();
-    }
     void names()
     {
-        QFETCH(QString, name);
-        QFETCH(QDate, day);
-        QCOMPARE(DailyLogDay(name), day);
+        QCOMPARE(DailyLogDay("Log Vell 2026-01-31.htm"), QDate(2026, 1, 31));
+        QCOMPARE(DailyLogDay("Log Vell 2024-02-29.htm"), QDate(2024, 2, 29));
+        for (const char *name : {"Log Vell 2026-02-30.htm", "Log Vell 2026-1-031.htm", "Log Vell 2026-01-31 copy.htm",
+                                 "log vell 2026-01-31.htm", "Log Vell +026-01-31.htm"})
+            QVERIFY2(DailyLogDay(name).isNull(), name);
         QCOMPARE(DailyLogFileName("/srv/logs", QDate(2026, 12, 5)), "/srv/logs/Log Vell 2026-12-05.htm");
         QCOMPARE(DailyLogFileName("/srv/logs/", QDate(2026, 12, 5)), "/srv/logs/Log Vell 2026-12-05.htm");
         QCOMPARE(DailyLogFileName("/", QDate(2026, 12, 5)), "/Log Vell 2026-12-05.htm");
     }
-    void headerOncePerDay_data()
-    {
-        QTest::addColumn<int>("langue");
-        QTest::addColumn<QByteArray>("heading");
-        QTest::newRow("french") << 1 << QByteArray("Journal des op\xe9rations de miroir");
-        QTest::newRow("portuguese") << 2 << QByteArray("Jornal das opera\xe7\xf5" "es de miror");
-        QTest::newRow("absent key") << 0 << QByteArray("Mirroring Logs");
-    }
     void headerOncePerDay()
     {
-        QFETCH(int, langue);
-        QFETCH(QByteArray, heading);
-        TestTree tree;
-        Settings settings;
-        settings.Langue = langue;
-        const QDate day(2026, 12, 5); // not today: the header shows the file's own day
-        const QString file = DailyLogFileName(tree.rootText(), day);
-        QVERIFY(OpenDailyLog(file, settings));
-        const QByteArray header = "<html>\r\n<head>\r\n<title>Logs Vell</title>\r\n</head>\r\n<body>\r\n<b><center><h1>"
-            + heading + "</h1></center></b>\r\n<center><h3>"
-            + LogFileBytes(QLocale::system().toString(day, QLocale::LongFormat)) + "</h3></center>\r\n";
-        QCOMPARE(tree.read(logName(day)), header);
-        QCOMPARE(AppendLogLine(file, "<small>Creation - /b/a</small><br>"), 0);
-        settings.Langue = 1;
-        QVERIFY(OpenDailyLog(file, settings)); // a later run the same day
-        QCOMPARE(tree.read(logName(day)), header + "<small>Creation - /b/a</small><br>\r\n");
+        const QList<std::pair<int, QByteArray>> headings{{1, "Journal des op\xe9rations de miroir"},
+                                                         {2, "Jornal das opera\xe7\xf5" "es de miror"},
+                                                         {0, "Mirroring Logs"}}; // the key absent
+        for (const auto &[langue, heading] : headings) {
+            TestTree tree;
+            Settings settings;
+            settings.Langue = langue;
+            const QDate day(2026, 12, 5); // not today: the header shows the file's own day
+            const QString file = DailyLogFileName(tree.rootText(), day);
+            QVERIFY(OpenDailyLog(file, settings));
+            const QByteArray header = "<html>\r\n<head>\r\n<title>Logs Vell</title>\r\n</head>\r\n<body>\r\n"
+                "<b><center><h1>" + heading + "</h1></center></b>\r\n<center><h3>"
+                + LogFileBytes(QLocale::system().toString(day, QLocale::LongFormat)) + "</h3></center>\r\n";
+            QCOMPARE(tree.read(logName(day)), header);
+            QCOMPARE(AppendLogLine(file, "<small>Creation - /b/a</small><br>"), 0);
+            settings.Langue = 1;
+            QVERIFY(OpenDailyLog(file, settings)); // a later run the same day
+            QCOMPARE(tree.read(logName(day)), header + "<small>Creation - /b/a</small><br>\r\n");
+        }
     }
     // A line into a missing folder fails without making it; a FIFO must not block; a missing file is made without
     // header, also below a folder whose name is not UTF-8.

@@ -2,7 +2,6 @@
 #include "platform/pathcodec.h"
 #include "signatures/signaturefile.h"
 #include "signatures/signatureloader.h"
-
 #include <QTest>
 #include <cstring>
 
@@ -95,7 +94,6 @@ private slots:
         row("no description", {{"TEXTttxt", "txt", ""}}, "Macintosh type is mandatory: TEXTttxt", 2);
         row("no signature", {good, {"", "txt", "T"}}, "Type/Creator signature must be 8 characters");
         row("folder missing", {good}, "Cannot write Signatures file:\r\n<gone>\r\n" + QString(strerror(ENOENT)));
-        row("quote, french", {{"TEXTttxt", "t\"", "T"}}, "Guillemet (\") interdit dans la signature: TEXTttxt", 1);
     }
     void save()
     {

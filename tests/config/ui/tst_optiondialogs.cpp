@@ -1,5 +1,4 @@
-// The three option dialogs on real settings files: what they show, the
-// delay's arrows and refusal, OK's writes and Cancel's absence of effect.
+// The three option dialogs on real settings files: what they show, the delay's arrows and refusal, OK and Cancel.
 #include "base/programidentity.h"
 #include "base/ui/applycaptions.h"
 #include "config/globaloptions.h"
@@ -8,51 +7,45 @@
 #include "config/ui/performancedialog.h"
 #include "config/ui/prefixdialog.h"
 #include "config/ui/tempodialog.h"
-
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
-#include <cerrno>
-#include <cstring>
+#include <unistd.h>
 
 using namespace vell;
 
 namespace {
-
 struct Program
 {
     TestTree tree;
     ProgramFiles files{tree.rootText()};
     Settings settings;
     ScriptedDialogs dialogs;
-
-    Program() { settings.Langue = 3; }
 };
-
 template <typename T>
 T *child(QWidget &dialog, const char *name)
 {
-    T *found = dialog.findChild<T *>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
+    if (T *found = dialog.findChild<T *>(QString::fromLatin1(name)))
+        return found;
+    qFatal("no control %s", name);
 }
-
 } // namespace
 
 class TestOptionDialogs : public QObject
 {
     Q_OBJECT
-
 private slots:
-    void tempoArrowsShowLimits()
+    // The arrows step and name the limit reached; a value out of range or a settings file that cannot be written is
+    // named in a box, and the dialog stays.
+    void tempoStepsRefusesThenStores()
     {
         Program p;
         p.settings.Temporisation = 2;
         TempoDialog dialog(p.files, p.settings, true, p.dialogs);
+        dialog.show();
         QCOMPARE(dialog.windowTitle(), "Vell 2.1e");
         auto *text = child<QLineEdit>(dialog, "Text1");
         auto *label = child<QLabel>(dialog, "Label1");
@@ -69,112 +62,60 @@ private slots:
         QTest::keyClick(text, Qt::Key_Down); // the arrow keys step too
         QCOMPARE(text->text(), "59999");
         QVERIFY(label->isHidden());
-    }
-
-    void tempoRefusesOutOfRange()
-    {
-        Program p;
-        TempoDialog dialog(p.files, p.settings, true, p.dialogs);
-        dialog.show();
-        child<QLineEdit>(dialog, "Text1")->setText("0");
-        child<QPushButton>(dialog, "cmdOK")->click();
-        QCOMPARE(p.dialogs.boxes.size(), 1);
+        const auto ok = [&](const char *typed) {
+            text->setText(typed);
+            child<QPushButton>(dialog, "cmdOK")->click();
+        };
+        ok("0");
+        QVERIFY(p.tree.mkdir("Vell.ini")); // a settings file that cannot be written, even by root
+        ok("30");
+        QCOMPARE(p.dialogs.boxes.size(), 2);
         QCOMPARE(p.dialogs.boxes[0].text, "Invalid value: 0");
         QCOMPARE(p.dialogs.boxes[0].title, "Vell 2.1e");
-        QCOMPARE(p.dialogs.boxes[0].icon, MessageIcon::Critical);
+        QCOMPARE(p.dialogs.boxes[1].text, p.files.settingsFile() + ": Is a directory");
+        for (const ScriptedDialogs::Box &box : p.dialogs.boxes)
+            QCOMPARE(box.icon, MessageIcon::Critical);
         QVERIFY(dialog.isVisible());
-        QCOMPARE(p.settings.Temporisation, 10);
-        QVERIFY(!p.tree.exists("Vell.ini"));
-    }
-
-    void tempoOkStores()
-    {
-        Program p;
-        TempoDialog dialog(p.files, p.settings, true, p.dialogs);
-        child<QLineEdit>(dialog, "Text1")->setText("60000");
-        child<QPushButton>(dialog, "cmdOK")->click();
+        QCOMPARE(p.settings.Temporisation, 2);
+        QVERIFY(p.tree.isDir("Vell.ini") && ::rmdir(p.tree.path("Vell.ini")) == 0);
+        ok("60000");
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QVERIFY(p.dialogs.boxes.isEmpty());
+        QCOMPARE(p.dialogs.boxes.size(), 2);
         QCOMPARE(p.settings.Temporisation, 60000);
         QCOMPARE(p.tree.read("Vell.ini"), "[Configuration]\r\nTemporisation=60000\r\n");
         TempoDialog whileMirroring(p.files, p.settings, false, p.dialogs);
         QVERIFY(!child<QPushButton>(whileMirroring, "cmdOK")->isEnabled());
     }
-
-    // A settings file that cannot be written is named in a box, and the dialog stays.
-    void tempoShowsFailedWrite()
-    {
-        Program p;
-        p.files.ProgramFolder += "/gone"; // no folder to write in, even for root
-        TempoDialog dialog(p.files, p.settings, true, p.dialogs);
-        dialog.show();
-        child<QLineEdit>(dialog, "Text1")->setText("30");
-        child<QPushButton>(dialog, "cmdOK")->click();
-        QCOMPARE(p.dialogs.boxes.size(), 1);
-        QCOMPARE(p.dialogs.boxes[0].text, p.files.settingsFile() + ": " + QString::fromLocal8Bit(std::strerror(ENOENT)));
-        QCOMPARE(p.dialogs.boxes[0].icon, MessageIcon::Critical);
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(p.settings.Temporisation, 10);
-    }
-
-    void performanceShowsAndStores()
+    void performanceAndPrefixesStored()
     {
         Program p;
         p.settings.Performance = 500; // a hand-edited file
-        PerformanceDialog dialog(p.files, p.settings, p.dialogs);
-        auto *slider = child<QSlider>(dialog, "HScroll1");
-        QCOMPARE(slider->value(), 100);
-        slider->setValue(42);
-        child<QPushButton>(dialog, "cmdOK")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(p.settings.Performance, 42);
-        QCOMPARE(p.tree.read("Vell.ini"), "[Configuration]\r\nPerformance=42\r\n");
-    }
-
-    void prefixesStoredAsTyped()
-    {
-        Program p;
         p.settings.PrefixeCibleDefaut = QStringLiteral("/backup");
         p.settings.PrefixeCibleDefautUNC = QStringLiteral("//srv/share");
-        PrefixDialog dialog(p.files, p.settings, p.dialogs);
-        auto *drive = child<QLineEdit>(dialog, "Text1");
-        auto *unc = child<QLineEdit>(dialog, "Text2");
+        PerformanceDialog performance(p.files, p.settings, p.dialogs);
+        auto *slider = child<QSlider>(performance, "HScroll1");
+        QCOMPARE(slider->value(), 100);
+        slider->setValue(42);
+        child<QPushButton>(performance, "cmdOK")->click();
+        QCOMPARE(performance.result(), int(QDialog::Accepted));
+        QCOMPARE(p.settings.Performance, 42);
+        PrefixDialog prefix(p.files, p.settings, p.dialogs);
+        auto *drive = child<QLineEdit>(prefix, "Text1");
+        auto *unc = child<QLineEdit>(prefix, "Text2");
         QCOMPARE(drive->text(), "/backup");
         QCOMPARE(unc->text(), "//srv/share");
         drive->setText(" E: ");
         unc->clear();
-        child<QPushButton>(dialog, "cmdOK")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(p.settings.PrefixeCibleDefaut, " E: ");
+        child<QPushButton>(prefix, "cmdOK")->click();
+        QCOMPARE(prefix.result(), int(QDialog::Accepted));
+        QCOMPARE(p.settings.PrefixeCibleDefaut, " E: "); // as typed
         QCOMPARE(p.settings.PrefixeCibleDefautUNC, QString());
-        QCOMPARE(p.tree.read("Vell.ini"), "[Configuration]\r\nPrefixeCibleDefaut= E: \r\nPrefixeCibleDefautUNC=\r\n");
+        QCOMPARE(p.tree.read("Vell.ini"),
+                 "[Configuration]\r\nPerformance=42\r\nPrefixeCibleDefaut= E: \r\nPrefixeCibleDefautUNC=\r\n");
     }
-
-    // Cancel and Escape close every dialog with no change, in memory or on disk.
-    void cancelChangesNothing()
-    {
-        Program p;
-        TempoDialog tempo(p.files, p.settings, true, p.dialogs);
-        child<QLineEdit>(tempo, "Text1")->setText("99");
-        child<QPushButton>(tempo, "cmdAnnuler")->click();
-        QCOMPARE(tempo.result(), int(QDialog::Rejected));
-        PerformanceDialog performance(p.files, p.settings, p.dialogs);
-        child<QSlider>(performance, "HScroll1")->setValue(77);
-        child<QPushButton>(performance, "cmdAnnuler")->click();
-        PrefixDialog prefix(p.files, p.settings, p.dialogs);
-        prefix.show();
-        child<QLineEdit>(prefix, "Text1")->setText("/x");
-        QTest::keyClick(&prefix, Qt::Key_Escape);
-        QVERIFY(!prefix.isVisible());
-        QCOMPARE(p.settings.Temporisation, 10);
-        QCOMPARE(p.settings.Performance, 1);
-        QCOMPARE(p.settings.PrefixeCibleDefaut, QString());
-        QVERIFY(!p.tree.exists("Vell.ini"));
-        QVERIFY(p.dialogs.boxes.isEmpty());
-    }
-
-    // Every caption names a control of its form, in every language.
-    void everyCaptionFindsItsControl()
+    // Every caption names a control of its form, in every language; Cancel and Escape close every dialog with no
+    // change, in memory or on disk.
+    void captionsAndCancel()
     {
         Program p;
         TempoDialog tempo(p.files, p.settings, true, p.dialogs);
@@ -185,6 +126,21 @@ private slots:
             QCOMPARE(ApplyCaptions(&performance, PerformanceDialogCaptions(langue)), QStringList());
             QCOMPARE(ApplyCaptions(&prefix, PrefixDialogCaptions(langue)), QStringList());
         }
+        QCOMPARE(child<QLabel>(prefix, "lblPrefixeUNC2")->text(),
+                 "Universal Naming Convention. Ex. : \\\\Server\\Share"); // the last language applied
+        child<QLineEdit>(tempo, "Text1")->setText("99");
+        child<QPushButton>(tempo, "cmdAnnuler")->click();
+        QCOMPARE(tempo.result(), int(QDialog::Rejected));
+        child<QSlider>(performance, "HScroll1")->setValue(77);
+        child<QPushButton>(performance, "cmdAnnuler")->click();
+        prefix.show();
+        child<QLineEdit>(prefix, "Text1")->setText("/x");
+        QTest::keyClick(&prefix, Qt::Key_Escape);
+        QVERIFY(!prefix.isVisible());
+        QCOMPARE(p.settings.Temporisation, 10);
+        QCOMPARE(p.settings.Performance, 1);
+        QCOMPARE(p.settings.PrefixeCibleDefaut, QString());
+        QVERIFY(!p.tree.exists("Vell.ini") && p.dialogs.boxes.isEmpty());
     }
 };
 

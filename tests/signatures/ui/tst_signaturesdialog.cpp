@@ -3,7 +3,6 @@
 #include "common/scripteddialogs.h"
 #include "common/testtree.h"
 #include "signatures/ui/signaturesdialog.h"
-
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,11 +14,10 @@
 using namespace vell;
 
 namespace {
-
 const QByteArray TwoRows = "\"ZZZZZZZZ\",\"z\",\"Zed\"\r\n\"AAAAAAAA\",\"a\",\"Ay\"\r\n";
 const QString Builtins = "W6BNMSWD WDBNMSWD XDOCXPR3";
 const QColor Red(255, 0, 0), Magenta(255, 0, 255);
-
+const char *const BoxNames[] = {"txtSignature", "txtExtension", "txtType"};
 // A program folder, the running table (the built-in rows) and the shown dialog on them.
 struct Editor
 {
@@ -27,7 +25,6 @@ struct Editor
     ScriptedDialogs dialogs;
     SignatureTable table;
     std::unique_ptr<SignaturesDialog> dialog;
-
     explicit Editor(const QByteArray &content = TwoRows, int32_t langue = 0)
     {
         if (!content.isNull())
@@ -40,13 +37,14 @@ struct Editor
     }
     template <typename T> T *find(const char *name) const { return dialog->findChild<T *>(QString::fromLatin1(name)); }
     QTreeWidget *list() const { return find<QTreeWidget>("lstSignatures"); }
-    QLineEdit *box(int i) const { return find<QLineEdit>(i == 0 ? "txtSignature" : i == 1 ? "txtExtension" : "txtType"); }
+    QLineEdit *box(int i) const { return find<QLineEdit>(BoxNames[i]); }
     // lblMsg with its tone: "!" red, "+" magenta.
     QString message() const
     {
         const QLabel *label = find<QLabel>("lblMsg");
         const QColor colour = label->palette().color(QPalette::WindowText);
-        return label->text().isEmpty() ? QString() : (colour == Red ? "!" : colour == Magenta ? "+" : "?") + label->text();
+        const QString tone = colour == Red ? "!" : colour == Magenta ? "+" : "?";
+        return label->text().isEmpty() ? QString() : tone + label->text();
     }
     // The rows as shown, "SIG|ext|description; ...", then "*" and the selected row's signature.
     QString rows() const
@@ -70,7 +68,8 @@ struct Editor
     void click(const char *button) const { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
     void clickRow(int row) const
     {
-        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->topLevelItem(row)).center());
+        const QPoint at = list()->visualItemRect(list()->topLevelItem(row)).center();
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
     }
     QString tableRows() const
     {
@@ -80,7 +79,6 @@ struct Editor
         return out.join(' ');
     }
 };
-
 } // namespace
 
 class TestSignaturesDialog : public QObject
@@ -95,14 +93,22 @@ private slots:
         QCOMPARE(e.rows(), "ZZZZZZZZ|z|Zed; AAAAAAAA|a|Ay"); // file order, nothing selected
         QCOMPARE(e.list()->headerItem()->text(2), "Type Macintosh");
         QCOMPARE(e.find<QPushButton>("cmdOK")->text(), "&Save");
+        e.add("AAAAAAA", "a", "Ay");
+        e.clickRow(0);
+        e.click("cmdAjouter"); // neither a refusal nor a row not modified is a change: saving writes nothing
+        e.click("cmdOK");
+        QVERIFY(!e.dialog->isVisible());
+        QCOMPARE(e.tableRows(), Builtins);
         QVERIFY(e.dialogs.boxes.isEmpty());
-
         Editor damaged("\"AAAAAAAA\",\"a\",\"Ay\"\r\n\"aaaaaaaa\",\"b\",\"Bee\"\r\n\"BBBBBBBB\",\"b\"");
         QCOMPARE(damaged.rows(), "AAAAAAAA|a|Ay");
         QCOMPARE(damaged.dialogs.boxes.size(), 2);
         QCOMPARE(damaged.dialogs.boxes.at(0).icon, MessageIcon::Exclamation);
         QCOMPARE(damaged.dialogs.boxes.at(1).icon, MessageIcon::Critical);
         QVERIFY(damaged.find<QPushButton>("cmdOK")->isEnabled());
+        damaged.click("cmdAnnuler"); // closes without asking
+        QVERIFY(!damaged.dialog->isVisible());
+        QCOMPARE(damaged.dialogs.boxes.size(), 2);
         Editor unreadable("/");
         QVERIFY(!unreadable.find<QPushButton>("cmdOK")->isEnabled());
     }
@@ -111,14 +117,12 @@ private slots:
         Editor e;
         e.add("AAAAAAA", "a", "Ay");
         QCOMPARE(e.message(), "!Type/Creator signature must be 8 characters");
-        QCOMPARE(e.rows(), "ZZZZZZZZ|z|Zed; AAAAAAAA|a|Ay");
-        QCOMPARE(e.dialog->windowTitle(), "Vell - Macintosh signatures (2)");
+        QCOMPARE(e.dialog->windowTitle(), "Vell - Macintosh signatures (2)"); // a refusal is no change
         e.add("CCCCCCCC", "", "Cee");
         QCOMPARE(e.message(), "+Added Signature: CCCCCCCC");
         QCOMPARE(e.rows(), "ZZZZZZZZ|z|Zed; AAAAAAAA|a|Ay; CCCCCCCC||Cee *CCCCCCCC");
         QCOMPARE(e.dialog->windowTitle(), "Vell - Macintosh Signatures (3)");
         QCOMPARE(e.boxes(), "CCCCCCCC||Cee");
-
         e.clickRow(1); // the click clears the message and shows the row
         QCOMPARE(e.message(), QString());
         QCOMPARE(e.boxes(), "AAAAAAAA|a|Ay");
@@ -127,7 +131,6 @@ private slots:
         e.add("aaaaAAAA", "a", "Ay ay");
         QCOMPARE(e.message(), "+Modified Signature: aaaaAAAA");
         QCOMPARE(e.rows(), "ZZZZZZZZ|z|Zed; aaaaAAAA|a|Ay ay; CCCCCCCC||Cee *aaaaAAAA");
-
         e.list()->clearSelection();
         e.click("cmdSupprimer");
         QCOMPARE(e.message(), "!Select a signature to remove");
@@ -137,78 +140,11 @@ private slots:
         QCOMPARE(e.rows(), "aaaaAAAA|a|Ay ay; CCCCCCCC||Cee"); // nothing selected
         QCOMPARE(e.boxes(), "ZZZZZZZZ|z|Zed");                 // the boxes keep their texts
         QCOMPARE(e.dialog->windowTitle(), "Vell - Macintosh Signatures (2)");
-    }
-    void headingsSortWithOneSharedDirection()
-    {
-        Editor e;
-        e.add("MMMMMMMM", "b", "Em");
-        QHeaderView *header = e.list()->header();
-        const auto clickHeading = [&](int column) {
-            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                              QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
-                                     header->height() / 2));
-        };
-        clickHeading(0);
-        QCOMPARE(e.rows(), "AAAAAAAA|a|Ay; MMMMMMMM|b|Em; ZZZZZZZZ|z|Zed *MMMMMMMM");
-        clickHeading(1);
-        QCOMPARE(e.rows(), "ZZZZZZZZ|z|Zed; MMMMMMMM|b|Em; AAAAAAAA|a|Ay *MMMMMMMM");
-        e.add("BBBBBBBB", "y", "Bee"); // an added row takes its place in the order
-        QCOMPARE(e.rows(), "ZZZZZZZZ|z|Zed; BBBBBBBB|y|Bee; MMMMMMMM|b|Em; AAAAAAAA|a|Ay *BBBBBBBB");
-    }
-
-    void saveWritesAndReloadsTheTable()
-    {
-        Editor unchanged;
-        unchanged.clickRow(0);
-        unchanged.click("cmdAjouter"); // not modified: saving writes nothing
-        unchanged.click("cmdOK");
-        QVERIFY(!unchanged.dialog->isVisible());
-        QCOMPARE(unchanged.tableRows(), Builtins);
-
-        Editor e{QByteArray()}; // no file: an empty list, although the table holds the built-in rows
-        QCOMPARE(e.rows(), QString());
-        e.add("W6BNMSWD", "wd6", "Word");
-        e.add("AAAAAAAA", "", "Ay");
-        e.click("cmdOK");
-        QVERIFY(!e.dialog->isVisible());
-        QCOMPARE(e.dialog->result(), int(QDialog::Accepted));
-        QCOMPARE(e.tree.read("Signatures.txt"), "\"AAAAAAAA\",\"\",\"Ay\"\r\n\"W6BNMSWD\",\"wd6\",\"Word\"\r\n");
-        QCOMPARE(e.tableRows(), "AAAAAAAA W6BNMSWD");
-        QVERIFY(e.dialogs.boxes.isEmpty());
-    }
-    void failedSaveIsShownAndKeepsTheChanges()
-    {
-        Editor e;
-        e.add("CCCCCCCC", "c", "Cee");
-        QVERIFY(QFile::remove(e.tree.pathText("Signatures.txt")));
-        QVERIFY(e.tree.mkdir("Signatures.txt/in-the-way"));
-        e.click("cmdOK");
-        QVERIFY(e.dialog->isVisible());
-        QCOMPARE(e.dialogs.boxes.size(), 1);
-        QCOMPARE(e.dialogs.boxes.at(0).icon, MessageIcon::Critical);
-        QVERIFY(e.dialogs.boxes.at(0).text.startsWith("Cannot write Signatures file:\r\n" + e.tree.pathText("Signatures.txt")));
-        QCOMPARE(e.tableRows(), Builtins);
-        QVERIFY(QDir(e.tree.pathText("Signatures.txt")).removeRecursively());
-        e.click("cmdOK"); // mended, the same changes save
-        QVERIFY(!e.dialog->isVisible());
-        QCOMPARE(e.tableRows(), "AAAAAAAA CCCCCCCC ZZZZZZZZ");
-    }
-    void closingWithChangesAsks()
-    {
-        Editor plain;
-        plain.add("AAAAAAA", "a", "Ay"); // a refusal is no change
-        plain.click("cmdAnnuler");
-        QVERIFY(!plain.dialog->isVisible());
-        QVERIFY(plain.dialogs.boxes.isEmpty());
-
-        Editor e(TwoRows, 1);
-        e.clickRow(0);
-        e.click("cmdSupprimer");
         e.dialogs.answers = {MessageAnswer::No, MessageAnswer::No, MessageAnswer::Yes};
-        e.click("cmdAnnuler");
+        e.click("cmdAnnuler"); // closing with changes asks
         QVERIFY(e.dialog->isVisible());
         QCOMPARE(e.dialogs.boxes.size(), 1);
-        QCOMPARE(e.dialogs.boxes.at(0).text, "Liste modifiée\r\nQuitter sans sauvegarder les modifications");
+        QCOMPARE(e.dialogs.boxes.at(0).text, "Modified list\r\nDiscard changes");
         QCOMPARE(e.dialogs.boxes.at(0).icon, MessageIcon::Question);
         QCOMPARE(e.dialogs.boxes.at(0).buttons, MessageButtons::YesNo);
         QVERIFY(!e.dialog->close()); // the close box asks as well
@@ -218,6 +154,41 @@ private slots:
         QCOMPARE(e.dialog->result(), int(QDialog::Rejected));
         QCOMPARE(e.tree.read("Signatures.txt"), TwoRows);
         QCOMPARE(e.tableRows(), Builtins);
+    }
+    void saveWritesAndReloadsTheTable()
+    {
+        Editor e{QByteArray()}; // no file: an empty list, although the table holds the built-in rows
+        QCOMPARE(e.rows(), QString());
+        e.add("W6BNMSWD", "wd6", "Word");
+        e.add("AAAAAAAA", "", "Ay");
+        QHeaderView *header = e.list()->header();
+        const auto clickHeading = [&](int column) { // the headings sort with one direction for all columns
+            const QPoint middle(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                                header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, middle);
+        };
+        clickHeading(0);
+        QCOMPARE(e.rows(), "AAAAAAAA||Ay; W6BNMSWD|wd6|Word *AAAAAAAA");
+        clickHeading(1);
+        QCOMPARE(e.rows(), "W6BNMSWD|wd6|Word; AAAAAAAA||Ay *AAAAAAAA");
+        e.add("MMMMMMMM", "b", "Em"); // an added row takes its place in the order
+        QCOMPARE(e.rows(), "W6BNMSWD|wd6|Word; MMMMMMMM|b|Em; AAAAAAAA||Ay *MMMMMMMM");
+        QVERIFY(e.tree.mkdir("Signatures.txt/in-the-way"));
+        e.click("cmdOK");
+        QVERIFY(e.dialog->isVisible());
+        QCOMPARE(e.dialogs.boxes.size(), 1);
+        QCOMPARE(e.dialogs.boxes.at(0).icon, MessageIcon::Critical);
+        const QString failure = "Cannot write Signatures file:\r\n" + e.tree.pathText("Signatures.txt");
+        QVERIFY(e.dialogs.boxes.at(0).text.startsWith(failure));
+        QCOMPARE(e.tableRows(), Builtins);
+        QVERIFY(QDir(e.tree.pathText("Signatures.txt")).removeRecursively());
+        e.click("cmdOK"); // mended, the same changes save
+        QVERIFY(!e.dialog->isVisible());
+        QCOMPARE(e.dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(e.tree.read("Signatures.txt"),
+                 "\"AAAAAAAA\",\"\",\"Ay\"\r\n\"MMMMMMMM\",\"b\",\"Em\"\r\n\"W6BNMSWD\",\"wd6\",\"Word\"\r\n");
+        QCOMPARE(e.tableRows(), "AAAAAAAA MMMMMMMM W6BNMSWD");
+        QCOMPARE(e.dialogs.boxes.size(), 1);
     }
 };
 

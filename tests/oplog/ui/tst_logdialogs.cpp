@@ -208,7 +208,9 @@ private slots:
         QCOMPARE(child<QLabel>(&dialog, "lblDossier")->text(), d.tree.pathText("logs"));
         // Another folder chosen in the list, then logging turned off: the folder choice greys out but counts.
         auto *folders = child<QTreeView>(&dialog, "Chemins");
-        folders->setCurrentIndex(qobject_cast<QFileSystemModel *>(folders->model())->index(d.tree.pathText("other")));
+        const auto *model = qobject_cast<QFileSystemModel *>(folders->model());
+        QCOMPARE(folders->currentIndex(), model->index(d.tree.pathText("logs")));
+        folders->setCurrentIndex(model->index(d.tree.pathText("other")));
         QCOMPARE(child<QLabel>(&dialog, "lblDossier")->text(), d.tree.pathText("other"));
         child<QCheckBox>(&dialog, "chkLogs")->click();
         for (const char *name : {"chkFichiersLogs", "lblTitre", "Lecteurs", "Chemins", "lblDossier"})

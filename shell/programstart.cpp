@@ -3,6 +3,7 @@
 #include "base/exitstatus.h"
 #include "base/programidentity.h"
 #include "platform/programfolder.h"
+#include "platform/xdisplay.h"
 #include "service/serviceevents.h"
 
 #include <QCoreApplication>
@@ -95,8 +96,16 @@ QString VersionReport(const QString &folder, bool portable)
 
 bool HasDisplay()
 {
-    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
-        || qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") || qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return true;
+    if (!qEnvironmentVariableIsSet("DISPLAY"))
+        return false;
+    const QByteArray display = qgetenv("DISPLAY");
+    if (platform::XServerAnswers(display))
+        return true;
+    std::fprintf(stderr, "Vell: no X server answers at DISPLAY=%s; running without a window.\n",
+                 display.constData());
+    return false;
 }
 
 std::unique_ptr<ServiceEvents> ConnectServiceEvents(VellProgram &program, EventLog &eventLog)

@@ -26,7 +26,9 @@ class ServiceEvents;
 [[nodiscard]] QString UsageText(const QString &folder);
 [[nodiscard]] QString VersionReport(const QString &folder, bool portable);
 
-// Whether there is a display to show the window on.
+// Whether there is a display to show the window on. A local X display
+// that no server answers counts as none (said on stderr), so a stale
+// DISPLAY runs headless instead of aborting in Qt.
 [[nodiscard]] bool HasDisplay();
 
 // The stop, pause and continue signals of the service, connected to the

@@ -1,0 +1,16 @@
+#pragma once
+
+// Whether an X server answers at a DISPLAY, before Qt is asked to open it:
+// Qt aborts the process when it cannot, and a Vell started with a stale
+// DISPLAY (a service, a closed session) should mirror without its window.
+
+#include <QByteArray>
+
+namespace vell::platform {
+
+// False only when `display` names a local server (":N", ":N.S", "unix:N")
+// whose socket, abstract or in /tmp/.X11-unix, refuses a connection. A
+// remote or unusual display is assumed to answer: Qt says why if it does not.
+[[nodiscard]] bool XServerAnswers(const QByteArray &display);
+
+} // namespace vell::platform

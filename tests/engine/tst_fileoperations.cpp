@@ -20,6 +20,28 @@ class TestFileOperations : public QObject
 {
     Q_OBJECT
 private slots:
+    // An item replaced by one of the other kind after its folder was listed: its permissions (a folder's execute
+    // bits, a default ACL) never go onto the other kind.
+    void permissionsStayWithTheirKind_data()
+    {
+        QTest::addColumn<QByteArrayList>("items");
+        QTest::newRow("folder over a file") << QByteArrayList{"s/f/%700", "t/f%600"};
+        QTest::newRow("file over a folder") << QByteArrayList{"s/f%755", "t/f/%700"};
+    }
+    void permissionsStayWithTheirKind()
+    {
+        QFETCH(QByteArrayList, items);
+        TestTree tree;
+        QVERIFY(tree.build(items));
+        EngineFixture engine;
+        MirrorContext ctx = engine.context();
+        const platform::UniqueFd source(platform::openFolderPath(tree.path("s")));
+        const platform::UniqueFd target(platform::openFolderPath(tree.path("t")));
+        QCOMPARE(SyncPermissions(ctx, source.get(), "f", target.get(), "f"), 0);
+        QCOMPARE(CopyPermissions(ctx, source.get(), "f", target.get(), "f"), 0);
+        QCOMPARE(tree.snapshot("t"), QByteArrayList{items.at(1)});
+        QCOMPARE(engine.totals(), QString());
+    }
     void macintoshNames_data()
     {
         QTest::addColumn<MacName>("mac");

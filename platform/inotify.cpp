@@ -63,7 +63,8 @@ void parseWatchEvents(const char *buffer, size_t size, std::vector<WatchEvent> &
             return;
         }
         const char *name = buffer + at;
-        out.push_back({record.wd, record.mask, record.cookie, QByteArray(name, qsizetype(::strnlen(name, record.len)))});
+        const auto length = qsizetype(::strnlen(name, record.len));
+        out.push_back({record.wd, record.mask, record.cookie, QByteArray(name, length)});
         at += record.len;
     }
 }

@@ -124,6 +124,18 @@ private slots:
         QCOMPARE(removeStaleTemporary(tree.dir(), ".vell-tmp-Ab3dE9"), -EBUSY); // just written
         QCOMPARE(tree.entries(""), all);
     }
+    // A file with another name elsewhere may change without a word in its folder: the listing says so.
+    void countsHardLinks()
+    {
+        Tree tree;
+        QVERIFY(tree.build({"f", "g", "sub/h=>f"}));
+        std::vector<EntryInfo> entries;
+        QCOMPARE(listFolder(tree.dir(), entries, false), 0);
+        QVERIFY(find(entries, "f")->links == 2 && find(entries, "g")->links == 1);
+        EntryInfo info;
+        QVERIFY(lookUp(tree.dir(), "f", info, false) == 0 && info.links == 2);
+        QVERIFY(lookUp(tree.dir(), "g", info, false) == 0 && info.links == 1); // not kept from the last look-up
+    }
     void removesOnlyStaleTemporaries_data()
     {
         QTest::addColumn<StaleCase>("c");

@@ -10,9 +10,9 @@ namespace {
 uint16_t belowFor(uint16_t flags)
 {
     uint16_t below = flags & BothBelow;
-    if (flags & (MirrorDirty | Volatile))
+    if (flags & (MirrorDirty | AlwaysFull))
         below |= MirrorBelow;
-    if (flags & (RemovalDirty | Volatile))
+    if (flags & (RemovalDirty | AlwaysFull))
         below |= RemovalBelow;
     return below;
 }

@@ -23,10 +23,14 @@ enum NodeFlag : uint16_t {
     RemovalDirty = 2, // the same for the removal walk
     MirrorBelow = 4,  // some descendant is MirrorDirty or Volatile (kept up to the root)
     RemovalBelow = 8, // some descendant is RemovalDirty or Volatile
-    Volatile = 16,    // a listed file has more than one link, or the folder could not be watched: always visited
+    Volatile = 16,    // a listed file has more than one link (set by the walk): always visited
     Replaced = 32,    // the name was created, deleted or moved: its sub-tree goes at the parent's next visit
     Dying = 64,       // one of its watches saw the folder itself deleted or moved
+    SourceUnwatched = 128, // its source side could not be watched (EACCES, ENOENT): always visited
+    TargetUnwatched = 256, // the same for its target side; each cleared by a later watch of that side
 };
+// A node with any of these is visited in full by both walks at every run.
+constexpr uint16_t AlwaysFull = Volatile | SourceUnwatched | TargetUnwatched;
 constexpr uint16_t BothDirty = MirrorDirty | RemovalDirty;
 constexpr uint16_t BothBelow = MirrorBelow | RemovalBelow;
 
@@ -81,7 +85,7 @@ public:
     void setTargetRanks(NodeId parent, const std::vector<QByteArray> &targetSubFolders);
     // Fixes subtreeFiles of every ancestor by the difference.
     void setOwnFiles(NodeId id, uint32_t files);
-    // Sets `bits`; Dirty and Volatile bits make every ancestor Below.
+    // Sets `bits`; Dirty and AlwaysFull bits make every ancestor Below.
     void markDirty(NodeId id, uint16_t bits);
     void clearDirty(NodeId id, uint16_t bits) { m_nodes[id].flags &= uint16_t(~bits); }
     // Below bits from the children, at the end of a visit or a pass.

@@ -122,6 +122,7 @@ private slots:
         QTest::newRow("mirror") << int(MirrorDirty) << int(MirrorBelow);
         QTest::newRow("removal") << int(RemovalDirty) << int(RemovalBelow);
         QTest::newRow("volatile") << int(Volatile) << int(BothBelow);
+        QTest::newRow("target unwatched") << int(TargetUnwatched) << int(BothBelow);
         QTest::newRow("dying") << int(Dying) << 0;
     }
     void belowBits()

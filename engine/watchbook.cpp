@@ -119,8 +119,12 @@ void CoupleWatch::checkFileSystem(int fd)
 
 void CoupleWatch::refuse(WatchFallback why)
 {
-    std::vector<DroppedWatch> dropped;
-    m_book->releaseAll(*this, dropped);
+    // The watches go now; the nodes stay until the couple is finished, as
+    // the walk may still hold their ids.
+    std::vector<DroppedWatch> watches;
+    m_tree.collectWatches(watches);
+    for (const DroppedWatch &w : watches)
+        m_book->releaseRef(*this, w.node, w.side, w.wd);
     m_state = State::Refused;
     m_refusedThisRun = true;
     m_why = std::move(why);
@@ -355,7 +359,7 @@ CoupleWatch *WatchBook::planFor(const RunShape &shape, const CoupleFolders &fold
     for (const platform::UniqueFd *top : {&folders.source, &folders.target}) {
         c.checkFileSystem(top->get());
         if (!c.watching()) {
-            queueNote(c);
+            dropRefused(c);
             return nullptr;
         }
     }
@@ -371,7 +375,7 @@ CoupleWatch *WatchBook::planFor(const RunShape &shape, const CoupleFolders &fold
         c.watchFolder(c.m_tree.root(), folders.source.get(), Side::Source);
         c.watchFolder(c.m_tree.root(), folders.target.get(), Side::Target);
         if (!c.watching()) {
-            queueNote(c);
+            dropRefused(c);
             return nullptr;
         }
     }
@@ -390,7 +394,7 @@ void WatchBook::finishCouple(CoupleWatch *couple, bool stopped)
     if (!couple)
         return;
     if (couple->m_refusedThisRun) {
-        queueNote(*couple);
+        dropRefused(*couple);
         return;
     }
     if (couple->m_full && !stopped && couple->watching())
@@ -406,6 +410,13 @@ void WatchBook::retain(const std::function<bool(const QString &, const QString &
             m_stats.folders -= c->m_tree.nodeCount();
             c.reset();
         }
+}
+
+void WatchBook::dropRefused(CoupleWatch &couple)
+{
+    std::vector<DroppedWatch> none; // released when it was refused
+    releaseAll(couple, none);
+    queueNote(couple);
 }
 
 void WatchBook::queueNote(CoupleWatch &couple)

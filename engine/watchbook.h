@@ -85,7 +85,8 @@ struct WatchStats
 // One couple's watches and folder tree, handed to its walks for one run
 // through WatchBook::planFor. Once refused (too many folders, a refusing
 // kernel) it stops watching at once: every call below is then a no-op, and
-// the plan must treat every folder as Full.
+// the plan must treat every folder as Full. Its tree keeps the nodes (ids
+// the walk holds stay valid) until finishCouple frees them.
 class CoupleWatch
 {
 public:
@@ -193,6 +194,7 @@ private:
     void releaseAll(CoupleWatch &couple, std::vector<DroppedWatch> &dropped);
     void applyOne(const WatchEventRecord &event);
     void doubtAll();
+    void dropRefused(CoupleWatch &couple); // frees its tree, says why once
     void queueNote(CoupleWatch &couple);
     [[nodiscard]] int64_t budget() const { return m_budget; }
 

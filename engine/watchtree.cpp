@@ -186,6 +186,16 @@ void FolderTree::setWd(NodeId id, Side side, int32_t wd)
     (side == Side::Source ? m_nodes[id].sourceWd : m_nodes[id].targetWd) = wd;
 }
 
+void FolderTree::collectWatches(std::vector<DroppedWatch> &watches) const
+{
+    for (NodeId id = 0; id < m_nodes.size(); ++id) { // free slots hold no watch
+        if (m_nodes[id].sourceWd >= 0)
+            watches.push_back({m_nodes[id].sourceWd, id, Side::Source});
+        if (m_nodes[id].targetWd >= 0)
+            watches.push_back({m_nodes[id].targetWd, id, Side::Target});
+    }
+}
+
 void FolderTree::clear(std::vector<DroppedWatch> &dropped)
 {
     dropSubtree(root(), dropped);

@@ -93,6 +93,8 @@ public:
     // A full run: every node Dirty for both walks.
     void markAll();
     void setWd(NodeId id, Side side, int32_t wd);
+    // Every watch of the tree, the nodes left as they are.
+    void collectWatches(std::vector<DroppedWatch> &watches) const;
     // Every watch of the tree (to release them all), then the root alone.
     void clear(std::vector<DroppedWatch> &dropped);
 

@@ -1,0 +1,343 @@
+#include "engine/watchbook.h"
+#include "engine/walkfolders.h"
+#include "common/testtree.h"
+#include <QTest>
+#include <fcntl.h>
+#include <map>
+#include <sys/inotify.h>
+
+using namespace vell;
+
+namespace {
+constexpr int64_t Minute = 60'000'000'000;
+
+int addWatch(int inotifyFd, const QByteArray &path, uint32_t follow = IN_DONT_FOLLOW)
+{
+    const uint32_t mask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF
+        | IN_MOVE_SELF | IN_EXCL_UNLINK | IN_ONLYDIR | follow;
+    const int wd = ::inotify_add_watch(inotifyFd, path.constData(), mask);
+    return wd < 0 ? -errno : wd;
+}
+
+// Every record waiting on the (non-blocking) descriptor: the kernel queued them within the calls that caused them.
+int readEvents(int fd, std::vector<WatchEventRecord> &out)
+{
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0)
+            return errno == EAGAIN ? 0 : -errno;
+        for (const char *p = buffer; p < buffer + n;) {
+            const auto *e = reinterpret_cast<const inotify_event *>(p);
+            out.push_back({e->wd, e->mask, e->cookie, e->len ? QByteArray(e->name) : QByteArray()});
+            p += sizeof(inotify_event) + e->len;
+        }
+    }
+}
+
+// "MRmr" style: the flags of a node by bit, "-" for none.
+QByteArray flagText(uint16_t f)
+{
+    QByteArray t;
+    for (int bit = 0; bit < 9; ++bit) // Dirty, Below, Volatile, Replaced, Dying, Unwatched
+        t += f & (1 << bit) ? QByteArray(1, "MRmrVXDST"[bit]) : QByteArray();
+    return t.isEmpty() ? "-" : t;
+}
+} // namespace
+
+// A book on real inotify, with a clock, a watch limit and failures the test sets, and a walk that uses the couple's
+// state the way the mirror walk does: Full folders are listed and their sub-folders watched on both sides, Pass
+// folders are crossed, the rest is skipped; every visit is quiet.
+struct Watched
+{
+    TestTree tree;
+    Settings settings;
+    int64_t now = 1000 * Minute;
+    int64_t maxWatches;
+    QByteArray refusedType;         // every folder on a file system of that name
+    std::map<QByteArray, int> fail; // name -> -errno of watching it
+    bool draining = true;           // runs read the pending events first
+    int openError = 0;              // -errno of opening inotify
+    int unwatched = 0;              // watches removed from the kernel
+    std::unique_ptr<WatchBook> book;
+    CoupleWatch *last = nullptr;    // the state of the last run's couple
+
+    explicit Watched(const QByteArrayList &items, int64_t max = 1000) : maxWatches(max)
+    {
+        QVERIFY(tree.build(items));
+        WatchSystem s;
+        s.open = [this] { return openError ? openError : ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC); };
+        s.watchAt = [this](int fd, int dirFd, const QByteArray &name) {
+            const auto failure = fail.find(name);
+            return failure != fail.end() ? failure->second
+                                         : addWatch(fd, "/proc/self/fd/" + QByteArray::number(dirFd) + '/' + name);
+        };
+        s.watchFd = [](int fd, int dirFd) { return addWatch(fd, "/proc/self/fd/" + QByteArray::number(dirFd), 0); };
+        s.unwatch = [this](int fd, int wd) { return ++unwatched, ::inotify_rm_watch(fd, wd) == 0 ? 0 : -errno; };
+        s.read = readEvents;
+        s.maxUserWatches = [this] { return maxWatches; };
+        s.fileSystemWatchable = [this](int, bool &ok, QByteArray &type) {
+            return ok = refusedType.isEmpty(), type = refusedType, 0;
+        };
+        s.bootClock = [this] { return now; };
+        book = std::make_unique<WatchBook>(settings, system = s);
+    }
+    WatchSystem system;
+    // One run of the couple: "full a a/b", "pass ... skip a/c", or "unwatched".
+    QByteArray run(const QByteArray &src = "src", const QByteArray &dst = "dst", RunShape shape = {})
+    {
+        if (draining)
+            book->drain();
+        const CoupleFolders folders = OpenCoupleFolders(tree.pathText(src), tree.pathText(dst));
+        CoupleWatch *c = book->planFor(shape, folders);
+        last = c ? c : last;
+        if (!c)
+            return "unwatched";
+        QByteArray log;
+        walk(*c, c->tree().root(), src, dst, log);
+        book->finishCouple(c, false);
+        return log.trimmed();
+    }
+    // A refused couple's walk goes on in full over the nodes it still holds.
+    void walk(CoupleWatch &c, NodeId n, const QByteArray &src, const QByteArray &dst, QByteArray &log)
+    {
+        FolderTree &t = c.tree();
+        const uint16_t f = t.flags(n);
+        const QByteArray name = n == t.root() ? QByteArray("/") : src.mid(src.lastIndexOf('/') + 1);
+        if (c.watching() && !(f & (MirrorDirty | AlwaysFull | MirrorBelow))) {
+            log += " skip:" + name;
+            return;
+        }
+        const bool full = !c.watching() || (f & (MirrorDirty | AlwaysFull)); // refused: read everything
+        log += (full ? " full:" : " pass:") + name;
+        if (full) {
+            t.clearDirty(n, BothDirty);
+            std::vector<QByteArray> subFolders;
+            for (const QByteArray &e : tree.entries(src))
+                if (tree.isDir(src + '/' + e) && !tree.isLink(src + '/' + e))
+                    subFolders.push_back(e);
+            c.sourceListed(n, subFolders);
+            const platform::UniqueFd s(::open(tree.path(src).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            const platform::UniqueFd d(::open(tree.path(dst).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            for (const QByteArray &e : subFolders) {
+                c.watchChild(t.child(n, e), s.get(), e, Side::Source);
+                if (tree.isDir(dst + '/' + e))
+                    c.watchChild(t.child(n, e), d.get(), e, Side::Target);
+            }
+        }
+        t.forEachChild(n, [&](NodeId k) {
+            walk(c, k, src + '/' + t.name(k).toByteArray(), dst + '/' + t.name(k).toByteArray(), log);
+        });
+        t.recomputeBelow(n);
+    }
+    static NodeId at(const FolderTree &t, const QByteArray &path) // "" the root, "a/b"
+    {
+        NodeId n = t.root();
+        for (const QByteArray &part : path.split('/'))
+            n = part.isEmpty() ? n : t.child(n, part);
+        return n;
+    }
+    // The flags of the root, "a" and "a/b".
+    QByteArray flags() const
+    {
+        const FolderTree &t = last->tree();
+        return flagText(t.flags(at(t, ""))) + ' ' + flagText(t.flags(at(t, "a"))) + ' '
+            + flagText(t.flags(at(t, "a/b")));
+    }
+};
+
+class TestWatchBook : public QObject
+{
+    Q_OBJECT
+private slots:
+    void events_data()
+    {
+        QTest::addColumn<QByteArray>("where"); // "a/b:s" the watch of src/a/b, "*" no watch, "?" an unknown one
+        QTest::addColumn<uint>("mask");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<uint>("then"); // a second event on the same watch, no name (0: none)
+        QTest::addColumn<QByteArray>("flags");
+        QTest::addColumn<QByteArray>("next");
+        const auto row = [](const char *n, const char *where, uint mask, const char *name, uint then,
+                            const char *flags, const char *next) {
+            QTest::newRow(n) << QByteArray(where) << mask << QByteArray(name) << then << QByteArray(flags)
+                             << QByteArray(next);
+        };
+        row("file created", "a:s", IN_CREATE, "f", 0, "mr MR -", "pass:/ full:a skip:b");
+        row("target file changed", "a/b:t", IN_MODIFY, "f", 0, "mr mr MR", "pass:/ pass:a full:b");
+        row("file moved away", "a:t", IN_MOVED_FROM, "f", 0, "mr MR -", "pass:/ full:a skip:b");
+        row("folder's own mode", "a/b:s", IN_ATTRIB, "", 0, "mr MRmr MR", "pass:/ full:a full:b");
+        row("folder made over b", "a:s", IN_CREATE | IN_ISDIR, "b", 0, "mr MR X", "pass:/ full:a full:b");
+        row("b removed", "a/b:s", IN_DELETE_SELF, "", IN_IGNORED, "- - D", "skip:/"); // no doubt: its parent saw it
+        row("watch lost", "a/b:t", IN_IGNORED, "", 0, "- - -", "full:/ full:a full:b");
+        row("top removed", ":s", IN_MOVE_SELF, "", 0, "- - -", "full:/ full:a full:b");
+        row("unmounted", "a:s", IN_UNMOUNT, "", IN_IGNORED, "- - -", "full:/ full:a full:b");
+        row("queue overflow", "*", IN_Q_OVERFLOW, "", 0, "- - -", "full:/ full:a full:b");
+        row("unknown watch", "?", IN_MODIFY, "f", 0, "- - -", "skip:/");
+    }
+    void events()
+    {
+        QFETCH(QByteArray, where);
+        QFETCH(uint, mask);
+        QFETCH(QByteArray, name);
+        QFETCH(uint, then);
+        QFETCH(QByteArray, flags);
+        QFETCH(QByteArray, next);
+        Watched w({"src/a/b/", "dst/a/b/"});
+        QCOMPARE(w.run(), QByteArray("full:/ full:a full:b"));
+        QCOMPARE(w.run(), QByteArray("skip:/"));
+        const Side side = where.endsWith('s') ? Side::Source : Side::Target;
+        const WatchNode &node = w.last->tree().node(Watched::at(w.last->tree(), where.left(where.indexOf(':'))));
+        const int32_t wd = where == "*" ? -1 : where == "?" ? 9999 : node.wd(side);
+        QVERIFY(where.size() < 2 || wd > 0);
+        w.book->apply({{wd, mask, 0, name}});
+        if (then)
+            w.book->apply({{wd, then, 0, {}}});
+        QCOMPARE(w.flags(), flags);
+        QCOMPARE(w.run(), next);
+        QCOMPARE(w.run(), QByteArray("skip:/")); // quiet again
+    }
+    void foldersMoved_data()
+    {
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QByteArray>("next"); // the runs of the two couples
+        QTest::newRow("within the couple") << QByteArray("src/c/a") << QByteArray("full:/ full:c full:a|skip:/");
+        QTest::newRow("to another couple") << QByteArray("two/a") << QByteArray("full:/ full:c|full:/ full:a");
+    }
+    void foldersMoved()
+    {
+        QFETCH(QByteArray, to);
+        QFETCH(QByteArray, next);
+        Watched w({"src/a/", "src/c/", "dst/", "two/", "twodst/"});
+        QCOMPARE(w.run(), QByteArray("full:/ full:a full:c"));
+        QCOMPARE(w.run("two", "twodst"), QByteArray("full:/"));
+        QVERIFY(::rename(w.tree.path("src/a").constData(), w.tree.path(to).constData()) == 0);
+        QCOMPARE(w.run() + '|' + w.run("two", "twodst"), next);
+    }
+    void plans_data()
+    {
+        QTest::addColumn<QByteArray>("change");
+        QTest::addColumn<QByteArray>("next");
+        QTest::newRow("nothing") << QByteArray() << QByteArray("skip:/");
+        QTest::newRow("safety delay not over") << QByteArray("clock 60") << QByteArray("skip:/");
+        QTest::newRow("safety delay over") << QByteArray("clock 61") << QByteArray("full:/ full:a");
+        QTest::newRow("another shape") << QByteArray("shape") << QByteArray("full:/ full:a");
+        QTest::newRow("source replaced") << QByteArray("replace") << QByteArray("full:/");
+        QTest::newRow("target gone") << QByteArray("target") << QByteArray("unwatched");
+        QTest::newRow("mount table changed") << QByteArray("mounts") << QByteArray("full:/ full:a");
+        QTest::newRow("file system refused") << QByteArray("fuse") << QByteArray("unwatched");
+        QTest::newRow("no inotify") << QByteArray("inotify") << QByteArray("unwatched");
+    }
+    void plans()
+    {
+        QFETCH(QByteArray, change);
+        QFETCH(QByteArray, next);
+        Watched w({"src/a/", "dst/"});
+        QCOMPARE(w.run(), QByteArray("full:/ full:a"));
+        RunShape shape;
+        if (change.startsWith("clock"))
+            w.now += change.mid(6).toInt() * Minute;
+        shape.effacer = change == "shape";
+        w.draining = change != "replace"; // the folder's key alone must tell
+        if (change == "replace")
+            QVERIFY(::rename(w.tree.path("src").constData(), w.tree.path("old").constData()) == 0
+                    && w.tree.mkdir("src"));
+        if (change == "target")
+            QVERIFY(::rmdir(w.tree.path("dst").constData()) == 0);
+        if (change == "fuse")
+            w.refusedType = "fuse";
+        if (change == "mounts")
+            w.book->mountTableChanged();
+        if (change == "inotify") {
+            w.openError = -EMFILE;
+            w.book = std::make_unique<WatchBook>(w.settings, w.system);
+        }
+        QCOMPARE(w.run("src", "dst", shape), next);
+        const QMap<QByteArray, QString> notes{
+            {"fuse", "Folders not watched (file system fuse), every run reads them all: " + w.tree.pathText("src")},
+            {"inotify", "Folders not watched (the system refused: inotify: Too many open files), every run reads "
+                        "them all"}};
+        QCOMPARE(w.book->takeNotes(0), notes.contains(change) ? QStringList{notes[change]} : QStringList());
+    }
+    void refusals_data()
+    {
+        QTest::addColumn<int>("maxWatches");
+        QTest::addColumn<QByteArray>("failing"); // "name=-errno"
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("flags"); // of the root, a and b after it, when still watched
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QByteArray>("second");
+        const auto row = [](const char *n, int max, const char *failing, const char *first, const char *flags,
+                            const char *note, const char *second) {
+            QTest::newRow(n) << max << QByteArray(failing) << QByteArray(first) << QByteArray(flags) << QString(note)
+                             << QByteArray(second);
+        };
+        row("over the budget", 10, "", "full:/ full:a full:b", "", "Too many folders to watch (6 watches needed, 5 available",
+            "unwatched");
+        row("at the budget", 12, "", "full:/ full:a full:b", "- - -", "", "skip:/");
+        row("kernel limit", 1000, "b=-28", "full:/ full:a full:b", "", "Too many folders to watch (6 watches needed, 4 avai",
+            "unwatched");
+        row("kernel memory", 1000, "a=-12", "full:/ full:a", "", "Folders not watched (the system refused: Cannot allocate",
+            "unwatched");
+        row("unreadable folder", 1000, "b=-13", "full:/ full:a full:b", "mr mr ST", "", "pass:/ pass:a full:b");
+        row("folder gone", 1000, "a=-2", "full:/ full:a full:b", "mr ST -", "", "pass:/ full:a skip:b");
+        row("other error", 1000, "a=-20", "full:/ full:a full:b", "- - -", "", "full:/ full:a full:b");
+    }
+    void refusals()
+    {
+        QFETCH(int, maxWatches);
+        QFETCH(QByteArray, failing);
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, flags);
+        QFETCH(QString, note);
+        QFETCH(QByteArray, second);
+        Watched w({"src/a/b/", "dst/a/b/"}, maxWatches);
+        if (!failing.isEmpty())
+            w.fail[failing.left(1)] = failing.mid(2).toInt();
+        QCOMPARE(w.run(), first);
+        const QStringList notes = w.book->takeNotes(0);
+        QCOMPARE(notes.size(), note.isEmpty() ? 0 : 1);
+        QVERIFY2(notes.isEmpty() || notes.at(0).startsWith(note), qPrintable(notes.join('\n')));
+        if (note.isEmpty())
+            QCOMPARE(w.flags(), flags);
+        else
+            QCOMPARE(w.book->stats().watches, 0); // every watch of a refused couple goes at once
+        QCOMPARE(w.run(), second);
+        // The safety-net run: a refused couple is tried again, and refused again without a word; a folder that
+        // can be watched now is trusted again.
+        w.now += 61 * Minute;
+        if (note.isEmpty())
+            w.fail.clear();
+        QCOMPARE(w.run(), note.isEmpty() ? QByteArray("full:/ full:a full:b") : first);
+        QCOMPARE(w.run(), QByteArray(note.isEmpty() ? "skip:/" : "unwatched"));
+        QCOMPARE(w.book->takeNotes(0), QStringList());
+    }
+    void sharedWatches()
+    {
+        // Two couples of the same folders with other modes: one tree each, one watch per folder.
+        Watched w({"src/a/", "dst/"});
+        RunShape removing;
+        removing.effacer = true;
+        QCOMPARE(w.run(), QByteArray("full:/ full:a"));
+        QCOMPARE(w.run("src", "dst", removing), QByteArray("full:/ full:a"));
+        QCOMPARE(w.book->stats().watches, 3);
+        QVERIFY(w.tree.write("src/a/f", "x"));
+        QCOMPARE(w.run() + '|' + w.run("src", "dst", removing), QByteArray("pass:/ full:a|pass:/ full:a"));
+        QCOMPARE(w.book->stats().fullRuns * 10 + w.book->stats().watchedRuns, 22);
+        const auto keep = [&](bool shaped) {
+            w.book->retain([&](const QString &, const QString &, const RunShape &s) { return shaped && s.effacer; });
+        };
+        keep(true);
+        QCOMPARE(w.book->stats().watches, 3); // still needed by the other couple
+        QCOMPARE(w.unwatched, 0);
+        QVERIFY(w.tree.write("src/a/g", "x"));
+        QCOMPARE(w.run("src", "dst", removing), QByteArray("pass:/ full:a"));
+        keep(false);
+        QCOMPARE(w.book->stats().watches, 0);
+        QCOMPARE(w.unwatched, 3);
+        QCOMPARE(w.book->stats().folders, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWatchBook)
+#include "tst_watchbook.moc"

@@ -1,0 +1,126 @@
+#include "engine/watchtree.h"
+#include <QTest>
+
+using namespace vell;
+
+namespace {
+std::vector<QByteArray> names(const QByteArray &spaced)
+{
+    const QByteArrayList list = spaced.split(' ');
+    return spaced.isEmpty() ? std::vector<QByteArray>() : std::vector<QByteArray>(list.begin(), list.end());
+}
+// The node at "a/b" below the root (NoNode when unknown).
+NodeId at(const FolderTree &tree, const QByteArray &path)
+{
+    NodeId id = tree.root();
+    for (const QByteArray &part : path.split('/'))
+        if (!part.isEmpty() && id != NoNode)
+            id = tree.child(id, part);
+    return id;
+}
+// Gives `parent` the children `spaced`, each watched on the source side with wd 100 + its node id.
+void list(FolderTree &tree, const QByteArray &parent, const QByteArray &spaced)
+{
+    std::vector<DroppedWatch> dropped;
+    tree.reconcileChildren(at(tree, parent), names(spaced), dropped);
+    tree.forEachChild(at(tree, parent), [&](NodeId c) { tree.setWd(c, Side::Source, int32_t(100 + c)); });
+}
+QByteArray childNames(const FolderTree &tree, NodeId parent)
+{
+    QByteArrayList out;
+    tree.forEachChild(parent, [&](NodeId c) { out << tree.name(c).toByteArray(); });
+    return out.join(' ');
+}
+} // namespace
+
+class TestWatchTree : public QObject
+{
+    Q_OBJECT
+private slots:
+    void reconcile_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("replaced"); // children flagged Replaced by an event
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QByteArray>("kept"); // children that keep their node
+        const auto row = [](const char *n, const char *before, const char *replaced, const char *after,
+                            const char *kept) { QTest::newRow(n) << QByteArray(before) << QByteArray(replaced)
+                                                                 << QByteArray(after) << QByteArray(kept); };
+        row("unchanged", "a b c", "", "a b c", "a b c");
+        row("reordered, gone, new", "a b c", "", "c d a", "c a");
+        row("replaced under its name", "a b", "b", "a b", "a");
+        row("all gone", "a b", "", "", "");
+        row("many, by name", "a b c d e f g h i j k l", "k", "l k j i h g f e d c b x", "l j i h g f e d c b");
+    }
+    void reconcile()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, replaced);
+        QFETCH(QByteArray, after);
+        QFETCH(QByteArray, kept);
+        FolderTree tree;
+        list(tree, "", before);
+        for (const QByteArray &n : names(before)) {
+            list(tree, n, "inner"); // a sub-tree that goes with its folder
+            tree.setOwnFiles(at(tree, n), 1);
+            tree.setOwnFiles(at(tree, n + "/inner"), 10);
+            tree.clearDirty(at(tree, n), BothDirty | BothBelow);
+            tree.clearDirty(at(tree, n + "/inner"), BothDirty);
+        }
+        tree.clearDirty(tree.root(), BothDirty | BothBelow);
+        for (const QByteArray &n : names(replaced))
+            tree.markDirty(at(tree, n), Replaced);
+        std::map<QByteArray, NodeId> ids;
+        for (const QByteArray &n : names(before))
+            ids[n] = at(tree, n);
+        const uint32_t count = tree.nodeCount();
+        std::vector<DroppedWatch> dropped;
+        tree.reconcileChildren(tree.root(), names(after), dropped);
+        QCOMPARE(childNames(tree, tree.root()), after);
+        const std::vector<QByteArray> keptNames = names(kept);
+        for (const QByteArray &n : names(after)) {
+            const bool keeps = std::find(keptNames.begin(), keptNames.end(), n) != keptNames.end();
+            if (keeps)
+                QCOMPARE(at(tree, n), ids[n]);
+            QCOMPARE(tree.node(at(tree, n)).sourceWd, keeps ? int32_t(100 + ids[n]) : -1); // a fresh slot if not
+            // A kept folder keeps what it learnt; a new one must be visited.
+            QCOMPARE(tree.flags(at(tree, n)) & BothDirty, keeps ? 0 : int(BothDirty));
+            QCOMPARE(childNames(tree, at(tree, n)), QByteArray(keeps ? "inner" : ""));
+        }
+        // Every dropped folder gives back its watch and its sub-folder's.
+        const qsizetype gone = names(before).size() - keptNames.size();
+        QCOMPARE(dropped.size(), size_t(2 * gone));
+        for (const DroppedWatch &d : dropped)
+            QCOMPARE(d.wd, int32_t(100 + d.node));
+        QCOMPARE(tree.nodeCount(), count - uint32_t(2 * gone) + uint32_t(names(after).size() - keptNames.size()));
+        QCOMPARE(bool(tree.flags(tree.root()) & MirrorBelow), names(after).size() > keptNames.size());
+        QCOMPARE(tree.node(tree.root()).subtreeFiles, 11u * keptNames.size()); // the files went with their folders
+        if (!keptNames.empty()) { // fewer files than last time: every ancestor counts the difference
+            tree.setOwnFiles(at(tree, keptNames[0] + "/inner"), 4);
+            QCOMPARE(tree.node(tree.root()).subtreeFiles, 11u * keptNames.size() - 6);
+        }
+    }
+    void namesSurviveChurn()
+    {
+        // Dropped names are compacted away from time to time; the live ones must stay right.
+        FolderTree tree;
+        for (int round = 0; round < 60; ++round) {
+            QByteArray listed = "keep";
+            for (int k = 0; k < 20; ++k)
+                listed += ' ' + QByteArray(40, char('a' + k % 26)) + QByteArray::number(round);
+            list(tree, "", listed);
+            if (round == 0)
+                list(tree, "keep", "inner");
+        }
+        QCOMPARE(tree.nodeCount(), 23u);
+        QVERIFY(at(tree, "keep/inner") != NoNode);
+        QCOMPARE(tree.name(tree.child(tree.root(), QByteArray(40, 'a') + "59")), QByteArray(40, 'a') + "59");
+        std::vector<DroppedWatch> dropped;
+        tree.clear(dropped);
+        QCOMPARE(dropped.size(), 22u); // every watched folder, the root has none
+        QCOMPARE(tree.nodeCount(), 1u);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestWatchTree)
+#include "tst_watchtree.moc"

@@ -283,6 +283,13 @@ private:
                                [](const EntryInfo &e) { return e.kind != EntryKind::Folder && e.links > 1; });
         };
         const bool volatile_ = m_plan && (linked(listed.source) || linked(listed.target));
+        // Stopped: the sub-folders begun but not reached are visited next run.
+        const auto stop = [&](size_t from) {
+            for (size_t i = from; m_plan && i < subFolders.size(); ++i)
+                if (subFolders[i].visit == Visit::Full)
+                    m_plan->abandon(subFolders[i].node);
+            return Walked::Stop;
+        };
         uint32_t files = 0;
         for (const EntryInfo &entry : listed.source) {
             const EntryRole role = RoleOf(entry, settings().MiroirSousDossiers, m_folders.targetId);
@@ -295,13 +302,14 @@ private:
                 ++files;
             }
             if (!m_ctx.yieldAndGoOn())
-                return Walked::Stop;
+                return stop(0);
         }
         listed = Listings(); // a deep walk keeps only what its sub-folders need
 
-        for (SubFolder &sub : subFolders) {
+        for (size_t i = 0; i < subFolders.size(); ++i) {
+            SubFolder &sub = subFolders[i];
             if (stopped())
-                return Walked::Stop;
+                return stop(i);
             EnsureOpen(source, m_folders.source.get(), rel);
             EnsureOpen(target, m_folders.target.get(), rel);
             const bool targetReported = applyFolderRule(source.get(), target.get(), rel, sub);
@@ -331,7 +339,7 @@ private:
                                        depth + 1, std::move(sub.source), std::move(sub.target), sub.node, sub.visit);
             probe.restart(m_ctx);
             if (walked == Walked::Stop)
-                return Walked::Stop;
+                return stop(i + 1);
             if (walked == Walked::Clean && sub.listed.item && sub.listed.item->kind == EntryKind::Folder)
                 ++kept;
             else

@@ -210,6 +210,8 @@ void MirrorController::reportFailure(const ItemEvent &event)
 
 void MirrorController::record(const ItemEvent &event)
 {
+    if (m_env.observe)
+        m_env.observe(event);
     if (event.failed())
         reportFailure(event);
     if (m_env.settings.Logs && m_env.settings.FichiersLogs)

@@ -41,6 +41,8 @@ struct RunEnvironment
     // Lets tests change the kernel side of the watches (a small watch
     // limit, a clock they move). Empty: the platform's, unchanged.
     std::function<void(WatchSystem &system)> watchSystem{};
+    // Sees every item event the walks record (tests compare runs by them).
+    ItemRecorder observe{};
 };
 
 // The Start/Stop command, the mirror run and the one-second timer of

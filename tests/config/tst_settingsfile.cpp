@@ -18,7 +18,7 @@ QString describe(const Settings &s, const QString &root)
                        n(s.PurgeLogs), n(s.DelaiLogs)}.join(u'|').replace(root, "<root>");
 }
 const QString Defaults =
-    "0|1|0|0|0|0|0|10|1|||0|0|0|0|0|0|Administrator \"Warning from Vell: unknown folder\"|0|1|60|0|0|<root>|0|10";
+    "0|1|0|0|0|0|0|10|1|||0|0|0|0|0|0|Administrator \"Warning from Vell: unknown folder\"|0|0|60|0|0|<root>|0|10";
 } // namespace
 
 class TestSettingsFile : public QObject

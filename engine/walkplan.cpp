@@ -40,6 +40,23 @@ Visit WalkPlan::visit(NodeId node, uint16_t dirty, uint16_t below) const
     return flags & below ? Visit::Pass : Visit::Skip;
 }
 
+Visit WalkPlan::removalVisit(NodeId node) const
+{
+    const Visit decided = visit(node, RemovalDirty, RemovalBelow);
+    if (decided != Visit::Pass)
+        return decided;
+    // A sub-folder made since the target was last listed here has no place
+    // in its order yet: the folder is listed again rather than the sub-folder
+    // left out, which would leave its obsolete items for ever.
+    bool unranked = false;
+    const FolderTree &tree = m_couple.tree();
+    tree.forEachChild(node, [&](NodeId c) {
+        unranked = unranked
+            || (tree.node(c).targetRank == UnknownRank && visit(c, RemovalDirty, RemovalBelow) != Visit::Skip);
+    });
+    return unranked ? Visit::Full : Visit::Pass;
+}
+
 void WalkPlan::count(Visit visit) const
 {
     WatchStats &stats = m_couple.book().stats();
@@ -130,7 +147,7 @@ std::vector<NodeId> WalkPlan::childrenByTargetRank(NodeId node) const
         return out;
     const FolderTree &tree = m_couple.tree();
     tree.forEachChild(node, [&](NodeId c) {
-        if (tree.node(c).targetRank != NoRank && removalVisit(c) != Visit::Skip)
+        if (tree.node(c).targetRank != NoRank && visit(c, RemovalDirty, RemovalBelow) != Visit::Skip)
             out.push_back(c);
     });
     std::sort(out.begin(), out.end(),

@@ -52,7 +52,9 @@ public:
     // Full: own work wanted or the folder unknown; Pass: work wanted below.
     // Counted in the book's stats.
     [[nodiscard]] Visit mirrorVisit(NodeId node) const { return visit(node, MirrorDirty, MirrorBelow); }
-    [[nodiscard]] Visit removalVisit(NodeId node) const { return visit(node, RemovalDirty, RemovalBelow); }
+    // The removal walk passes through a folder only when it knows the place
+    // of every sub-folder it must reach in the target's order.
+    [[nodiscard]] Visit removalVisit(NodeId node) const;
     void count(Visit visit) const;
 
     // Before the folder's listing is asked for: that walk's Dirty bit goes.

@@ -14,7 +14,8 @@ namespace vell {
 
 using NodeId = uint32_t;
 constexpr NodeId NoNode = UINT32_MAX;
-constexpr uint32_t NoRank = UINT32_MAX;
+constexpr uint32_t NoRank = UINT32_MAX;          // absent from the parent's last target listing
+constexpr uint32_t UnknownRank = UINT32_MAX - 1; // made since that listing: its place is not known
 
 enum class Side : uint8_t { Source, Target };
 
@@ -44,7 +45,7 @@ struct WatchNode
     uint16_t flags = 0;
     int32_t sourceWd = -1;
     int32_t targetWd = -1;
-    uint32_t targetRank = NoRank; // position among the parent's target sub-folders (removal walk order)
+    uint32_t targetRank = UnknownRank; // position among the parent's target sub-folders (removal walk order)
     uint32_t ownFiles = 0;        // files this folder adds to FilesExamined
     uint64_t subtreeFiles = 0;    // ownFiles of this node and of everything below
 
@@ -81,7 +82,8 @@ public:
     // watches are appended to `dropped`.
     void reconcileChildren(NodeId parent, const std::vector<QByteArray> &subFolders,
                            std::vector<DroppedWatch> &dropped);
-    // The removal walk's order: children absent from the target get NoRank.
+    // The removal walk's order: children absent from the target get NoRank;
+    // those made later (by the mirror walk) have UnknownRank until the next.
     void setTargetRanks(NodeId parent, const std::vector<QByteArray> &targetSubFolders);
     // Fixes subtreeFiles of every ancestor by the difference.
     void setOwnFiles(NodeId id, uint32_t files);

@@ -147,7 +147,8 @@ std::vector<NodeId> WalkPlan::childrenByTargetRank(NodeId node) const
         return out;
     const FolderTree &tree = m_couple.tree();
     tree.forEachChild(node, [&](NodeId c) {
-        if (tree.node(c).targetRank != NoRank && visit(c, RemovalDirty, RemovalBelow) != Visit::Skip)
+        // Unranked ones never need reaching here: removalVisit made the folder Full.
+        if (tree.node(c).targetRank < UnknownRank && visit(c, RemovalDirty, RemovalBelow) != Visit::Skip)
             out.push_back(c);
     });
     std::sort(out.begin(), out.end(),

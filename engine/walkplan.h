@@ -77,7 +77,7 @@ public:
     // In source order.
     [[nodiscard]] std::vector<NodeId> children(NodeId node) const;
     // In the order of the target's last listing, only those the removal
-    // walk must reach.
+    // walk must reach (a Pass has a known place for each of them).
     [[nodiscard]] std::vector<NodeId> childrenByTargetRank(NodeId node) const;
 
 private:

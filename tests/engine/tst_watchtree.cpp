@@ -68,6 +68,10 @@ private slots:
             tree.clearDirty(at(tree, n + "/inner"), BothDirty);
         }
         tree.clearDirty(tree.root(), BothDirty | BothBelow);
+        std::vector<QByteArray> targetOrder = names(before);
+        std::reverse(targetOrder.begin(), targetOrder.end());
+        targetOrder.push_back("target-only");
+        tree.setTargetRanks(tree.root(), targetOrder);
         for (const QByteArray &n : names(replaced))
             tree.markDirty(at(tree, n), Replaced);
         std::map<QByteArray, NodeId> ids;
@@ -86,6 +90,9 @@ private slots:
             // A kept folder keeps what it learnt; a new one must be visited.
             QCOMPARE(tree.flags(at(tree, n)) & BothDirty, keeps ? 0 : int(BothDirty));
             QCOMPARE(childNames(tree, at(tree, n)), QByteArray(keeps ? "inner" : ""));
+            // Only the target's next listing tells where a new folder stands in it.
+            const auto rank = std::find(targetOrder.begin(), targetOrder.end(), n) - targetOrder.begin();
+            QCOMPARE(tree.node(at(tree, n)).targetRank, keeps ? uint32_t(rank) : UnknownRank);
         }
         // Every dropped folder gives back its watch and its sub-folder's.
         const qsizetype gone = names(before).size() - keptNames.size();
@@ -95,6 +102,8 @@ private slots:
         QCOMPARE(tree.nodeCount(), count - uint32_t(2 * gone) + uint32_t(names(after).size() - keptNames.size()));
         QCOMPARE(bool(tree.flags(tree.root()) & MirrorBelow), names(after).size() > keptNames.size());
         QCOMPARE(tree.node(tree.root()).subtreeFiles, 11u * keptNames.size()); // the files went with their folders
+        tree.setTargetRanks(tree.root(), {});
+        tree.forEachChild(tree.root(), [&](NodeId c) { QCOMPARE(tree.node(c).targetRank, NoRank); });
         if (!keptNames.empty()) { // fewer files than last time: every ancestor counts the difference
             tree.setOwnFiles(at(tree, keptNames[0] + "/inner"), 4);
             QCOMPARE(tree.node(tree.root()).subtreeFiles, 11u * keptNames.size() - 6);

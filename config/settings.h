@@ -34,7 +34,7 @@ struct Settings
     QString MessageNetSend = DefaultMessageNetSend();
     bool ErreurDossierEventLog = false;
     // Watched runs: only folders changed since the last run are read again.
-    bool Surveillance = false; // off until the watched walk passes the differential test
+    bool Surveillance = true;
     // Minutes between two full runs of a watched couple, a safety net for
     // changes no watch reports (writes through mmap); 1 to 10080.
     int32_t DelaiVerification = DefaultDelaiVerification;

@@ -18,7 +18,7 @@ QString describe(const Settings &s, const QString &root)
                        n(s.PurgeLogs), n(s.DelaiLogs)}.join(u'|').replace(root, "<root>");
 }
 const QString Defaults =
-    "0|1|0|0|0|0|0|10|1|||0|0|0|0|0|0|Administrator \"Warning from Vell: unknown folder\"|0|0|60|0|0|<root>|0|10";
+    "0|1|0|0|0|0|0|10|1|||0|0|0|0|0|0|Administrator \"Warning from Vell: unknown folder\"|0|1|60|0|0|<root>|0|10";
 } // namespace
 
 class TestSettingsFile : public QObject
@@ -43,7 +43,7 @@ private slots:
         // The safety-net delay keeps a week at most; anything outside 1 to 10080 minutes is the default hour.
         for (const QByteArray out : {"0", "-1", "10081", "x"})
             row(("verification delay " + out).constData(), "[Configuration];DelaiVerification=" + out, Defaults);
-        row("verification delay 1", "[Configuration];DelaiVerification=1", QString(Defaults).replace("|0|60|", "|0|1|"));
+        row("verification delay 1", "[Configuration];DelaiVerification=1", QString(Defaults).replace("|1|60|", "|1|1|"));
         row("logs folder missing", "[Logs];PathLogs=<root>/gone", Defaults);
         row("numbers at 0", "[Configuration];Temporisation=0;Performance=x;[Logs];DelaiLogs=0", Defaults);
         // Below 1 there is no yield, and the purge keeps fewer logs.

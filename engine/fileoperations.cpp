@@ -129,9 +129,26 @@ QByteArray MacintoshTargetName(const MirrorContext &ctx, int srcDir, const QByte
     return PathToBytes(name);
 }
 
+namespace {
+
+// A folder's permissions never go onto a file nor a file's onto a folder: one of the two was replaced since the walk
+// listed it (a folder's default ACL, a file's execute bits would be wrong there). The walk meets the new item at its
+// next visit.
+bool kindsDiffer(int srcDir, const QByteArray &srcName, int tgtDir, const QByteArray &tgtName)
+{
+    EntryInfo source;
+    EntryInfo target;
+    return lookUp(srcDir, srcName, source, false) == 0 && lookUp(tgtDir, tgtName, target, false) == 0
+        && (source.kind == EntryKind::Folder) != (target.kind == EntryKind::Folder);
+}
+
+} // namespace
+
 int CopyPermissions(MirrorContext &ctx, int srcDir, const QByteArray &srcName, int tgtDir,
                     const QByteArray &tgtName)
 {
+    if (kindsDiffer(srcDir, srcName, tgtDir, tgtName))
+        return 0;
     QByteArray descriptor;
     int rc = readPermissions(srcDir, srcName, descriptor);
     if (rc == -EOPNOTSUPP)
@@ -145,6 +162,8 @@ int CopyPermissions(MirrorContext &ctx, int srcDir, const QByteArray &srcName, i
 int SyncPermissions(MirrorContext &ctx, int srcDir, const QByteArray &srcName, int tgtDir,
                     const QByteArray &tgtName)
 {
+    if (kindsDiffer(srcDir, srcName, tgtDir, tgtName))
+        return 0;
     QByteArray source;
     QByteArray target;
     const int srcRc = readPermissions(srcDir, srcName, source);

@@ -42,6 +42,8 @@ enum class MoveProof { CopiedNow, UpToDate };
 
 // Copies the source item's permissions onto the target; counts
 // SecuritiesCopied or SecuritiesNotCopied. 0, or -errno when it failed.
+// Both functions leave a target alone (0, nothing counted) when one of the
+// two is a folder and the other not: replaced since it was listed.
 int CopyPermissions(MirrorContext &ctx, int srcDir, const QByteArray &srcName, int tgtDir,
                      const QByteArray &tgtName);
 

@@ -326,41 +326,26 @@ private:
     // when the couple removes obsolete entries (and does not move).
     [[nodiscard]] bool replacesOtherKinds() const { return m_ctx.flags.Effacer && !m_ctx.flags.Deplacer; }
 
-    // A copy that did not happen because nothing was wrong: the source and
-    // target are one file, the user stopped, or the source went meanwhile.
-    static bool quietCopyFailure(int rc, int srcDir, const QByteArray &name)
-    {
-        if (rc == -ESAME || rc == -ECANCELED)
-            return true;
-        EntryInfo source;
-        return rc == -ENOENT && lookUp(srcDir, name, source, false) == -ENOENT;
-    }
-
     // Copies the source file as a creation or a modification, counts and
     // records it, and in move mode deletes the source once it is safe.
     void copyFile(int srcDir, int tgtDir, const QByteArray &rel, const EntryInfo &source, ItemOperation operation)
     {
         if (tgtDir < 0)
             return; // the target folder could not be made or opened: reported once for the folder
-        CopiedSource copied;
-        const bool absent = operation == ItemOperation::Creation;
-        const QByteArray written = targetNameFor(srcDir, source.name);
-        const int rc = CopyOneFile(m_ctx, srcDir, source.name, tgtDir, written, copied, absent);
-        if (rc != 0) {
-            if (!quietCopyFailure(rc, srcDir, source.name))
-                failed(operation, false, targetPath(rel, source.name), rc);
-            return;
-        }
-        ++(absent ? m_ctx.state.totals.FilesCreated : m_ctx.state.totals.FilesModified);
-        done(operation, false, rel, source.name);
-        if (m_ctx.flags.Deplacer) {
-            const int moved = DeleteMovedSource(m_ctx, srcDir, source.name, tgtDir, written, copied,
-                                                MoveProof::CopiedNow);
-            if (moved == 0)
-                ++m_ctx.state.totals.FilesRemoved;
-            else if (moved < 0)
-                failed(ItemOperation::Delete, false, sourcePath(rel, source.name), moved);
-        }
+        CopyRequest request;
+        request.srcDir = srcDir;
+        request.tgtDir = tgtDir;
+        request.name = source.name;
+        request.written = targetNameFor(srcDir, source.name);
+        request.targetAbsent = operation == ItemOperation::Creation;
+        request.move = m_ctx.flags.Deplacer;
+        request.carryStreams = m_ctx.system.copyCarriesStreams();
+        request.isNT = m_ctx.system.IsNT;
+        request.copySecurity = settings().CopierSecurite;
+        request.proceed = [this] { return m_ctx.yieldAndGoOn(); };
+        ApplyCopyOutcome(m_ctx, request, CopyWork(request), [&](bool inSource) {
+            return inSource ? sourcePath(rel, source.name) : targetPath(rel, source.name);
+        });
     }
 
     // Returns false when a target entry of another kind was removed, so the

@@ -326,12 +326,24 @@ private:
     // when the couple removes obsolete entries (and does not move).
     [[nodiscard]] bool replacesOtherKinds() const { return m_ctx.flags.Effacer && !m_ctx.flags.Deplacer; }
 
+    // The target was listed up to listingMaxAge ago: one made as new as the
+    // source since (someone working in it during the run) is kept, as the
+    // next run would keep it.
+    [[nodiscard]] static bool newerThanTarget(int tgtDir, const EntryInfo &source)
+    {
+        EntryInfo now;
+        return lookUp(tgtDir, source.name, now, false) != 0 || now.kind != EntryKind::File
+            || source.lastWrite > now.lastWrite;
+    }
+
     // Copies the source file as a creation or a modification, counts and
     // records it, and in move mode deletes the source once it is safe.
     void copyFile(int srcDir, int tgtDir, const QByteArray &rel, const EntryInfo &source, ItemOperation operation)
     {
         if (tgtDir < 0)
             return; // the target folder could not be made or opened: reported once for the folder
+        if (m_ctx.flags.Nouveau && operation == ItemOperation::Modification && !newerThanTarget(tgtDir, source))
+            return;
         CopyRequest request;
         request.srcDir = srcDir;
         request.tgtDir = tgtDir;

@@ -149,6 +149,19 @@ private slots:
         QCOMPARE(tree.snapshot("t"), QByteArrayList{items.at(1)});
         QCOMPARE(engine.totals(), QString());
     }
+
+    // Found by randomRounds (Nouveau, VELL_DIFF_SEED=12, VELL_DIFF_ROUNDS=10): a target made newer than its source
+    // after it was listed was overwritten by the older source.
+    void newerTargetKeptDuringTheRun()
+    {
+        TestCouple c;
+        c.prepare("Nouveau", {"src/sub/a@200", "src/sub/b@200", "dst/sub/a@100", "dst/sub/b@100"});
+        c.actDuring("2:dst/sub/~=mine@300"); // at the yield after the first file of sub
+        c.engine.listingMaxAge = std::chrono::seconds(10); // the listing of dst/sub is still taken as it was
+        c.run();
+        QCOMPARE(c.tree.read(c.named(QByteArray("dst/sub/~"))), QByteArray("mine"));
+        QCOMPARE(c.tree.mtimeSec(c.named(QByteArray("dst/sub/^"))), 200);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWatchedRuns)

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <pthread.h>
+#include <system_error>
 
 namespace vell {
 
@@ -9,8 +10,13 @@ using namespace platform;
 
 CopyPool::CopyPool(int workers)
 {
-    for (int i = 0; i < qMax(1, workers); ++i)
-        m_threads.emplace_back([this] { work(); });
+    try {
+        for (int i = 0; i < qMax(1, workers); ++i)
+            m_threads.emplace_back([this] { work(); });
+    } catch (const std::system_error &) {
+        // No more threads to be had: those made work; with none, every copy
+        // is made on the walk's thread (submit() returns null).
+    }
 }
 
 CopyPool::~CopyPool()
@@ -33,6 +39,8 @@ int CopyPool::defaultWorkers()
 
 CopyPool::Ticket CopyPool::submit(CopyRequest request)
 {
+    if (m_threads.empty())
+        return nullptr;
     auto job = std::make_shared<Job>();
     job->source.reset(duplicateFd(request.srcDir));
     job->target.reset(duplicateFd(request.tgtDir));

@@ -16,7 +16,7 @@ namespace vell {
 
 // A few threads that run file copies (CopyWork) while the walk's thread
 // goes on deciding. Each copy is a ticket the walk waits for in its own
-// order; nothing here counts or records. Not yet used by the walk.
+// order; nothing here counts or records.
 class CopyPool final
 {
 public:
@@ -41,7 +41,8 @@ public:
     [[nodiscard]] static int defaultWorkers();
 
     // Queues a copy of the request's files; its descriptors are duplicated
-    // first (nullptr when that fails: the caller copies it itself). The
+    // first (nullptr when that fails, or no thread could be made: the
+    // caller copies it itself). The
     // request's `proceed` is replaced by the pool's stop flag.
     [[nodiscard]] Ticket submit(CopyRequest request);
     // Waits at most `slice` for the ticket; true when its outcome is set.

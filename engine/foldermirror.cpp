@@ -1,4 +1,6 @@
+#include "engine/copypool.h"
 #include "engine/fileoperations.h"
+#include "engine/orderedoutput.h"
 #include "engine/folderlister.h"
 #include "engine/mirroring.h"
 #include "engine/walkfolders.h"
@@ -87,6 +89,7 @@ public:
         UniqueFd target(m_folders.target.valid() ? duplicateFd(m_folders.target.get()) : -1);
         if (walk(QByteArray(), std::move(source), std::move(target), 0, {}, {}) == Walked::Clean)
             m_ctx.cleanTargets.folders.insert(QByteArray());
+        finishCopies();
     }
 
 private:
@@ -355,9 +358,50 @@ private:
         request.isNT = m_ctx.system.IsNT;
         request.copySecurity = settings().CopierSecurite;
         request.proceed = [this] { return m_ctx.yieldAndGoOn(); };
-        ApplyCopyOutcome(m_ctx, request, CopyWork(request), [&](bool inSource) {
-            return inSource ? sourcePath(rel, source.name) : targetPath(rel, source.name);
-        });
+        const auto apply = [this, rel, name = source.name, request](const CopyOutcome &outcome) {
+            ApplyCopyOutcome(m_ctx, request, outcome, [&](bool inSource) {
+                return inSource ? sourcePath(rel, name) : targetPath(rel, name);
+            });
+        };
+        if (CopyPool::Ticket ticket = pooled() ? m_pool->submit(request) : nullptr)
+            m_output->addCopy(std::move(ticket), apply, source.size);
+        else
+            apply(CopyWork(request));
+    }
+
+    // Whether this copy goes to the pool (made at the first copy, so that an
+    // unchanged run starts no thread), after making room in the window.
+    // Never for Renommer couples: two sources may be written to one name.
+    bool pooled()
+    {
+        if (m_copyWorkers <= 0 || m_ctx.flags.Renommer)
+            return false;
+        if (!m_pool) {
+            m_pool = std::make_unique<CopyPool>(m_copyWorkers);
+            m_output = std::make_unique<OrderedOutput>(m_ctx.record);
+            m_ctx.hold = [output = m_output.get()](const ItemEvent &event) {
+                if (!output->holding())
+                    return false;
+                output->add(event);
+                return true;
+            };
+        }
+        m_output->flush(*m_pool);
+        if (m_output->full())
+            m_output->drain(*m_pool, m_ctx.yield, [this] { return stopped(); }, true);
+        return true;
+    }
+
+    // The barrier: every copy reported in its place before the removal
+    // walk and the totals are read. After a stop, copies not started are
+    // dropped (the walk stopped before them).
+    void finishCopies()
+    {
+        if (!m_output)
+            return;
+        m_output->drain(*m_pool, m_ctx.yield, [this] { return stopped(); });
+        m_ctx.hold = {};
+        m_pool.reset();
     }
 
     // Returns false when a target entry of another kind was removed, so the
@@ -516,6 +560,11 @@ private:
     MirrorContext &m_ctx;
     CoupleFolders &m_folders;
     FolderLister m_lister;
+    // Copies run on this many threads; 0 (the default) copies on the walk's
+    // own thread. VELL_COPY_WORKERS switches the pool on.
+    int m_copyWorkers = qEnvironmentVariableIntValue("VELL_COPY_WORKERS");
+    std::unique_ptr<CopyPool> m_pool;
+    std::unique_ptr<OrderedOutput> m_output;
 };
 
 } // namespace

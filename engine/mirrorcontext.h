@@ -64,6 +64,9 @@ struct MirrorContext
     // A listing read longer ago than this is read again before the walk acts
     // on it (tests shorten it instead of waiting).
     std::chrono::steady_clock::duration listingMaxAge = std::chrono::seconds(1);
+    // While copies run on other threads: keeps an event in its place behind
+    // them (true), or lets it be recorded at once (false). Empty: at once.
+    std::function<bool(const ItemEvent &event)> hold{};
 
     [[nodiscard]] bool logsFiles() const { return settings.Logs && settings.FichiersLogs; }
     [[nodiscard]] bool stopped() const { return state.MirroringOff; }
@@ -82,7 +85,7 @@ struct MirrorContext
     void done(ItemOperation operation, bool folder, PathOf &&path) const
     {
         if (logsFiles() && record)
-            record(ItemEvent{operation, folder, path(), 0});
+            deliver(ItemEvent{operation, folder, path(), 0});
     }
 
     // An item that could not be done (error: -errno or errno): counted and
@@ -91,7 +94,13 @@ struct MirrorContext
     {
         ++state.totals.Failures;
         if (record)
-            record(ItemEvent{operation, folder, path, error < 0 ? -error : error});
+            deliver(ItemEvent{operation, folder, path, error < 0 ? -error : error});
+    }
+
+    void deliver(const ItemEvent &event) const
+    {
+        if (!hold || !hold(event))
+            record(event);
     }
 };
 

@@ -55,9 +55,9 @@ void OrderedOutput::flush(CopyPool &pool)
 }
 
 void OrderedOutput::drain(CopyPool &pool, const std::function<void()> &yield, const std::function<bool()> &stopped,
-                          size_t keep)
+                          bool untilRoom)
 {
-    while (m_slots.size() > keep) {
+    while (!m_slots.empty() && (!untilRoom || full())) {
         if (stopped && stopped())
             pool.stop();
         const Slot &head = m_slots.front();

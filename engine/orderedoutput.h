@@ -12,7 +12,7 @@ namespace vell {
 // A walk's events in the order a sequential walk gives them while some of
 // its copies run on a pool: a copy holds its place until its outcome is
 // applied at the head, and every event after it waits behind it. Walk
-// thread only. Not yet used by the walk.
+// thread only.
 class OrderedOutput final
 {
 public:
@@ -30,11 +30,12 @@ public:
     // 64 places or 64 MiB of copies held: the walk waits before adding.
     [[nodiscard]] bool full() const;
     // Waits for the head in slices of 20 ms, calling `yield` between
-    // slices, until at most `keep` places are held. Once `stopped()`, the
+    // slices, until nothing is held. Once `stopped()`, the
     // copies no thread took are dropped, never reported (the walk stopped
     // before them); the others are waited for and reported in order.
+    // untilRoom: only until the window is no longer full.
     void drain(CopyPool &pool, const std::function<void()> &yield, const std::function<bool()> &stopped,
-               size_t keep = 0);
+               bool untilRoom = false);
 
 private:
     struct Slot

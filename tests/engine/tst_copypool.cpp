@@ -4,8 +4,8 @@
 
 using namespace vell;
 
-// The pool and its ordered output, on their own (the walk does not use them yet): copies run on threads, their
-// outcomes counted and recorded in the order they were handed in, as a sequential walk does.
+// The pool and its ordered output: copies run on threads, their outcomes counted and recorded in the order they were
+// handed in, as a sequential walk does. The twin rounds of tst_watchedruns hold pooled walks to sequential ones.
 class TestCopyPool : public QObject
 {
     Q_OBJECT
@@ -102,6 +102,36 @@ private slots:
         QByteArrayList inTarget = tree.entries("dst");
         QCOMPARE(QStringList(inTarget.begin(), inTarget.end()).join(' '), reported.join(' '));
         QVERIFY(reported.size() < 41);
+    }
+    // A stop during a pooled walk: every copy reported is in the target, nothing else is (no temporary either), and
+    // a moved source is in one place or the other.
+    void stopDuringAPooledWalk_data()
+    {
+        QTest::addColumn<QString>("modes");
+        QTest::newRow("copies") << "";
+        QTest::newRow("moves") << "Deplacer";
+    }
+    void stopDuringAPooledWalk()
+    {
+        QFETCH(QString, modes);
+        QByteArrayList items;
+        for (int i = 0; i < 30; ++i)
+            items << "src/f" + QByteArray::number(i) + "=data" + QByteArray::number(i);
+        TestCouple c;
+        c.prepare(modes, items);
+        c.actDuring("6:stop");
+        qputenv("VELL_COPY_WORKERS", "2");
+        c.run();
+        qunsetenv("VELL_COPY_WORKERS");
+        QStringList reported = c.eventTexts().filter("Creation dst/").replaceInStrings("Creation dst/", "");
+        const QByteArrayList inTarget = c.tree.entries("dst");
+        QCOMPARE(QStringList(inTarget.begin(), inTarget.end()), reported);
+        QVERIFY(reported.size() < 30);
+        for (const QByteArray &item : items) {
+            const QByteArray name = item.mid(4, item.indexOf('=') - 4);
+            QVERIFY(c.tree.exists("src/" + name) || c.tree.read("dst/" + name) == item.mid(item.indexOf('=') + 1));
+            QCOMPARE(c.tree.exists("src/" + name), !modes.contains("Deplacer") || !reported.contains(name));
+        }
     }
 };
 

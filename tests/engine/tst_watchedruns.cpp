@@ -10,7 +10,8 @@ using Op = TreeMutator::Op;
 enum class Mirror { Unchecked, Holds, Equals };
 Q_DECLARE_METATYPE(Mirror)
 
-// Random rounds of changes to twin couples, each twin run by its own program, held to the same results run after run.
+// Random rounds of changes to twin couples, each twin run by its own program (A copying on a pool of threads, B one
+// file after the other), held to the same results run after run.
 // VELL_DIFF_SEED=0x... replays a seed (the failure message gives it, with the row: run "randomRounds:Effacer"),
 // VELL_DIFF_ROUNDS=n runs n times as many rounds.
 class TestWatchedRuns : public QObject
@@ -54,6 +55,7 @@ private slots:
         const uint64_t seed = seedFor(QTest::currentDataTag());
         const int rounds = 40 * qMax(1, qEnvironmentVariableIntValue("VELL_DIFF_ROUNDS"));
         TwinCouples twins(modes);
+        twins.a.copyWorkers = 2; // pooled copies against sequential ones
         TestTree &tree = twins.tree;
         TreeMutator mutator(seed);
         const QByteArray nested = twins.targetRel.startsWith("src/") ? twins.targetRel : QByteArray();

@@ -1,6 +1,8 @@
+#include "engine/copypool.h"
 #include "engine/fileoperations.h"
 #include "engine/folderlister.h"
 #include "engine/mirroring.h"
+#include "engine/orderedoutput.h"
 #include "engine/walkfolders.h"
 #include "engine/walkplan.h"
 #include "oplog/logline.h"
@@ -105,6 +107,7 @@ public:
         UniqueFd target(m_folders.target.valid() ? duplicateFd(m_folders.target.get()) : -1);
         if (walk(QByteArray(), std::move(source), std::move(target), 0, {}, {}, root, visit) == Walked::Clean)
             m_ctx.cleanTargets.folders.insert(QByteArray());
+        finishCopies();
     }
 
 private:
@@ -479,16 +482,6 @@ private:
     // when the couple removes obsolete entries (and does not move).
     [[nodiscard]] bool replacesOtherKinds() const { return m_ctx.flags.Effacer && !m_ctx.flags.Deplacer; }
 
-    // A copy that did not happen because nothing was wrong: the source and
-    // target are one file, the user stopped, or the source went meanwhile.
-    static bool quietCopyFailure(int rc, int srcDir, const QByteArray &name)
-    {
-        if (rc == -ESAME || rc == -ECANCELED)
-            return true;
-        EntryInfo source;
-        return rc == -ENOENT && lookUp(srcDir, name, source, false) == -ENOENT;
-    }
-
     // The target was listed up to listingMaxAge ago: one made as new as the
     // source since (someone working in it during the run) is kept, as the
     // next run would keep it.
@@ -511,29 +504,65 @@ private:
             ++m_ctx.unsettled;
             return;
         }
-        CopiedSource copied;
-        const bool absent = operation == ItemOperation::Creation;
-        const QByteArray written = targetNameFor(srcDir, source.name);
-        const int rc = CopyOneFile(m_ctx, srcDir, source.name, tgtDir, written, copied, absent);
-        if (rc != 0) {
-            if (quietCopyFailure(rc, srcDir, source.name))
-                ++m_ctx.unsettled;
-            else
-                failed(operation, false, targetPath(rel, source.name), rc);
+        CopyRequest request;
+        request.srcDir = srcDir;
+        request.tgtDir = tgtDir;
+        request.name = source.name;
+        request.written = targetNameFor(srcDir, source.name);
+        request.targetAbsent = operation == ItemOperation::Creation;
+        request.move = m_ctx.flags.Deplacer;
+        request.carryStreams = m_ctx.system.copyCarriesStreams();
+        request.isNT = m_ctx.system.IsNT;
+        request.copySecurity = settings().CopierSecurite;
+        request.proceed = [this] { return m_ctx.yieldAndGoOn(); };
+        const auto apply = [this, rel, name = source.name, request](const CopyOutcome &outcome) {
+            ApplyCopyOutcome(m_ctx, request, outcome, [&](bool inSource) {
+                return inSource ? sourcePath(rel, name) : targetPath(rel, name);
+            });
+        };
+        if (CopyPool::Ticket ticket = pooled() ? m_pool->submit(request) : nullptr) {
+            // Its outcome is told after this folder's visit has ended: the
+            // folder cannot be called quiet.
+            ++m_ctx.unsettled;
+            m_output->addCopy(std::move(ticket), apply, source.size);
+        } else {
+            apply(CopyWork(request));
+        }
+    }
+
+    // Whether this copy goes to the pool (made at the first copy, so that an
+    // unchanged run starts no thread), after making room in the window.
+    // Never for Renommer couples: two sources may be written to one name.
+    bool pooled()
+    {
+        if (m_copyWorkers <= 0 || m_ctx.flags.Renommer)
+            return false;
+        if (!m_pool) {
+            m_pool = std::make_unique<CopyPool>(m_copyWorkers);
+            m_output = std::make_unique<OrderedOutput>(m_ctx.record);
+            m_ctx.hold = [output = m_output.get()](const ItemEvent &event) {
+                if (!output->holding())
+                    return false;
+                output->add(event);
+                return true;
+            };
+        }
+        m_output->flush(*m_pool);
+        if (m_output->full())
+            m_output->drain(*m_pool, m_ctx.yield, [this] { return stopped(); }, true);
+        return true;
+    }
+
+    // The barrier: every copy reported in its place before the removal
+    // walk and the totals are read. After a stop, copies not started are
+    // dropped (the walk stopped before them).
+    void finishCopies()
+    {
+        if (!m_output)
             return;
-        }
-        ++(absent ? m_ctx.state.totals.FilesCreated : m_ctx.state.totals.FilesModified);
-        done(operation, false, rel, source.name);
-        if (m_ctx.flags.Deplacer) {
-            const int moved = DeleteMovedSource(m_ctx, srcDir, source.name, tgtDir, written, copied,
-                                                MoveProof::CopiedNow);
-            if (moved == 0)
-                ++m_ctx.state.totals.FilesRemoved;
-            else if (moved < 0)
-                failed(ItemOperation::Delete, false, sourcePath(rel, source.name), moved);
-            else
-                ++m_ctx.unsettled; // the source stays: compared again next run
-        }
+        m_output->drain(*m_pool, m_ctx.yield, [this] { return stopped(); });
+        m_ctx.hold = {};
+        m_pool.reset();
     }
 
     // Returns false when a target entry of another kind was removed, so the
@@ -695,6 +724,11 @@ private:
     CoupleFolders &m_folders;
     WalkPlan *m_plan; // null: every folder in full, nothing recorded
     FolderLister m_lister;
+    // Copies run on this many threads; 0 (the default) copies on the walk's
+    // own thread. VELL_COPY_WORKERS switches the pool on.
+    int m_copyWorkers = qEnvironmentVariableIntValue("VELL_COPY_WORKERS");
+    std::unique_ptr<CopyPool> m_pool;
+    std::unique_ptr<OrderedOutput> m_output;
 };
 
 } // namespace

@@ -78,6 +78,9 @@ struct MirrorContext
     // anything now (a copy left undone quietly, a source kept, a young
     // temporary...): the folder is not quiet.
     int64_t unsettled = 0;
+    // While copies run on other threads: keeps an event in its place behind
+    // them (true), or lets it be recorded at once (false). Empty: at once.
+    std::function<bool(const ItemEvent &event)> hold{};
 
     [[nodiscard]] bool logsFiles() const { return settings.Logs && settings.FichiersLogs; }
     [[nodiscard]] bool stopped() const { return state.MirroringOff; }
@@ -96,7 +99,7 @@ struct MirrorContext
     void done(ItemOperation operation, bool folder, PathOf &&path) const
     {
         if (logsFiles() && record)
-            record(ItemEvent{operation, folder, path(), 0});
+            deliver(ItemEvent{operation, folder, path(), 0});
     }
 
     // An item that could not be done (error: -errno or errno): counted and
@@ -105,7 +108,13 @@ struct MirrorContext
     {
         ++state.totals.Failures;
         if (record)
-            record(ItemEvent{operation, folder, path, error < 0 ? -error : error});
+            deliver(ItemEvent{operation, folder, path, error < 0 ? -error : error});
+    }
+
+    void deliver(const ItemEvent &event) const
+    {
+        if (!hold || !hold(event))
+            record(event);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "common/treemutator.h"
 #include "common/twincouples.h"
 #include "engine/fileoperations.h"
+#include "engine/watchbook.h"
 
 using namespace vell;
 using Op = TreeMutator::Op;
@@ -10,8 +11,8 @@ using Op = TreeMutator::Op;
 enum class Mirror { Unchecked, Holds, Equals };
 Q_DECLARE_METATYPE(Mirror)
 
-// Random rounds of changes to twin couples, each twin run by its own program (A copying on a pool of threads, B one
-// file after the other), held to the same results run after run.
+// Random rounds of changes to twin couples, each twin run by its own program (A watched and copying on a pool of
+// threads, B reading every folder and copying one file after the other), held to the same results run after run.
 // VELL_DIFF_SEED=0x... replays a seed (the failure message gives it, with the row: run "randomRounds:Effacer"),
 // VELL_DIFF_ROUNDS=n runs n times as many rounds.
 class TestWatchedRuns : public QObject
@@ -55,7 +56,10 @@ private slots:
         const uint64_t seed = seedFor(QTest::currentDataTag());
         const int rounds = 40 * qMax(1, qEnvironmentVariableIntValue("VELL_DIFF_ROUNDS"));
         TwinCouples twins(modes);
-        twins.a.copyWorkers = 2; // pooled copies against sequential ones
+        // A watched, through the real inotify, copying on a pool; B every folder read, one copy after the other.
+        twins.a.engine.settings.Surveillance = true;
+        twins.b.engine.settings.Surveillance = false;
+        twins.a.copyWorkers = 2;
         TestTree &tree = twins.tree;
         TreeMutator mutator(seed);
         const QByteArray nested = twins.targetRel.startsWith("src/") ? twins.targetRel : QByteArray();
@@ -129,8 +133,18 @@ private slots:
                 QVERIFY2(missing.isEmpty(), context(missing));
             }
         }
+        // Not vacuous: A's runs trusted the watches and left unchanged folders unread; B read every folder.
+        const WatchBook *book = twins.a.controller->watchBook();
+        QVERIFY(book && !twins.b.controller->watchBook());
+        if (book->stats().watchedRuns == 0)
+            QSKIP("this file system cannot be watched: the watched twin ran in full");
+        QVERIFY2(book->stats().skipFolders > 0,
+                 qPrintable(QString("watched runs %1, Skip %2, Pass %3").arg(book->stats().watchedRuns)
+                                .arg(book->stats().skipFolders).arg(book->stats().passFolders)));
         qInfo("%d rounds, seed 0x%llx; lines compared as sets in %d; at most %d runs to settle; %d changes after "
-              "the run", rounds, qulonglong(seed), unordered, slowest, late);
+              "the run; watched runs %lld, Skip %lld, Pass %lld", rounds, qulonglong(seed), unordered, slowest, late,
+              qlonglong(book->stats().watchedRuns), qlonglong(book->stats().skipFolders),
+              qlonglong(book->stats().passFolders));
     }
 
     // Found by randomRounds (CopierSecuriteTout, VELL_DIFF_SEED=2 and 3, VELL_DIFF_ROUNDS=5): an item replaced by one of

@@ -30,6 +30,15 @@ using Clock = FolderListing::Clock;
 // this short: otherwise what it saw first may be long out of date.
 constexpr auto MaxNoteAge = std::chrono::seconds(10);
 
+// One inode in a folder's digest of files with other links.
+uint64_t LinkDigest(const EntryInfo &e)
+{
+    uint64_t x = (uint64_t(e.dev) * 0x9e3779b97f4a7c15ULL) ^ uint64_t(e.ino);
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
+}
+
 // Both listings of the folder being walked.
 struct Listings
 {
@@ -280,12 +289,15 @@ private:
             planChildren(node, source.get(), target.get(), subFolders);
         askListings(rel, depth, subFolders);
 
-        // A file with another link may change through it, raising no event here.
-        const auto linked = [](const std::vector<EntryInfo> &entries) {
-            return std::any_of(entries.begin(), entries.end(),
-                               [](const EntryInfo &e) { return e.kind != EntryKind::Folder && e.links > 1; });
-        };
-        const bool volatile_ = m_plan && (linked(listed.source) || linked(listed.target));
+        // A file with another link may change through it, raising no event
+        // here: which inodes have other links (0: none).
+        uint64_t linked = 0;
+        if (m_plan) {
+            for (const std::vector<EntryInfo> *entries : {&listed.source, &listed.target})
+                for (const EntryInfo &e : *entries)
+                    if (e.kind != EntryKind::Folder && e.links > 1)
+                        linked += LinkDigest(e) | 1;
+        }
         // Stopped: the sub-folders begun but not reached are visited next run.
         const auto stop = [&](size_t from) {
             for (size_t i = from; m_plan && i < subFolders.size(); ++i)
@@ -350,7 +362,7 @@ private:
         }
         quiet = quiet && probe.quiet(m_ctx);
         if (m_plan) {
-            m_plan->endMirrorFull(node, files, quiet && watched, volatile_);
+            m_plan->endMirrorFull(node, files, quiet && watched, linked);
             full.ended();
         }
         clean = clean && kept == targetItems;

@@ -95,16 +95,23 @@ void WalkPlan::watchChild(NodeId child, int parentFd, const QByteArray &name, Si
         m_couple.watchChild(child, parentFd, name, side);
 }
 
-void WalkPlan::endMirrorFull(NodeId node, uint32_t files, bool quiet, bool volatile_)
+void WalkPlan::endMirrorFull(NodeId node, uint32_t files, bool quiet, uint64_t linked)
 {
     if (!recording(node))
         return;
     FolderTree &tree = m_couple.tree();
     tree.setOwnFiles(node, files);
-    if (volatile_)
+    if (linked != 0)
         tree.markDirty(node, Volatile);
     else
         tree.clearDirty(node, Volatile);
+    // A link made here (or gone) to a file of another folder raised no event
+    // there, where the file may have changed through it since: every folder
+    // is visited next run, which makes that folder Volatile too.
+    if (tree.node(node).linked != linked) {
+        tree.setLinked(node, linked);
+        m_couple.fullNextRun();
+    }
     if (!quiet)
         tree.markDirty(node, BothDirty); // the removal walk must see what this visit changed too
     tree.recomputeBelow(node);

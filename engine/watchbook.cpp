@@ -365,7 +365,8 @@ CoupleWatch *WatchBook::planFor(const RunShape &shape, const CoupleFolders &fold
     }
     const QByteArray key = CoupleKey(folders, shape.subFolders);
     const bool rebuild = c.m_new || c.m_doubt || key != c.m_key;
-    c.m_full = rebuild || now - c.m_lastFullRun > delay;
+    c.m_full = rebuild || c.m_fullNext || now - c.m_lastFullRun > delay;
+    c.m_fullNext = false;
     if (rebuild) {
         // The tree may be wrong anywhere: start again from the tops.
         std::vector<DroppedWatch> dropped;

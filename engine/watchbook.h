@@ -98,6 +98,8 @@ public:
     [[nodiscard]] const QString &source() const { return m_source; }
     [[nodiscard]] const QString &target() const { return m_target; }
     [[nodiscard]] WatchBook &book() const { return *m_book; }
+    // The next run visits every folder (the tree and watches stay).
+    void fullNextRun() { m_fullNext = true; }
 
     // A Full mirror visit's source sub-folders, right after the listing:
     // children keep or get nodes; dropped ones lose their watches. Past the
@@ -132,6 +134,7 @@ private:
     bool m_new = true;
     bool m_doubt = false;
     bool m_full = false;
+    bool m_fullNext = false;
     bool m_refusedThisRun = false;
     int64_t m_lastFullRun = 0; // bootClock at the start of the last complete full run
     int64_t m_runStart = 0;

@@ -48,6 +48,7 @@ struct WatchNode
     uint32_t targetRank = UnknownRank; // position among the parent's target sub-folders (removal walk order)
     uint32_t ownFiles = 0;        // files this folder adds to FilesExamined
     uint64_t subtreeFiles = 0;    // ownFiles of this node and of everything below
+    uint64_t linked = 0;          // digest of its files' inodes that have other links (0: none)
 
     [[nodiscard]] int32_t wd(Side side) const { return side == Side::Source ? sourceWd : targetWd; }
 };
@@ -90,6 +91,7 @@ public:
     // Sets `bits`; Dirty and AlwaysFull bits make every ancestor Below.
     void markDirty(NodeId id, uint16_t bits);
     void clearDirty(NodeId id, uint16_t bits) { m_nodes[id].flags &= uint16_t(~bits); }
+    void setLinked(NodeId id, uint64_t linked) { m_nodes[id].linked = linked; }
     // Below bits from the children, at the end of a visit or a pass.
     void recomputeBelow(NodeId id);
     // A full run: every node Dirty for both walks.

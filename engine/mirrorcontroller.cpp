@@ -18,6 +18,8 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 
 namespace vell {
 
@@ -56,6 +58,17 @@ WatchSystem PlatformWatchSystem()
     };
     system.bootClock = [] { return platform::bootNanoseconds(); };
     system.openMountTable = [] { return platform::openMountTable(); };
+    system.links = [](const QByteArray &path) -> int64_t {
+        platform::EntryInfo entry;
+        const int rc = platform::lookUp(AT_FDCWD, path, entry, false);
+        if (rc == -ENOENT || rc == -ENOTDIR)
+            return 0;
+        if (rc == -EINVAL)
+            return 1; // a special file: never mirrored
+        if (rc < 0)
+            return rc;
+        return entry.kind == platform::EntryKind::File ? int64_t(entry.links) : 1;
+    };
     return system;
 }
 

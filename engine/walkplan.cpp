@@ -105,12 +105,15 @@ void WalkPlan::endMirrorFull(NodeId node, uint32_t files, bool quiet, uint64_t l
         tree.markDirty(node, Volatile);
     else
         tree.clearDirty(node, Volatile);
-    // A link made here (or gone) to a file of another folder raised no event
-    // there, where the file may have changed through it since: every folder
-    // is visited next run, which makes that folder Volatile too.
+    // A link made here to a file of another folder raised no event there,
+    // where the file may have changed through it since: every folder is
+    // visited next run, which makes that folder Volatile too. The new name's
+    // event did that already, unless this folder was not watched then.
+    // Links that went need nothing.
     if (tree.node(node).linked != linked) {
         tree.setLinked(node, linked);
-        m_couple.fullNextRun();
+        if (linked != 0 && !m_couple.fullRun())
+            m_couple.fullNextRun();
     }
     if (!quiet)
         tree.markDirty(node, BothDirty); // the removal walk must see what this visit changed too

@@ -1,6 +1,7 @@
 #include "engine/watchbook.h"
 
 #include "engine/walkfolders.h"
+#include "platform/pathcodec.h"
 
 #include <QSocketNotifier>
 #include <algorithm>
@@ -238,6 +239,8 @@ void WatchBook::applyOne(const WatchEventRecord &e)
                 if (e.mask & IN_MOVED_FROM)
                     m_movedFrom[e.cookie].push_back(it->second.couple);
             }
+            if ((e.mask & IN_CREATE) && !(e.mask & IN_ISDIR) && !e.name.isEmpty())
+                checkNewName(c, node, it->second.side, e.name);
         }
     }
     // A folder moved from one couple into another: the couples that saw only
@@ -258,6 +261,25 @@ void WatchBook::applyOne(const WatchEventRecord &e)
         doubtUnless(to, from->second);
         m_movedFrom.erase(from);
     }
+}
+
+// A name made for a file that has other links may be a hard link to a file
+// of another folder, which hears nothing of it nor of writes through the
+// new name: every folder is visited (at this run when it has not begun).
+// Looked up by path: the book holds no folder open. A name already gone
+// says nothing, as if it had not been made.
+void WatchBook::checkNewName(CoupleWatch &couple, NodeId node, Side side, const QByteArray &name)
+{
+    if (!m_system.links || couple.m_fullNext)
+        return;
+    const FolderTree &tree = couple.m_tree;
+    QByteArray path = name;
+    for (NodeId n = node; n != tree.root() && n != NoNode; n = tree.node(n).parent)
+        path = tree.name(n).toByteArray() + '/' + path;
+    path = PathToBytes(side == Side::Source ? couple.m_source : couple.m_target) + '/' + path;
+    const int64_t links = m_system.links(path);
+    if (links < 0 || links > 1)
+        couple.m_fullNext = true; // unknown counts as linked
 }
 
 void WatchBook::doubtAll()

@@ -71,6 +71,9 @@ struct WatchSystem
     std::function<int(int fd, bool &watchable, QByteArray &typeName)> fileSystemWatchable;
     std::function<int64_t()> bootClock; // nanoseconds, suspended time included
     std::function<int()> openMountTable;
+    // The link count of the file at path: 1 for another kind, 0 when it is
+    // gone, -errno when it cannot be told. Empty: names are never looked up.
+    std::function<int64_t(const QByteArray &path)> links;
 };
 
 struct WatchStats
@@ -196,6 +199,7 @@ private:
     void releaseRef(CoupleWatch &couple, NodeId node, Side side, int32_t wd);
     void releaseAll(CoupleWatch &couple, std::vector<DroppedWatch> &dropped);
     void applyOne(const WatchEventRecord &event);
+    void checkNewName(CoupleWatch &couple, NodeId node, Side side, const QByteArray &name);
     void doubtAll();
     void dropRefused(CoupleWatch &couple); // frees its tree, says why once
     void queueNote(CoupleWatch &couple);

@@ -89,6 +89,7 @@ void CoupleWatch::handleWatch(NodeId node, Side side, int rc)
     switch (-rc) {
     case EACCES:
     case ENOENT:
+    case ENOTDIR: // a file where the source has this folder (kept when nothing is removed)
         // Not readable either: the walk reports it at every visit, as it
         // would without watches.
         m_tree.markDirty(node, unwatched);

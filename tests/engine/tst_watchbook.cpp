@@ -281,7 +281,8 @@ private slots:
             "unwatched");
         row("unreadable folder", 1000, "b=-13", "full:/ full:a full:b", "mr mr ST", "", "pass:/ pass:a full:b");
         row("folder gone", 1000, "a=-2", "full:/ full:a full:b", "mr ST -", "", "pass:/ full:a skip:b");
-        row("other error", 1000, "a=-20", "full:/ full:a full:b", "- - -", "", "full:/ full:a full:b");
+        row("a file in its place", 1000, "a=-20", "full:/ full:a full:b", "mr ST -", "", "pass:/ full:a skip:b");
+        row("other error", 1000, "a=-40", "full:/ full:a full:b", "- - -", "", "full:/ full:a full:b");
     }
     void refusals()
     {

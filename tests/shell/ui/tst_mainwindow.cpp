@@ -168,7 +168,7 @@ private slots:
         QVERIFY(grid->item(2, 0)->text().startsWith("??? "));
         const auto image = [](const QIcon &icon) { return icon.pixmap(22, 22).toImage(); };
         QCOMPARE(image(grid->item(0, 1)->icon()), image(QIcon(":/icons/delay-default.svg")));
-        QCOMPARE(image(grid->item(2, 1)->icon()), image(QIcon(":/icons/delay-specific.svg")));
+        QCOMPARE(image(grid->item(2, 1)->icon()), image(QIcon(":/icons/delay-own.svg")));
         QVERIFY(image(grid->item(0, 1)->icon()) != image(grid->item(2, 1)->icon()));
 
         // The hover description, once per row, cleared below the last row.

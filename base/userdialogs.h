@@ -1,6 +1,9 @@
 #pragma once
 
+#include "base/programidentity.h"
+
 #include <QString>
+#include <cstring>
 #include <optional>
 
 namespace vell {
@@ -23,5 +26,13 @@ public:
     virtual std::optional<QString> browseFolder(const QString &title, const QString &startFolder) = 0;
     virtual bool openDocument(const QString &path) = 0;
 };
+
+// A settings file that could not be written (rc = -errno), said in a box
+// of the dialog that tried: the dialog stays open with the user's choice.
+inline void ShowSettingsWriteFailure(UserDialogs &dialogs, const ProgramFiles &files, int rc)
+{
+    (void)dialogs.messageBox(files.settingsFile() + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(-rc)),
+                             ProductName, MessageIcon::Critical, MessageButtons::Ok);
+}
 
 } // namespace vell

@@ -117,11 +117,6 @@ int StoreTargetPrefixes(const ProgramFiles &files, const QString &drive, const Q
     return 0;
 }
 
-QString SettingsWriteFailure(const ProgramFiles &files, int rc)
-{
-    return files.settingsFile() + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(-rc));
-}
-
 QList<Caption> TempoDialogCaptions(int32_t langue)
 {
     return commonCaptions("frmTempo", langue)

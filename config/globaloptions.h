@@ -64,8 +64,6 @@ struct DelayStep
 [[nodiscard]] int StoreTargetPrefixes(const ProgramFiles &files, const QString &drive, const QString &unc,
                                       Settings &settings);
 
-// The box a failed write shows: the settings file and the system's reason.
-[[nodiscard]] QString SettingsWriteFailure(const ProgramFiles &files, int rc);
 
 // Every caption of each dialog (window title included) in the language of
 // `langue`.

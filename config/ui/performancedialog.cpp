@@ -30,8 +30,7 @@ PerformanceDialog::~PerformanceDialog() = default;
 void PerformanceDialog::accept()
 {
     if (const int rc = StorePerformance(m_files, m_ui->HScroll1->value(), m_settings); rc < 0) {
-        (void)m_dialogs.messageBox(SettingsWriteFailure(m_files, rc), ProductName, MessageIcon::Critical,
-                                   MessageButtons::Ok);
+        ShowSettingsWriteFailure(m_dialogs, m_files, rc);
         return;
     }
     QDialog::accept();

@@ -29,8 +29,7 @@ PrefixDialog::~PrefixDialog() = default;
 void PrefixDialog::accept()
 {
     if (const int rc = StoreTargetPrefixes(m_files, m_ui->Text1->text(), m_ui->Text2->text(), m_settings); rc < 0) {
-        (void)m_dialogs.messageBox(SettingsWriteFailure(m_files, rc), ProductName, MessageIcon::Critical,
-                                   MessageButtons::Ok);
+        ShowSettingsWriteFailure(m_dialogs, m_files, rc);
         return;
     }
     QDialog::accept();

@@ -24,7 +24,7 @@ SetModeDialog::SetModeDialog(const Couple &couple, const Settings &settings, con
 {
     m_ui->setupUi(this);
     (void)ApplyCaptions(this, ModesDialogCaptions(m_langue, m_temporisation));
-    m_ui->picTempo->setPixmap(QIcon(QStringLiteral(":/icons/delay-specific.svg")).pixmap(22, 22));
+    m_ui->picTempo->setPixmap(QIcon(QStringLiteral(":/icons/delay-own.svg")).pixmap(22, 22));
     m_ui->cmdOK->setEnabled(mirroringOff); // the modes never change during a run
     m_ui->lblSource->setText(couple.sourceText);
     m_ui->lblCible->setText(couple.targetText);
@@ -111,9 +111,7 @@ void SetModeDialog::accept()
     const int rc = StoreModes(m_files, m_position, chosen, stored);
     if (rc < 0) {
         // The modes are not lost from the dialog: the user may try again or cancel.
-        (void)m_dialogs.messageBox(m_files.settingsFile() + QStringLiteral(": ")
-                                       + QString::fromLocal8Bit(std::strerror(-rc)),
-                                   ProductName, MessageIcon::Critical, MessageButtons::Ok);
+        ShowSettingsWriteFailure(m_dialogs, m_files, rc);
         return;
     }
     QDialog::accept();

@@ -77,8 +77,7 @@ void TempoDialog::accept()
         return;
     }
     if (const int rc = StoreDelay(m_files, *delay, m_settings); rc < 0) {
-        (void)m_dialogs.messageBox(SettingsWriteFailure(m_files, rc), ProductName, MessageIcon::Critical,
-                                   MessageButtons::Ok);
+        ShowSettingsWriteFailure(m_dialogs, m_files, rc);
         return;
     }
     QDialog::accept();

@@ -124,9 +124,7 @@ void PathLogsDialog::accept()
                                   m_ui->chkFichiersLogs->isChecked(), m_folder);
     if (rc < 0) {
         // The choice stays in the dialog: the user may try again or cancel.
-        (void)m_dialogs.messageBox(m_files.settingsFile() + QStringLiteral(": ")
-                                       + QString::fromLocal8Bit(std::strerror(-rc)),
-                                   ProductName, MessageIcon::Critical, MessageButtons::Ok);
+        ShowSettingsWriteFailure(m_dialogs, m_files, rc);
         return;
     }
     QDialog::accept();

@@ -55,9 +55,7 @@ void PurgeLogsDialog::accept()
     }
     const int rc = StorePurge(m_files, m_settings, m_ui->chkPurgeLogs->isChecked(), number);
     if (rc < 0) {
-        (void)m_dialogs.messageBox(m_files.settingsFile() + QStringLiteral(": ")
-                                       + QString::fromLocal8Bit(std::strerror(-rc)),
-                                   ProductName, MessageIcon::Critical, MessageButtons::Ok);
+        ShowSettingsWriteFailure(m_dialogs, m_files, rc);
         return;
     }
     QDialog::accept();

@@ -85,9 +85,7 @@ void AlertsDialog::accept()
 {
     const int rc = StoreAlertSettings(m_files, m_settings, form());
     if (rc < 0) {
-        (void)m_dialogs.messageBox(m_files.settingsFile() + QStringLiteral(": ")
-                                       + QString::fromLocal8Bit(std::strerror(-rc)),
-                                   ProductName, MessageIcon::Critical, MessageButtons::Ok);
+        ShowSettingsWriteFailure(m_dialogs, m_files, rc);
         return;
     }
     QDialog::accept();

@@ -53,9 +53,7 @@ void ServiceDialog::eventLogClicked(bool checked)
         return;
     // The box keeps showing what the file and the program still hold.
     m_ui->chkDossierErrEventLog->setChecked(m_settings.ErreurDossierEventLog);
-    (void)m_dialogs.messageBox(m_files.settingsFile() + QStringLiteral(": ")
-                                   + QString::fromLocal8Bit(std::strerror(-rc)),
-                               ProductName, MessageIcon::Critical, MessageButtons::Ok);
+    ShowSettingsWriteFailure(m_dialogs, m_files, rc);
 }
 
 int ServiceDialog::selectedStartOption() const

@@ -45,7 +45,7 @@ void MainWindow::LoadGrid()
     grid->clearContents();
     grid->setRowCount(int(rows.size()));
     const QIcon delays[] = {QIcon(QStringLiteral(":/icons/delay-default.svg")),
-                            QIcon(QStringLiteral(":/icons/delay-specific.svg"))};
+                            QIcon(QStringLiteral(":/icons/delay-own.svg"))};
     for (int r = 0; r < rows.size(); ++r) {
         const CoupleRow &row = rows.at(r);
         QTableWidgetItem *source = cell(row.sourceText, row.sourceColour, row.background);

@@ -60,7 +60,7 @@ MainWindow::MainWindow(CommandRunner &runner, EventLog &eventLog, QWidget *paren
     m_ui->picFleche1->setPixmap(picture("arrow", 22));
     m_ui->picFleche2->setPixmap(picture("arrow", 22));
     m_ui->picLegende1->setPixmap(picture("delay-default", 22));
-    m_ui->picLegende2->setPixmap(picture("delay-specific", 22));
+    m_ui->picLegende2->setPixmap(picture("delay-own", 22));
     m_ui->cmdMiroir->setIcon(icon("start"));
     m_ui->lstDossiers->setIconSize(QSize(22, 22));
     m_ui->lstDossiers->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);

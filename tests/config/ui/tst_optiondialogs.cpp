@@ -1,4 +1,5 @@
 // The three option dialogs on real settings files: what they show, the delay's arrows and refusal, OK and Cancel.
+#include "common/controls.h"
 #include "base/programidentity.h"
 #include "base/ui/applycaptions.h"
 #include "config/globaloptions.h"
@@ -25,13 +26,7 @@ struct Program
     Settings settings;
     ScriptedDialogs dialogs;
 };
-template <typename T>
-T *child(QWidget &dialog, const char *name)
-{
-    if (T *found = dialog.findChild<T *>(QString::fromLatin1(name)))
-        return found;
-    qFatal("no control %s", name);
-}
+template <typename T> T *child(QWidget &dialog, const char *name) { return child<T>(&dialog, name); }
 } // namespace
 
 class TestOptionDialogs : public QObject

@@ -1,4 +1,5 @@
 // The log viewer and the two log settings dialogs on real folders and a real Vell.ini.
+#include "common/controls.h"
 #include "oplog/ui/logviewerwindow.h"
 #include "oplog/ui/pathlogsdialog.h"
 #include "oplog/ui/purgelogsdialog.h"
@@ -36,12 +37,6 @@ QByteArrayList logs(int count)
     for (int day = count; day >= 1; --day)
         names << logName(day);
     return names;
-}
-template <typename T> T *child(QWidget *w, const char *name)
-{
-    if (T *found = w->findChild<T *>(QString::fromLatin1(name)))
-        return found;
-    qFatal("no %s", name);
 }
 QColor colourOf(QWidget *w, const char *name) { return child<QLabel>(w, name)->palette().color(QPalette::WindowText); }
 // A system that cannot open documents; its boxes go to `shown`.

@@ -1,4 +1,5 @@
 // The folder-error alerts dialog on a real settings file; the alerts of a try are recorded instead of raised.
+#include "common/controls.h"
 #include "common/scripteddialogs.h"
 #include "common/testtree.h"
 #include "base/programidentity.h"
@@ -37,13 +38,7 @@ struct Dialog
         system.IsNT = nt;
         dialog = std::make_unique<AlertsDialog>(settings, files, system, host, dialogs);
     }
-    template <typename T> T *find(const char *name) const
-    {
-        T *found = dialog->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
+    template <typename T> T *find(const char *name) const { return child<T>(dialog.get(), name); }
     void click(const char *name) const { find<QAbstractButton>(name)->click(); }
     // "1" or "0" per control: checked boxes, or enabled controls.
     [[nodiscard]] QString state(bool checked, std::initializer_list<const char *> names) const

@@ -1,4 +1,5 @@
 // The service dialog on a real program folder, its unit folder in a temporary folder and systemctl recorded.
+#include "common/controls.h"
 #include "common/scripteddialogs.h"
 #include "common/servicefixture.h"
 #include "base/programidentity.h"
@@ -32,13 +33,7 @@ struct Dialog
         dialog = std::make_unique<ServiceDialog>(f.control, settings, files, host, dialogs);
         indicator = std::make_unique<QSignalSpy>(dialog.get(), &ServiceDialog::indicatorChanged);
     }
-    template <typename T> T *find(const char *name) const
-    {
-        T *found = dialog->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
+    template <typename T> T *find(const char *name) const { return child<T>(dialog.get(), name); }
     void click(const char *name) const { find<QAbstractButton>(name)->click(); }
     [[nodiscard]] bool checked(const char *name) const { return find<QAbstractButton>(name)->isChecked(); }
     [[nodiscard]] QString status() const { return find<QLabel>("lblService")->text(); }

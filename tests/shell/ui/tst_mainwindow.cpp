@@ -1,5 +1,6 @@
 // The main window under the offscreen platform: start-up, languages, the grid and its gestures, editing,
 // Start/Stop, the notice window and Quit, on a real program folder.
+#include "common/controls.h"
 #include "common/recorders.h"
 #include "common/scripteddialogs.h"
 #include "common/testtree.h"
@@ -56,13 +57,7 @@ struct Window
         QCOMPARE(program->prepare(), std::nullopt);
         window->showStartup();
     }
-    template <typename T> T *find(const char *name) const
-    {
-        T *found = window->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qWarning("no %s", name);
-        return found;
-    }
+    template <typename T> T *find(const char *name) const { return child<T>(window.get(), name); }
     QTableWidget *grid() const { return find<QTableWidget>("lstDossiers"); }
     QAction *action(const char *name) const { return find<QAction>(name); }
     bool enabled(const char *name) const
@@ -168,7 +163,7 @@ private slots:
         QVERIFY(grid->item(2, 0)->text().startsWith("??? "));
         const auto image = [](const QIcon &icon) { return icon.pixmap(22, 22).toImage(); };
         QCOMPARE(image(grid->item(0, 1)->icon()), image(QIcon(":/icons/delay-default.svg")));
-        QCOMPARE(image(grid->item(2, 1)->icon()), image(QIcon(":/icons/delay-specific.svg")));
+        QCOMPARE(image(grid->item(2, 1)->icon()), image(QIcon(":/icons/delay-own.svg")));
         QVERIFY(image(grid->item(0, 1)->icon()) != image(grid->item(2, 1)->icon()));
 
         // The hover description, once per row, cleared below the last row.

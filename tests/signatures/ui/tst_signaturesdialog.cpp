@@ -1,4 +1,5 @@
 // The signature editor under the offscreen platform, on a real "Signatures.txt" and the table it reloads.
+#include "common/controls.h"
 #include "base/programidentity.h"
 #include "common/scripteddialogs.h"
 #include "common/testtree.h"
@@ -35,7 +36,7 @@ struct Editor
         dialog = std::make_unique<SignaturesDialog>(ProgramFiles{tree.rootText()}, settings, table, dialogs);
         dialog->show();
     }
-    template <typename T> T *find(const char *name) const { return dialog->findChild<T *>(QString::fromLatin1(name)); }
+    template <typename T> T *find(const char *name) const { return child<T>(dialog.get(), name); }
     QTreeWidget *list() const { return find<QTreeWidget>("lstSignatures"); }
     QLineEdit *box(int i) const { return find<QLineEdit>(BoxNames[i]); }
     // lblMsg with its tone: "!" red, "+" magenta.

@@ -218,8 +218,11 @@ private:
         for (const QByteArray &name : subFolders) {
             if (stopped())
                 return false;
-            if (state == SourceState::Present && seenClean(JoinRelative(rel, name)))
-                continue; // not even opened
+            // Not even opened, unless its source went since the mirror walk
+            // saw it: a watched run would not come back for it.
+            if (state == SourceState::Present && seenClean(JoinRelative(rel, name))
+                && !sourceLacks(source.get(), state, name, sourceNames))
+                continue;
             EnsureOpen(target, m_folders.target.get(), rel);
             if (state == SourceState::Present)
                 EnsureOpen(source, m_folders.source.get(), rel);
@@ -237,7 +240,9 @@ private:
             const NodeId child = m_plan ? m_plan->child(node, name) : NoNode;
             if (m_plan && child == NoNode)
                 ++m_ctx.unsettled; // target-only: walked, and its failures told, at every run
-            quiet = quiet && probe.quiet(m_ctx);
+            // A child the source lacks is not recorded below: this folder
+            // reaches it again next run, until it is gone.
+            quiet = quiet && probe.quiet(m_ctx) && childSourceState == SourceState::Present;
             if (!walk(JoinRelative(rel, name), std::move(childSource), childSourceState, std::move(childTarget),
                       target.get(), depth + 1, child))
                 return false;
@@ -261,13 +266,13 @@ private:
             if (stopped())
                 return false;
             const QByteArray name = m_plan->name(child);
-            if (seenClean(JoinRelative(rel, name)))
-                continue;
             QuietProbe probe(m_ctx);
             EnsureOpen(target, m_folders.target.get(), rel);
             EnsureOpen(source, m_folders.source.get(), rel);
             UniqueFd childSource;
             const SourceState childSourceState = childState(source.get(), SourceState::Present, name, childSource);
+            if (childSourceState == SourceState::Present && seenClean(JoinRelative(rel, name)))
+                continue;
             const bool mount = crossesMount(target.get(), rel, name);
             UniqueFd childTarget = mount ? UniqueFd() : OpenChild(target, name);
             quiet = quiet && probe.quiet(m_ctx) && childSourceState == SourceState::Present;

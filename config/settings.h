@@ -38,6 +38,9 @@ struct Settings
     // Minutes between two full runs of a watched couple, a safety net for
     // changes no watch reports (writes through mmap); 1 to 10080.
     int32_t DelaiVerification = DefaultDelaiVerification;
+    // Files a run copies at once, each on its own thread: 0 as many as suit
+    // the machine, 1 one after the other; up to MaxCopiesSimultanees.
+    int32_t CopiesSimultanees = 0;
     // [Logs]
     bool Logs = false;
     bool FichiersLogs = false;
@@ -47,6 +50,7 @@ struct Settings
 
     static constexpr int32_t DefaultDelaiVerification = 60;
     static constexpr int32_t MaxDelaiVerification = 7 * 24 * 60; // a week
+    static constexpr int32_t MaxCopiesSimultanees = 8;
 
     [[nodiscard]] static QString DefaultMessageNetSend()
     {

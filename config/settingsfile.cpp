@@ -88,6 +88,8 @@ void readConfiguration(const KeyReader &read, Settings &s)
     const int32_t delay = read.number(QStringLiteral("DelaiVerification"), Settings::DefaultDelaiVerification);
     s.DelaiVerification = delay >= 1 && delay <= Settings::MaxDelaiVerification ? delay
                                                                                 : Settings::DefaultDelaiVerification;
+    const int32_t copies = read.number(QStringLiteral("CopiesSimultanees"), 0);
+    s.CopiesSimultanees = copies >= 0 && copies <= Settings::MaxCopiesSimultanees ? copies : 0;
 }
 
 void readLogs(const KeyReader &read, const QString &programFolder, Settings &s)

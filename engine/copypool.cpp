@@ -31,13 +31,15 @@ CopyPool::~CopyPool()
         thread.join();
 }
 
-int CopyPool::defaultWorkers()
+int CopyPool::workersFor(int copiesAtOnce)
 {
+    if (copiesAtOnce > 0)
+        return copiesAtOnce == 1 ? 0 : copiesAtOnce;
     const unsigned cores = std::thread::hardware_concurrency();
     return cores <= 1 ? 0 : int(qMin(4U, cores));
 }
 
-CopyPool::Ticket CopyPool::submit(CopyRequest request)
+CopyPool::Ticket CopyPool::submit(CopyRequest request, bool endsOnStop)
 {
     if (m_threads.empty())
         return nullptr;
@@ -48,7 +50,10 @@ CopyPool::Ticket CopyPool::submit(CopyRequest request)
         return nullptr; // out of descriptors: the caller copies on its own thread
     request.srcDir = job->source.get();
     request.tgtDir = job->target.get();
-    request.proceed = [stop = m_stop] { return !stop->load(); };
+    if (endsOnStop)
+        request.proceed = [stop = m_stop] { return !stop->load(); };
+    else
+        request.proceed = {};
     job->request = std::move(request);
     {
         const std::lock_guard<std::mutex> hold(m_lock);
@@ -62,19 +67,6 @@ bool CopyPool::wait(const Ticket &ticket, std::chrono::milliseconds slice)
 {
     std::unique_lock<std::mutex> hold(m_lock);
     return m_finished.wait_for(hold, slice, [&] { return ticket->done; });
-}
-
-void CopyPool::stop()
-{
-    m_stop->store(true);
-    const std::lock_guard<std::mutex> hold(m_lock);
-    m_queue.clear();
-}
-
-bool CopyPool::dropped(const Ticket &ticket)
-{
-    const std::lock_guard<std::mutex> hold(m_lock);
-    return m_stop->load() && !ticket->started;
 }
 
 void CopyPool::work()
@@ -91,7 +83,6 @@ void CopyPool::work()
                 return;
             job = std::move(m_queue.front());
             m_queue.pop_front();
-            job->started = true;
         }
         CopyOutcome outcome = CopyWork(job->request);
         {

@@ -25,7 +25,6 @@ public:
         CopyRequest request;             // its descriptors are the two below
         platform::UniqueFd source, target; // duplicates: the walk may close its own
         CopyOutcome outcome;
-        bool started = false;            // taken by a thread (under the pool's lock)
         bool done = false;               // outcome set (under the pool's lock)
     };
     using Ticket = std::shared_ptr<Job>;
@@ -37,21 +36,21 @@ public:
     ~CopyPool();
     Q_DISABLE_COPY_MOVE(CopyPool)
 
-    // min(4, cores), 0 on a single core: no pool.
-    [[nodiscard]] static int defaultWorkers();
+    // The threads for the setting CopiesSimultanees: 0 picks min(4, cores),
+    // 1 (or a single core) none, no pool at all.
+    [[nodiscard]] static int workersFor(int copiesAtOnce);
 
     // Queues a copy of the request's files; its descriptors are duplicated
     // first (nullptr when that fails, or no thread could be made: the
-    // caller copies it itself). The
-    // request's `proceed` is replaced by the pool's stop flag.
-    [[nodiscard]] Ticket submit(CopyRequest request);
+    // caller copies it itself). A copy `endsOnStop` is ended by stop(), as
+    // the walk's own copy of a large file is; the others run to their end.
+    [[nodiscard]] Ticket submit(CopyRequest request, bool endsOnStop);
     // Waits at most `slice` for the ticket; true when its outcome is set.
     bool wait(const Ticket &ticket, std::chrono::milliseconds slice);
-    // The user stopped: copies not started are dropped (their tickets
-    // never complete, and are never reported), running ones are asked to end.
-    void stop();
-    // Whether stop() dropped the ticket before any thread took it.
-    [[nodiscard]] bool dropped(const Ticket &ticket);
+    // The user stopped: the copies that end on a stop are asked to end.
+    // Every other copy handed in was decided before the stop, as a walk
+    // copying one file after the other had made it: it is made.
+    void stop() { m_stop->store(true); }
 
 private:
     void work();

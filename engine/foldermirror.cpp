@@ -316,6 +316,8 @@ private:
                 ++m_ctx.state.totals.FilesExamined;
                 ++files;
             }
+            if (m_output)
+                m_output->flush(*m_pool); // copies done by now are told now, not at the next copy
             if (!m_ctx.yieldAndGoOn())
                 return stop(0);
         }
@@ -532,7 +534,8 @@ private:
                 return inSource ? sourcePath(rel, name) : targetPath(rel, name);
             });
         };
-        if (CopyPool::Ticket ticket = pooled() ? m_pool->submit(request) : nullptr) {
+        const bool large = source.size >= OrderedOutput::WindowBytes;
+        if (CopyPool::Ticket ticket = pooled() ? m_pool->submit(request, large) : nullptr) {
             // Its outcome is told after this folder's visit has ended: the
             // folder cannot be called quiet.
             ++m_ctx.unsettled;
@@ -566,8 +569,7 @@ private:
     }
 
     // The barrier: every copy reported in its place before the removal
-    // walk and the totals are read. After a stop, copies not started are
-    // dropped (the walk stopped before them).
+    // walk and the totals are read.
     void finishCopies()
     {
         if (!m_output)
@@ -736,9 +738,8 @@ private:
     CoupleFolders &m_folders;
     WalkPlan *m_plan; // null: every folder in full, nothing recorded
     FolderLister m_lister;
-    // Copies run on this many threads; 0 (the default) copies on the walk's
-    // own thread. VELL_COPY_WORKERS switches the pool on.
-    int m_copyWorkers = qEnvironmentVariableIntValue("VELL_COPY_WORKERS");
+    // Copies run on this many threads; 0: on the walk's own thread.
+    int m_copyWorkers = CopyPool::workersFor(settings().CopiesSimultanees);
     std::unique_ptr<CopyPool> m_pool;
     std::unique_ptr<OrderedOutput> m_output;
 };

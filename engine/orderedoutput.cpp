@@ -4,7 +4,6 @@ namespace vell {
 
 namespace {
 constexpr size_t WindowPlaces = 64;
-constexpr uint64_t WindowBytes = 64ULL << 20;
 constexpr std::chrono::milliseconds Slice(20);
 } // namespace
 
@@ -29,7 +28,7 @@ bool OrderedOutput::full() const { return m_copies >= WindowPlaces || m_bytes >=
 
 // The head slot leaves the queue before its outcome is applied: what the
 // outcome records comes before everything still held.
-void OrderedOutput::deliverHead(CopyPool &pool)
+void OrderedOutput::deliverHead()
 {
     Slot head = std::move(m_slots.front());
     m_slots.pop_front();
@@ -40,8 +39,6 @@ void OrderedOutput::deliverHead(CopyPool &pool)
     }
     m_bytes -= head.bytes;
     --m_copies;
-    if (pool.dropped(head.ticket))
-        return;
     m_applying = true;
     head.apply(head.ticket->outcome);
     m_applying = false;
@@ -49,9 +46,8 @@ void OrderedOutput::deliverHead(CopyPool &pool)
 
 void OrderedOutput::flush(CopyPool &pool)
 {
-    while (!m_slots.empty() && (!m_slots.front().ticket || pool.wait(m_slots.front().ticket, {})
-                                || pool.dropped(m_slots.front().ticket)))
-        deliverHead(pool);
+    while (!m_slots.empty() && (!m_slots.front().ticket || pool.wait(m_slots.front().ticket, {})))
+        deliverHead();
 }
 
 void OrderedOutput::drain(CopyPool &pool, const std::function<void()> &yield, const std::function<bool()> &stopped,
@@ -61,12 +57,12 @@ void OrderedOutput::drain(CopyPool &pool, const std::function<void()> &yield, co
         if (stopped && stopped())
             pool.stop();
         const Slot &head = m_slots.front();
-        if (head.ticket && !pool.dropped(head.ticket) && !pool.wait(head.ticket, Slice)) {
+        if (head.ticket && !pool.wait(head.ticket, Slice)) {
             if (yield)
                 yield(); // the window keeps breathing, and a Stop is seen
             continue;
         }
-        deliverHead(pool);
+        deliverHead();
     }
 }
 

@@ -16,6 +16,9 @@ namespace vell {
 class OrderedOutput final
 {
 public:
+    // A copy at least this large fills the window alone.
+    static constexpr uint64_t WindowBytes = 64ULL << 20;
+
     explicit OrderedOutput(ItemRecorder deliver) : m_deliver(std::move(deliver)) {}
 
     // Whether events must go through add() to keep their place.
@@ -27,12 +30,11 @@ public:
     // Delivers from the head: copies done, events, up to the first copy
     // still running.
     void flush(CopyPool &pool);
-    // 64 places or 64 MiB of copies held: the walk waits before adding.
+    // 64 places or WindowBytes of copies held: the walk waits before adding.
     [[nodiscard]] bool full() const;
     // Waits for the head in slices of 20 ms, calling `yield` between
-    // slices, until nothing is held. Once `stopped()`, the
-    // copies no thread took are dropped, never reported (the walk stopped
-    // before them); the others are waited for and reported in order.
+    // slices, until nothing is held. Once `stopped()`, the pool is stopped;
+    // every copy is still waited for and reported in order.
     // untilRoom: only until the window is no longer full.
     void drain(CopyPool &pool, const std::function<void()> &yield, const std::function<bool()> &stopped,
                bool untilRoom = false);
@@ -45,7 +47,7 @@ private:
         uint64_t bytes = 0;
         std::optional<ItemEvent> event;
     };
-    void deliverHead(CopyPool &pool);
+    void deliverHead();
 
     ItemRecorder m_deliver;
     std::deque<Slot> m_slots;

@@ -188,7 +188,8 @@ TreeMutator::Op TreeMutator::draw(const TestTree &tree, const QByteArray &base, 
     case Kind::MoveAcross:
     case Kind::HardLink:
         op.path = kind == Kind::HardLink ? pick(c.files).path : fileOrLink();
-        op.to = freshName(kind == Kind::Rename ? parentOf(op.path) : pick(c.folders).path);
+        op.to = freshName(kind == Kind::Rename || (kind == Kind::HardLink && linksBeside) ? parentOf(op.path)
+                                                                                        : pick(c.folders).path);
         break;
     case Kind::RemoveTree:
     case Kind::FolderToFile:

@@ -28,6 +28,10 @@ public:
     };
 
     explicit TreeMutator(uint64_t seed) : m_state(seed) {}
+    // Hard links made only beside their file: a link made in a folder no
+    // run watches (sub-folders not mirrored) is heard by no one, as one made
+    // outside the couple; the periodic full run catches what goes through it.
+    bool linksBeside = false;
     uint64_t next(); // splitmix64
     uint64_t below(uint64_t bound) { return bound == 0 ? 0 : next() % bound; }
 

@@ -90,10 +90,7 @@ TwinRun Twin::run()
     const int yields = engine.host.yields;
     const qsizetype failures = engine.host.failures.size();
     engine.state.MirroringOff = false;
-    if (copyWorkers > 0)
-        qputenv("VELL_COPY_WORKERS", QByteArray::number(copyWorkers));
     controller->RunMirror();
-    qunsetenv("VELL_COPY_WORKERS");
     const QString prefix = tree.rootText() + '/' + base + '/';
     const auto relative = [&](QString text) { return text.replace(prefix, "<twin>/"); };
     TwinRun r;

@@ -26,7 +26,6 @@ struct Twin
     EngineFixture engine;
     vell::FolderPairList pairs;
     qsizetype logSeen = 0;
-    int copyWorkers = 0; // copies on a pool of this many threads (VELL_COPY_WORKERS during its runs)
     std::unique_ptr<vell::MirrorController> controller;
     // One run of every couple, as the timer starts it.
     TwinRun run();

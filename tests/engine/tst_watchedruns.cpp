@@ -59,9 +59,11 @@ private slots:
         // A watched, through the real inotify, copying on a pool; B every folder read, one copy after the other.
         twins.a.engine.settings.Surveillance = true;
         twins.b.engine.settings.Surveillance = false;
-        twins.a.copyWorkers = 2;
+        twins.a.engine.settings.CopiesSimultanees = 2;
+        twins.b.engine.settings.CopiesSimultanees = 1;
         TestTree &tree = twins.tree;
         TreeMutator mutator(seed);
+        mutator.linksBeside = modes.contains("-MiroirSousDossiers");
         const QByteArray nested = twins.targetRel.startsWith("src/") ? twins.targetRel : QByteArray();
         int unordered = 0, lastYields = 1, slowest = 0, late = 0;
         for (int round = 1; round <= rounds; ++round) {

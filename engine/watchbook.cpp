@@ -1,6 +1,7 @@
 #include "engine/watchbook.h"
 
 #include "engine/walkfolders.h"
+#include "platform/fileops.h"
 #include "platform/pathcodec.h"
 
 #include <QSocketNotifier>
@@ -240,7 +241,8 @@ void WatchBook::applyOne(const WatchEventRecord &e)
                 if (e.mask & IN_MOVED_FROM)
                     m_movedFrom[e.cookie].push_back(it->second.couple);
             }
-            if ((e.mask & IN_CREATE) && !(e.mask & IN_ISDIR) && !e.name.isEmpty())
+            // A file moved in from outside may be a link just as well.
+            if ((e.mask & (IN_CREATE | IN_MOVED_TO)) && !(e.mask & IN_ISDIR) && !e.name.isEmpty())
                 checkNewName(c, node, it->second.side, e.name);
         }
     }
@@ -268,19 +270,20 @@ void WatchBook::applyOne(const WatchEventRecord &e)
 // of another folder, which hears nothing of it nor of writes through the
 // new name: every folder is visited (at this run when it has not begun).
 // Looked up by path: the book holds no folder open. A name already gone
-// says nothing, as if it had not been made.
+// may have been such a link, written through before it went: it counts as
+// linked too (short-lived files cost a full run, never a missed change).
 void WatchBook::checkNewName(CoupleWatch &couple, NodeId node, Side side, const QByteArray &name)
 {
-    if (!m_system.links || couple.m_fullNext)
-        return;
+    if (!m_system.links || couple.m_fullNext || platform::isTemporaryName(name))
+        return; // a copy's own temporary is never anything but a new file
     const FolderTree &tree = couple.m_tree;
     QByteArray path = name;
     for (NodeId n = node; n != tree.root() && n != NoNode; n = tree.node(n).parent)
         path = tree.name(n).toByteArray() + '/' + path;
     path = PathToBytes(side == Side::Source ? couple.m_source : couple.m_target) + '/' + path;
     const int64_t links = m_system.links(path);
-    if (links < 0 || links > 1)
-        couple.m_fullNext = true; // unknown counts as linked
+    if (links != 1)
+        couple.m_fullNext = true; // gone or unknown counts as linked
 }
 
 void WatchBook::doubtAll()

@@ -20,17 +20,8 @@ const struct { int weight; const char *word; bool twoPaths; } Kinds[] = {
     {3, "rm -r", 0}, {4, "mv", 1}, {3, "file>folder", 0}, {3, "folder>file", 0}, {4, "chmod", 0}, {2, "chmod", 0},
     {4, "dos", 0}, {3, "xattr", 0}, {2, "acl", 0}, {4, "ln -s", 0}, {3, "relink", 0}, {3, "ln", 1}, {5, "touch", 0}};
 
-struct Entry
-{
-    QByteArray path;
-    int depth; // folders below the top
-};
-struct Contents // what lies below a top (the top first among the folders)
-{
-    std::vector<Entry> files, links, folders;
-};
-
-QByteArray parentOf(const QByteArray &rel) { return rel.left(qMax<qsizetype>(rel.lastIndexOf('/'), 0)); }
+struct Entry { QByteArray path; int depth; }; // depth: folders below the top
+struct Contents { std::vector<Entry> files, links, folders; }; // below a top, the top first among the folders
 
 void collect(const TestTree &tree, const QByteArray &base, const QByteArray &rel, int depth, const QByteArray &spare,
              Contents &out)
@@ -106,20 +97,18 @@ QSet<QByteArray> contentsOf(const TestTree &tree, const QByteArray &rel, const Q
     return lines;
 }
 
-QByteArray joined(QList<QByteArray> lines)
-{
-    std::sort(lines.begin(), lines.end());
-    return lines.join(", ");
-}
+QByteArray joined(QList<QByteArray> lines) { return std::sort(lines.begin(), lines.end()), lines.join(", "); }
 
 } // namespace
 
-uint64_t TreeMutator::next()
+uint64_t TreeMutator::below(uint64_t bound)
 {
+    if (bound == 0)
+        return 0;
     uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
+    return (z ^ (z >> 31)) % bound;
 }
 
 TreeMutator::Op TreeMutator::draw(const TestTree &tree, const QByteArray &base, const QByteArray &top,
@@ -189,8 +178,8 @@ TreeMutator::Op TreeMutator::draw(const TestTree &tree, const QByteArray &base, 
     case Kind::MoveAcross:
     case Kind::HardLink:
         op.path = kind == Kind::HardLink ? pick(c.files).path : pick(filesAndLinks).path;
-        op.to = freshName(kind == Kind::Rename || (kind == Kind::HardLink && linksBeside) ? parentOf(op.path)
-                                                                                        : pick(c.folders).path);
+        op.to = freshName(kind == Kind::Rename || (kind == Kind::HardLink && linksBeside)
+                              ? op.path.left(op.path.lastIndexOf('/')) : pick(c.folders).path);
         break;
     case Kind::RemoveTree:
     case Kind::FolderToFile:
@@ -295,12 +284,6 @@ QByteArray TreeMutator::texts(const std::vector<Op> &ops)
     for (const Op &op : ops)
         list << op.text();
     return '[' + list.join("; ") + ']';
-}
-
-bool TwinRun::changed() const
-{
-    return totals.FilesCreated || totals.FilesModified || totals.FilesRemoved || totals.SecuritiesCopied
-        || totals.AttributesCopied || totals.FoldersCreated || totals.FoldersRemoved;
 }
 
 Twin::Twin(TestTree &tree, const QByteArray &base, const QString &modes) : tree(tree), base(base)
@@ -440,10 +423,7 @@ bool TwinCouples::dropTransientExtras()
                 continue;
             if (!line.startsWith(targetRel + '/'))
                 return false;
-            qsizetype cut = line.size();
-            for (const char *mark : {"=", "#", "%", "|", "->"})
-                if (const qsizetype at = line.indexOf(mark); at > 0)
-                    cut = qMin(cut, at);
+            const qsizetype cut = QString::fromUtf8(line).indexOf(QRegularExpression("=|#|%|\\||->"), 1);
             (void)removeTree(tree.path(a.base + '/' + line.left(cut)));
         }
     }

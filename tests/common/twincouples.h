@@ -23,11 +23,8 @@ public:
         [[nodiscard]] QByteArray text() const;
     };
     explicit TreeMutator(uint64_t seed) : m_state(seed) {}
-    // Hard links made only beside their file: one made in a folder no run watches (sub-folders not mirrored) is
-    // heard by no one, as one made outside the couple; the periodic full run catches what goes through it.
-    bool linksBeside = false;
-    uint64_t next(); // splitmix64
-    uint64_t below(uint64_t bound) { return bound == 0 ? 0 : next() % bound; }
+    bool linksBeside = false; // hard links beside their file only: one in a folder no run watches is heard by no one
+    uint64_t below(uint64_t bound); // splitmix64, in [0, bound)
     // A change drawn against what `tree` holds at base/top ("A", "src"); nothing below `spare` is touched (a target
     // nested in its source). Trees stay at most 40 files, 10 folders, 3 levels.
     Op draw(const TestTree &tree, const QByteArray &base, const QByteArray &top, const QByteArray &spare = {});
@@ -48,7 +45,11 @@ struct TwinRun
     QStringList lines, failures; // what the run added to the day's log (items, then the summary); failures in order
     QString summary;             // the status line
     int yields = 0;
-    [[nodiscard]] bool changed() const; // the counters a run with nothing to do leaves at 0
+    [[nodiscard]] bool changed() const // the counters a run with nothing to do leaves at 0
+    {
+        return totals.FilesCreated || totals.FilesModified || totals.FilesRemoved || totals.SecuritiesCopied
+            || totals.AttributesCopied || totals.FoldersCreated || totals.FoldersRemoved;
+    }
 };
 
 // One program around one couple below base ("A"): the couple's source "src" and target "dst" (or another folder
@@ -81,13 +82,10 @@ public:
     QByteArray targetRel;
     Twin a{tree, "A", m_modes};
     Twin b{tree, "B", m_modes};
-    // Whether every folder of A lists its names in the same order as B's: then the runs' lines must come in the
-    // same order too.
-    [[nodiscard]] bool sameListingOrder() const;
-    // The first difference between two runs, empty when none; lines and failures compared in order or as sets.
+    [[nodiscard]] bool sameListingOrder() const; // every folder of A lists as B's: the runs' lines come in order
+    // The first difference between two runs, "" when none; lines and failures compared in order or as sets.
     [[nodiscard]] static QString difference(const TwinRun &a, const TwinRun &b, bool inOrder);
-    // The twin's source and target as TestTree::snapshot gives them, "src/..." and "dst/...".
-    [[nodiscard]] QByteArrayList snapshot(const Twin &twin) const;
+    [[nodiscard]] QByteArrayList snapshot(const Twin &twin) const; // "src/...", "dst/..." as TestTree gives them
     // After changes made during A's run: A's target may keep what its walk saw of a source caught mid-change (a
     // folder made and removed again), which a couple that does not remove obsolete items keeps for ever. Removes
     // from A's target what B's lacks; false when the twins differ otherwise.

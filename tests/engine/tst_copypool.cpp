@@ -4,75 +4,12 @@
 
 using namespace vell;
 
-// The pool and its ordered output: copies run on threads, their outcomes counted and recorded in the order they were
-// handed in, as a sequential walk does. The twin rounds of tst_watchedruns hold pooled walks to sequential ones.
+// The pool and its ordered output under a stop. The twin rounds of tst_watchedruns hold pooled walks to sequential
+// ones: the same totals, the same events in the same order, failures included.
 class TestCopyPool : public QObject
 {
     Q_OBJECT
-
-    // Copies every file of src into `target` below the tree, in name order, an event "Creation folder <i>" after each,
-    // on the pool when `pool` is set; returns the totals and the events, a line each.
-    static QString copyAll(TestTree &tree, const QString &modes, const QByteArray &target, CopyPool *pool)
-    {
-        EngineFixture engine;
-        engine.apply(modes);
-        const platform::UniqueFd src(platform::openFolderPath(tree.path("src")));
-        const platform::UniqueFd tgt(platform::openFolderPath(tree.path(target)));
-        OrderedOutput output([&](const ItemEvent &e) { engine.events << e; });
-        MirrorContext ctx = engine.context();
-        ctx.record = [&](const ItemEvent &e) { output.add(e); };
-        for (const QByteArray &name : tree.entries("src")) {
-            CopyRequest request{src.get(), tgt.get(), name, name, !tree.exists(target + '/' + name),
-                                engine.flags.Deplacer, true, true, false, {}};
-            const auto apply = [&ctx, request, name](const CopyOutcome &outcome) {
-                ApplyCopyOutcome(ctx, request, outcome, [&](bool inSource) { return (inSource ? "s/" : "t/") + name; });
-            };
-            if (CopyPool::Ticket ticket = pool ? pool->submit(request, false) : nullptr)
-                output.addCopy(std::move(ticket), apply, 0);
-            else
-                apply(CopyWork(request));
-            ctx.done(ItemOperation::Creation, true, [&] { return QString(name); });
-            if (pool)
-                output.flush(*pool);
-        }
-        if (pool)
-            output.drain(*pool, {}, {});
-        QStringList lines{engine.totals()};
-        for (const ItemEvent &e : engine.events)
-            lines << QString("%1 %2 %3 %4").arg(int(e.operation)).arg(e.folder).arg(e.path).arg(e.error);
-        return lines.join('\n');
-    }
-
 private slots:
-    // Pooled copies give the sequential copies' totals, events in the same order, and the same files, though a large
-    // first file ends last.
-    void sameOutcomeAsSequential_data()
-    {
-        QTest::addColumn<QString>("modes");
-        QTest::addColumn<QByteArray>("inTargets"); // an item already in each target
-        QTest::newRow("creations") << "" << QByteArray();
-        QTest::newRow("moves") << "Deplacer" << QByteArray();
-        QTest::newRow("a folder in the way fails") << "" << QByteArray("c/");
-    }
-    void sameOutcomeAsSequential()
-    {
-        QFETCH(QString, modes);
-        QFETCH(QByteArray, inTargets);
-        TestTree tree;
-        const auto sources = [&] {
-            return tree.write("src/a", QByteArray(8 << 20, 'a')) && tree.build({"src/b=bb", "src/c=cc", "src/d=dd"});
-        };
-        QVERIFY(sources() && tree.build({"one/" + inTargets, "two/" + inTargets}));
-        const QString sequential = copyAll(tree, modes, "one", nullptr);
-        QVERIFY(sources()); // the moved ones back for the pool
-        CopyPool pool(2);
-        QCOMPARE(copyAll(tree, modes, "two", &pool), sequential);
-        QByteArrayList pooled = tree.snapshot("two");
-        for (QByteArray &line : pooled)
-            line.replace(0, 3, "one");
-        QCOMPARE(pooled, tree.snapshot("one"));
-        QCOMPARE(sequential.contains("failures"), !inTargets.isEmpty());
-    }
     // A stop ends the large copy a thread is in (nothing of it is left) and lets every other copy handed in end, as
     // the walk had made them before it saw the stop.
     void stopEndsOnlyTheLargeCopy()

@@ -141,7 +141,7 @@ private slots:
         row("b removed", "a/b:s", IN_DELETE_SELF, "", IN_IGNORED, "- - D", "skip:/"); // no doubt: its parent saw it
         row("watch lost", "a/b:t", IN_IGNORED, "", 0, "- - -", "full:/ full:a full:b");
         row("top removed", ":s", IN_MOVE_SELF, "", 0, "- - -", "full:/ full:a full:b");
-        row("unmounted", "a:s", IN_UNMOUNT, "", IN_IGNORED, "- - -", "full:/ full:a full:b");
+        row("unmounted", "a:s", IN_UNMOUNT, "", 0, "- - -", "full:/ full:a full:b"); // before its IGNORED
         row("queue overflow", "*", IN_Q_OVERFLOW, "", 0, "- - -", "full:/ full:a full:b");
         row("unknown watch", "?", IN_MODIFY, "f", 0, "- - -", "skip:/");
     }

@@ -41,7 +41,8 @@ private slots:
         QTest::addColumn<QByteArray>("replaced"); // children flagged Replaced by an event
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<QByteArray>("kept"); // children that keep their node
-        const auto row = [](const char *n, const char *before, const char *replaced, const char *after, const char *kept)
+        const auto row = [](const char *n, const char *before, const char *replaced, const char *after,
+                            const char *kept)
         {
             QTest::newRow(n) << QByteArray(before) << QByteArray(replaced) << QByteArray(after) << QByteArray(kept);
         };

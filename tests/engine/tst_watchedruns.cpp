@@ -1,4 +1,3 @@
-#include "common/treemutator.h"
 #include "common/twincouples.h"
 #include "engine/fileoperations.h"
 #include "engine/watchbook.h"
@@ -18,18 +17,6 @@ Q_DECLARE_METATYPE(Mirror)
 class TestWatchedRuns : public QObject
 {
     Q_OBJECT
-
-    // The row's seed: the one asked for, else one fixed per row so that CI is repeatable.
-    static uint64_t seedFor(const QByteArray &row)
-    {
-        if (const QByteArray asked = qgetenv("VELL_DIFF_SEED"); !asked.isEmpty())
-            return asked.toULongLong(nullptr, 0);
-        uint64_t hash = 0xcbf29ce484222325ULL;
-        for (const char c : row)
-            hash = (hash ^ uint8_t(c)) * 0x100000001b3ULL;
-        return hash;
-    }
-
 private slots:
     void randomRounds_data()
     {
@@ -44,7 +31,6 @@ private slots:
         QTest::newRow("-MiroirSousDossiers") << "-MiroirSousDossiers Effacer" << Mirror::Unchecked;
         QTest::newRow("target inside source") << "target=src/in" << Mirror::Holds;
     }
-
     // Each round makes 1 to 5 changes, to the sources mostly, to the targets too: between runs (4 rounds in 5, both
     // twins changed alike and run, their runs compared), or in A at a yield of its run (B before its run). Then
     // both twins run until a run changes nothing: they must agree run by run (between rounds), settle within 8
@@ -53,15 +39,19 @@ private slots:
     {
         QFETCH(QString, modes);
         QFETCH(Mirror, mirror);
-        const uint64_t seed = seedFor(QTest::currentDataTag());
+        // The row's seed: the one asked for, else one fixed per row (FNV-1a of its name) so that CI is repeatable.
+        uint64_t seed = 0xcbf29ce484222325ULL;
+        for (const char c : QByteArray(QTest::currentDataTag()))
+            seed = (seed ^ uint8_t(c)) * 0x100000001b3ULL;
+        if (const QByteArray asked = qgetenv("VELL_DIFF_SEED"); !asked.isEmpty())
+            seed = asked.toULongLong(nullptr, 0);
         const int rounds = 40 * qMax(1, qEnvironmentVariableIntValue("VELL_DIFF_ROUNDS"));
         TwinCouples twins(modes);
         // A watched, through the real inotify, copying on a pool; B every folder read, one copy after the other.
-        twins.a.engine.settings.Surveillance = true;
-        twins.b.engine.settings.Surveillance = false;
-        twins.a.engine.settings.CopiesSimultanees = 2;
-        twins.b.engine.settings.CopiesSimultanees = 1;
+        twins.a.engine.settings.Surveillance = true, twins.b.engine.settings.Surveillance = false;
+        twins.a.engine.settings.CopiesSimultanees = 2, twins.b.engine.settings.CopiesSimultanees = 1;
         TestTree &tree = twins.tree;
+        RecordingHost &hostA = twins.a.engine.host;
         TreeMutator mutator(seed);
         mutator.linksBeside = modes.contains("-MiroirSousDossiers");
         const QByteArray nested = twins.targetRel.startsWith("src/") ? twins.targetRel : QByteArray();
@@ -75,31 +65,29 @@ private slots:
                     .arg(seed, 0, 16).arg(QTest::currentDataTag()).arg(round)
                     .arg(during ? "during a run" : "between runs", TreeMutator::texts(ops), what).toUtf8();
             };
+            const auto applyToA = [&] {
+                bool ok = true;
+                for (const Op &op : ops)
+                    ok = TreeMutator::apply(tree, "A", op, &why) && ok;
+                return ok;
+            };
             for (int n = 1 + int(mutator.below(5)); n > 0; --n) {
                 const bool onTarget = mutator.below(5) == 0;
                 ops.push_back(mutator.draw(tree, "B", onTarget ? twins.targetRel : "src", onTarget ? "" : nested));
                 QVERIFY2(TreeMutator::apply(tree, "B", ops.back(), &why), context(why));
-                if (!during)
-                    QVERIFY2(TreeMutator::apply(tree, "A", ops.back(), &why), context(why));
+                QVERIFY2(during || TreeMutator::apply(tree, "A", ops.back(), &why), context(why));
             }
             if (during) {
-                const int at = 1 + int(mutator.below(uint64_t(lastYields)));
+                const int at = hostA.yields + 1 + int(mutator.below(uint64_t(lastYields)));
                 bool applied = false, ok = true;
-                twins.a.engine.host.onYield = [&, at, yields = twins.a.engine.host.yields] {
-                    if (twins.a.engine.host.yields - yields != at)
-                        return;
-                    applied = true;
-                    for (const Op &op : ops)
-                        ok = TreeMutator::apply(tree, "A", op, &why) && ok;
+                hostA.onYield = [&] {
+                    if (hostA.yields == at)
+                        applied = true, ok = applyToA();
                 };
                 lastYields = qMax(1, twins.a.run().yields);
-                twins.a.engine.host.onYield = {};
-                if (!applied) { // a watched run may yield less than the last one: the changes come after it
-                    ++late;
-                    for (const Op &op : ops)
-                        ok = TreeMutator::apply(tree, "A", op, &why) && ok;
-                }
-                QVERIFY2(ok, context(why));
+                hostA.onYield = {};
+                late += applied ? 0 : 1; // a watched run may yield less than the last one: the changes come after it
+                QVERIFY2((applied || applyToA()) && ok, context(why));
                 twins.b.run();
             } else {
                 const QByteArrayList before = twins.sourceItems(twins.a);
@@ -118,8 +106,7 @@ private slots:
                 const bool inOrder = twins.sameListingOrder();
                 a = twins.a.run(), b = twins.b.run();
                 const QString differs = TwinCouples::difference(a, b, inOrder);
-                QVERIFY2(during || differs.isEmpty(), context("settling run " + QString::number(runs + 1) + ": "
-                                                              + differs));
+                QVERIFY2(during || differs.isEmpty(), context(QString("settling run %1: ").arg(runs + 1) + differs));
                 changed = a.changed() || b.changed();
             }
             slowest = qMax(slowest, runs);
@@ -130,28 +117,24 @@ private slots:
             const QByteArrayList treeA = twins.snapshot(twins.a), treeB = twins.snapshot(twins.b);
             QVERIFY2(treeA == treeB, context("the twins' trees differ: A has " + TwinCouples::unlike(treeA, treeB)
                                              + "; B has " + TwinCouples::unlike(treeB, treeA)));
-            if (mirror != Mirror::Unchecked && a.totals.Failures == 0) {
-                const QByteArray missing = twins.unmirrored(twins.a, mirror == Mirror::Equals);
-                QVERIFY2(missing.isEmpty(), context(missing));
-            }
+            const QByteArray missing = mirror == Mirror::Unchecked || a.totals.Failures
+                ? QByteArray() : twins.unmirrored(twins.a, mirror == Mirror::Equals);
+            QVERIFY2(missing.isEmpty(), context(missing));
         }
         // Not vacuous: A's runs trusted the watches and left unchanged folders unread; B read every folder.
-        const WatchBook *book = twins.a.controller->watchBook();
-        QVERIFY(book && !twins.b.controller->watchBook());
-        if (book->stats().watchedRuns == 0)
+        QVERIFY(twins.a.controller->watchBook() && !twins.b.controller->watchBook());
+        const WatchStats &stats = twins.a.stats();
+        if (stats.watchedRuns == 0)
             QSKIP("this file system cannot be watched: the watched twin ran in full");
-        const WatchStats &stats = book->stats();
-        QVERIFY2(stats.skipFolders > 0, qPrintable(QString("watched runs %1, full runs %2, Skip %3, Pass %4")
-                                                       .arg(stats.watchedRuns).arg(stats.fullRuns)
-                                                       .arg(stats.skipFolders).arg(stats.passFolders)));
-        qInfo("%d rounds, seed 0x%llx; lines compared as sets in %d; at most %d runs to settle; %d changes after "
-              "the run; watched runs %lld, Skip %lld, Pass %lld", rounds, qulonglong(seed), unordered, slowest, late,
-              qlonglong(book->stats().watchedRuns), qlonglong(book->stats().skipFolders),
-              qlonglong(book->stats().passFolders));
+        const QString counts = QString("watched runs %1, full runs %2, Skip %3, Pass %4").arg(stats.watchedRuns)
+                                   .arg(stats.fullRuns).arg(stats.skipFolders).arg(stats.passFolders);
+        QVERIFY2(stats.skipFolders > 0, qPrintable(counts));
+        qInfo("%d rounds, seed 0x%llx; lines compared as sets in %d; at most %d runs to settle; %d changes after the "
+              "run; %s", rounds, qulonglong(seed), unordered, slowest, late, qPrintable(counts));
     }
 
-    // Found by randomRounds (CopierSecuriteTout, VELL_DIFF_SEED=2 and 3, VELL_DIFF_ROUNDS=5): an item replaced by one of
-    // the other kind after its folder was listed took the permissions of the new item, a file a folder's execute
+    // Found by randomRounds (CopierSecuriteTout, VELL_DIFF_SEED=2 and 3, VELL_DIFF_ROUNDS=5): an item replaced by one
+    // of the other kind after its folder was listed took the permissions of the new item, a file a folder's execute
     // bits.
     void permissionsStayWithTheirKind_data()
     {
@@ -173,7 +156,6 @@ private slots:
         QCOMPARE(tree.snapshot("t"), QByteArrayList{items.at(1)});
         QCOMPARE(engine.totals(), QString());
     }
-
     // Found by randomRounds (Nouveau, VELL_DIFF_SEED=12, VELL_DIFF_ROUNDS=10): a target made newer than its source
     // after it was listed was overwritten by the older source.
     void newerTargetKeptDuringTheRun()

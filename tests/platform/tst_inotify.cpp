@@ -5,7 +5,6 @@
 #include "platform/uniquefd.h"
 
 #include <QTest>
-#include <algorithm>
 #include <fcntl.h>
 #include <map>
 #include <poll.h>
@@ -18,10 +17,8 @@ namespace {
 // One struct inotify_event record as the kernel lays it out (native byte order), the name padded to `len`.
 QByteArray record(int32_t wd, uint32_t mask, const QByteArray &name, uint32_t len)
 {
-    QByteArray b;
-    for (const uint32_t word : {uint32_t(wd), mask, 0u, len})
-        b.append(reinterpret_cast<const char *>(&word), sizeof word);
-    return b + name.leftJustified(len, '\0', true);
+    const uint32_t words[] = {uint32_t(wd), mask, 0u, len};
+    return QByteArray(reinterpret_cast<const char *>(words), sizeof words) + name.leftJustified(len, '\0', true);
 }
 // Events as "<watch> <bits> [name] [~n]" (~n pairs the halves of one move), in order or sorted: the order of the
 // events of one call has varied between kernels, and no reader relies on it.
@@ -38,62 +35,14 @@ QByteArrayList render(const std::vector<WatchEvent> &events, std::map<int, QByte
         for (const auto &[bit, name] : bits)
             if (e.mask & bit)
                 names << name;
-        QByteArray line = (labels.contains(e.wd) ? labels[e.wd] : QByteArray::number(e.wd)) + ' ' + names.join('|')
-            + (e.name.isEmpty() ? "" : ' ' + e.name);
-        if (e.cookie != 0)
-            line += " ~" + QByteArray::number(cookies.emplace(e.cookie, int(cookies.size()) + 1).first->second);
-        lines << line;
+        lines << (labels.contains(e.wd) ? labels[e.wd] : QByteArray::number(e.wd)) + ' ' + names.join('|')
+                + (e.name.isEmpty() ? "" : ' ' + e.name)
+                + (e.cookie ? " ~" + QByteArray::number(cookies.emplace(e.cookie, cookies.size() + 1).first->second)
+                            : QByteArray());
     }
     if (sorted)
         std::sort(lines.begin(), lines.end());
     return lines;
-}
-// "a/f", "a/d/", "b/", with a watched as A, b as B, a/d as D.
-struct Watched : TestTree
-{
-    UniqueFd in{openInotify()}, top{openFolderPath(root())};
-    std::map<int, QByteArray> labels;
-    std::vector<WatchEvent> events;
-    bool ready()
-    {
-        const UniqueFd a(build({"a/f=data", "a/d/", "b/"}) ? openFolderAt(top.get(), "a") : -1);
-        for (const auto &[wd, label] : {std::pair{watchFolderAt(in.get(), top.get(), "a"), "A"},
-                                        {watchFolderAt(in.get(), top.get(), "b"), "B"},
-                                        {watchFolderAt(in.get(), a.get(), "d"), "D"}})
-            labels[wd] = label;
-        return labels.size() == 3 && labels.begin()->first > 0;
-    }
-    // Reads until `count` events have come, each wait capped at 2 s (the kernel queues them within the call that
-    // caused them: the cap is reached only when one is missing), then whatever else is queued.
-    bool take(size_t count)
-    {
-        for (struct pollfd p = {in.get(), POLLIN, 0};; p.revents = 0) {
-            if (readWatchEvents(in.get(), events) < 0)
-                return false;
-            if (events.size() >= count || ::poll(&p, 1, 2000) <= 0)
-                return true;
-        }
-    }
-};
-// Runs one change on `w`: a word and its operands.
-bool apply(Watched &w, const QByteArrayList &op)
-{
-    const QByteArray path = w.path(op.value(1));
-    std::vector<EntryInfo> entries;
-    if (op[0] == "create")
-        return UniqueFd(::open(path.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644)).valid();
-    if (op[0] == "write") // truncates, then writes: one MODIFY, as the kernel merges the second
-        return w.write(op[1], "more");
-    if (op[0] == "chmod")
-        return w.setMode(op[1], 0700);
-    if (op[0] == "xattr")
-        return w.setXattr(op[1], "user.DOSATTRIB", "0x20");
-    if (op[0] == "read") // what a walk does
-        return w.read(op[1]) == "data"
-            && listFolder(UniqueFd(openFolderAt(w.top.get(), "a")).get(), entries, true) == 0;
-    if (op[0] == "rm") // a file or an empty folder
-        return ::remove(path.constData()) == 0;
-    return op[0] == "mv" && ::rename(path.constData(), w.path(op[2]).constData()) == 0;
 }
 } // namespace
 
@@ -108,12 +57,9 @@ private slots:
         QTest::addColumn<QByteArray>("op");
         QTest::addColumn<QByteArrayList>("events");
         QTest::newRow("create") << "create a/n"_ba << QByteArrayList{"A CREATE n"};
-        QTest::newRow("write") << "write a/f"_ba << QByteArrayList{"A MODIFY f"};
         QTest::newRow("chmod") << "chmod a/f"_ba << QByteArrayList{"A ATTRIB f"};
         QTest::newRow("xattr") << "xattr a/f"_ba << QByteArrayList{"A ATTRIB f"};
-        QTest::newRow("delete") << "rm a/f"_ba << QByteArrayList{"A DELETE f"};
         QTest::newRow("Vell's own reads are silent") << "read a/f"_ba << QByteArrayList{};
-        QTest::newRow("rename within") << "mv a/f a/g"_ba << QByteArrayList{"A MOVED_FROM f ~1", "A MOVED_TO g ~1"};
         QTest::newRow("rename across") << "mv a/f b/g"_ba << QByteArrayList{"A MOVED_FROM f ~1", "B MOVED_TO g ~1"};
         // A folder's own change: unnamed (ISDIR set) on its watch, by name on its parent's.
         QTest::newRow("chmod folder") << "chmod a/d"_ba << QByteArrayList{"A ATTRIB|ISDIR d", "D ATTRIB|ISDIR"};
@@ -121,26 +67,53 @@ private slots:
         QTest::newRow("folder moved across")
             << "mv a/d b/d"_ba << QByteArrayList{"A MOVED_FROM|ISDIR d ~1", "B MOVED_TO|ISDIR d ~1", "D MOVE_SELF"};
     }
+    // On "a/f", "a/d/", "b/", with a watched as A, b as B, a/d as D.
     void changesRaiseEvents()
     {
         QFETCH(QByteArray, op);
         QFETCH(QByteArrayList, events);
-        Watched w;
-        QVERIFY(w.ready() && apply(w, op.split(' ')) && w.take(size_t(events.size())));
-        QCOMPARE(render(w.events, w.labels, true), events);
+        TestTree w;
+        const UniqueFd in(openInotify()), top(openFolderPath(w.root()));
+        const UniqueFd a(w.build({"a/f=data", "a/d/", "b/"}) ? openFolderAt(top.get(), "a") : -1);
+        std::map<int, QByteArray> labels{{watchFolderAt(in.get(), top.get(), "a"), "A"},
+                                         {watchFolderAt(in.get(), top.get(), "b"), "B"},
+                                         {watchFolderAt(in.get(), a.get(), "d"), "D"}};
+        QVERIFY(labels.size() == 3 && labels.begin()->first > 0);
+        const QByteArrayList o = op.split(' ');
+        const QByteArray path = w.path(o.value(1));
+        std::vector<EntryInfo> entries;
+        const bool done = o[0] == "create"
+            ? UniqueFd(::open(path.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644)).valid()
+            : o[0] == "chmod" ? w.setMode(o[1], 0700)
+            : o[0] == "xattr" ? w.setXattr(o[1], "user.DOSATTRIB", "0x20")
+            : o[0] == "read" ? w.read(o[1]) == "data" && listFolder(a.get(), entries, true) == 0 // what a walk does
+            : o[0] == "rm" ? ::remove(path.constData()) == 0
+                           : ::rename(path.constData(), w.path(o[2]).constData()) == 0;
+        QVERIFY(done);
+        // Reads until every event expected has come, each wait capped at 2 s (the kernel queues them within the call
+        // that caused them: the cap is reached only when one is missing), then whatever else is queued.
+        std::vector<WatchEvent> seen;
+        for (struct pollfd p = {in.get(), POLLIN, 0};; p.revents = 0) {
+            QVERIFY(readWatchEvents(in.get(), seen) >= 0);
+            if (seen.size() >= size_t(events.size()) || ::poll(&p, 1, 2000) <= 0)
+                break;
+        }
+        QCOMPARE(render(seen, labels, true), events);
     }
     // Many events take several reads; every one is kept and counted.
     void readsEveryPendingEvent()
     {
-        Watched w;
-        QVERIFY(w.ready());
+        TestTree tree;
+        const UniqueFd in(openInotify()), top(openFolderPath(tree.root()));
+        QVERIFY(tree.mkdir("a") && watchFolderAt(in.get(), top.get(), "a") > 0);
         const auto name = [](int i) { return QByteArray::number(i).rightJustified(250, '0'); };
         for (int i = 0; i < 300; ++i) // 272-byte records: more than one read's worth
-            QVERIFY(w.write("a/" + name(i), {}));
-        struct pollfd p = {w.in.get(), POLLIN, 0};
-        QVERIFY(::poll(&p, 1, 2000) == 1 && readWatchEvents(w.in.get(), w.events) == 300);
-        QVERIFY(w.events[0].name == name(0) && w.events[299].name == name(299));
-        QVERIFY(readWatchEvents(w.in.get(), w.events) == 0 && readWatchEvents(-1, w.events) == -EBADF);
+            QVERIFY(tree.write("a/" + name(i), {}));
+        std::vector<WatchEvent> events;
+        struct pollfd p = {in.get(), POLLIN, 0};
+        QVERIFY(::poll(&p, 1, 2000) == 1 && readWatchEvents(in.get(), events) == 300);
+        QVERIFY(events[0].name == name(0) && events[299].name == name(299));
+        QVERIFY(readWatchEvents(in.get(), events) == 0 && readWatchEvents(-1, events) == -EBADF);
     }
     // A link, a file or a path is never watched; one inode by any path is one watch (the caller counts references).
     void watchesFoldersOnly()

@@ -1,5 +1,6 @@
 #include "twincouples.h"
 #include "oplog/dailylog.h"
+#include <QProcess>
 #include <cerrno>
 #include <filesystem>
 #include <numeric>
@@ -407,6 +408,21 @@ QByteArray TwinCouples::lost(const Twin &twin, const QByteArrayList &before) con
 QByteArray TwinCouples::unlike(const QByteArrayList &x, const QByteArrayList &y)
 {
     return joined(QSet<QByteArray>(x.begin(), x.end()).subtract(QSet<QByteArray>(y.begin(), y.end())).values());
+}
+
+bool TwinCouples::copyAToB()
+{
+    for (const QByteArray &name : tree.entries(a.base)) {
+        if (name == "log")
+            continue;
+        std::error_code error;
+        std::filesystem::remove_all(tree.path(b.base + '/' + name).constData(), error);
+        QProcess cp;
+        cp.start("cp", {"-a", tree.pathText(a.base + '/' + name), tree.pathText(b.base + '/' + name)});
+        if (!cp.waitForFinished() || cp.exitCode() != 0)
+            return false;
+    }
+    return true;
 }
 
 bool TwinCouples::dropTransientExtras()

@@ -90,6 +90,8 @@ public:
     // folder made and removed again), which a couple that does not remove obsolete items keeps for ever. Removes
     // from A's target what B's lacks; false when the twins differ otherwise.
     bool dropTransientExtras();
+    // Makes B's folders a copy of A's (cp -a), for twins a run left apart for good; false when cp failed.
+    bool copyAToB();
     [[nodiscard]] static QByteArray unlike(const QByteArrayList &x, const QByteArrayList &y); // x's lines y lacks
     // Source items missing from the target ("" when none): names, contents and link texts, not modes or attributes.
     // exact: target items the source lacks too.

@@ -111,12 +111,26 @@ private slots:
             }
             slowest = qMax(slowest, runs);
             lastYields = qMax(1, a.yields);
-            QVERIFY2(TwinCouples::difference(a, b, false).isEmpty(), context(TwinCouples::difference(a, b, false)));
+            QString differs = TwinCouples::difference(a, b, false);
+            if (during) {
+                // Changes made during a run may leave the twins apart for good where the modes keep what is in
+                // the way (a folder made where the source now has a file): A's watched run must then report
+                // what a run reading every folder of A reports, and that run must find nothing to do.
+                twins.a.controller->watchBook()->mountTableChanged(); // doubt: A's next run reads every folder
+                const TwinRun full = twins.a.run();
+                QVERIFY2(!full.changed(), context("the full run after A's watched runs changed: " + full.lines.join(" | ")));
+                differs = TwinCouples::difference(a, full, true);
+            }
+            QVERIFY2(differs.isEmpty(), context(differs));
             if (during && !modes.contains("Effacer"))
                 (void)twins.dropTransientExtras(); // what is left differing is told below
             const QByteArrayList treeA = twins.snapshot(twins.a), treeB = twins.snapshot(twins.b);
-            QVERIFY2(treeA == treeB, context("the twins' trees differ: A has " + TwinCouples::unlike(treeA, treeB)
-                                             + "; B has " + TwinCouples::unlike(treeB, treeA)));
+            const bool keptApart = during && !modes.contains("Effacer") && a.totals.Failures > 0;
+            QVERIFY2(keptApart || treeA == treeB, context("the twins' trees differ: A has "
+                                                          + TwinCouples::unlike(treeA, treeB) + "; B has "
+                                                          + TwinCouples::unlike(treeB, treeA)));
+            if (keptApart && treeA != treeB)
+                QVERIFY2(twins.copyAToB(), context("cp -a failed"));
             const QByteArray missing = mirror == Mirror::Unchecked || a.totals.Failures
                 ? QByteArray() : twins.unmirrored(twins.a, mirror == Mirror::Equals);
             QVERIFY2(missing.isEmpty(), context(missing));

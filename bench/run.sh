@@ -114,7 +114,8 @@ want f && copiesKept=$((copiesKept + 2))
 want h && copiesKept=$((copiesKept + 1))
 needKiB=$((treeKiB * copiesKept))
 [ -e "$tree/.done" ] || needKiB=$((needKiB + treeKiB))
-say "disk: about $((needKiB / 1024)) MiB more needed for the tree and its copies, $(($(freeKiB) / 1024)) MiB free at $out"
+say "disk: about $((needKiB / 1024)) MiB more needed for the tree and its copies," \
+    "$(($(freeKiB) / 1024)) MiB free at $out"
 if [ "$(freeKiB)" -lt "$needKiB" ]; then
     echo "run.sh: not enough disk space at $out for $files files; free some or choose fewer --cases" >&2
     exit 1
@@ -621,15 +622,19 @@ done
 if want g; then
     # shellcheck disable=SC2086
     idle=$(median ${cpus[g:idle]})
+    perSecond=$(awk -v c="$idle" -v s="$idleSeconds" 'BEGIN { printf "%.3f", c / s * 1000 }')
     # shellcheck disable=SC2086
-    say "(g) idle watched session: $idle CPU seconds in ${idleSeconds} s ($(awk -v c="$idle" -v s="$idleSeconds" 'BEGIN { printf "%.3f", c / s * 1000 }') ms per second), next watched run $(median ${results[g:after]}) s; load ${loads[g]}"
+    say "(g) idle watched session: $idle CPU seconds in ${idleSeconds} s ($perSecond ms per second)," \
+        "next watched run $(median ${results[g:after]}) s; load ${loads[g]}"
 fi
 if want h; then
     perFile() { awk -v t="$1" -v n="$files" 'BEGIN { if (t == "-") print "-"; else printf "%.2f", t / n * 1e6 }'; }
     # shellcheck disable=SC2086
     copy=$(median ${results[h:copy]}) full=$(median ${results[h:full]}) watched=$(median ${results[h:watched]})
-    say "(h) $files files in $folders folders: first copy $copy s ($(perFile "$copy") us per file), full unchanged run $full s ($(perFile "$full") us per file), watched unchanged run $watched s"
-    say "(h) peak resident memory: $((rss[copy] / 1024)) MiB (${rss[copy]} KiB) in the session of the first copy, $((rss[full] / 1024)) MiB (${rss[full]} KiB) in the unwatched one; load ${loads[h]}"
+    say "(h) $files files in $folders folders: first copy $copy s ($(perFile "$copy") us per file)," \
+        "full unchanged run $full s ($(perFile "$full") us per file), watched unchanged run $watched s"
+    say "(h) peak resident memory: $((rss[copy] / 1024)) MiB (${rss[copy]} KiB) in the session of the first copy," \
+        "$((rss[full] / 1024)) MiB (${rss[full]} KiB) in the unwatched one; load ${loads[h]}"
 fi
 say "load average at end: $(loadavg)"
 say "raw times and outputs: $logs"

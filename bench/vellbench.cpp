@@ -310,8 +310,8 @@ struct Parsed
     QCommandLineOption noPump{"no-pump", "Only count the yields."};
     QCommandLineOption pumpInterval{"pump-interval", "Milliseconds between two pumps (5).", "ms", "5"};
     QCommandLineOption performance{"performance", "Pumps per yield (Performance).", "n", "1"};
-    QCommandLineOption copies{"copies", "Files copied at once (CopiesSimultanees): 0 as suits the machine, 1 one at a time.",
-                              "n", "0"};
+    QCommandLineOption copies{"copies", "Files copied at once (CopiesSimultanees): 0 as suits the machine.", "n",
+                              "0"};
     QCommandLineOption session{"session", "Keep one program's couple; commands on stdin: run, idle S, rss, quit."};
     QCommandLineOption noWatch{"no-watch", "--session: no watches (Surveillance off), every run full."};
     QCommandLineOption bareWalk{"bare-walk", "Time the two lstat calls per file and nothing else."};
@@ -333,8 +333,8 @@ struct Parsed
         parser.setApplicationDescription("Mirrors SOURCE into TARGET with Vell's engine and prints the totals.");
         parser.addHelpOption();
         parser.addOptions({newer, move, attributes, security, noSubfolders, remove, pump, noPump, pumpInterval,
-                           performance, copies, session, noWatch, bareWalk, parallel, generate, mutate, big, files, folders, depth, maxSize, sizeMiB,
-                           modifyPercent, deletePercent, seed});
+                           performance, copies, session, noWatch, bareWalk, parallel, generate, mutate, big, files,
+                           folders, depth, maxSize, sizeMiB, modifyPercent, deletePercent, seed});
         parser.addPositionalArgument("source", "The source folder.");
         parser.addPositionalArgument("target", "The target folder.");
     }

@@ -329,6 +329,8 @@ private:
                 return stop(i);
             EnsureOpen(source, m_folders.source.get(), rel);
             EnsureOpen(target, m_folders.target.get(), rel);
+            if (m_plan && !(sub.listed.item && sub.listed.item->kind == EntryKind::Folder))
+                m_plan->expectTargetMade(node, sub.name); // its creation replaces nothing
             const bool targetReported = applyFolderRule(source.get(), target.get(), rel, sub);
             clean = clean && sub.visit == Visit::Full;
             const bool targetAsked = sub.listed.item && sub.listed.item->kind == EntryKind::Folder;

@@ -95,6 +95,12 @@ void WalkPlan::watchChild(NodeId child, int parentFd, const QByteArray &name, Si
         m_couple.watchChild(child, parentFd, name, side);
 }
 
+void WalkPlan::expectTargetMade(NodeId parent, const QByteArray &name)
+{
+    if (recording(parent))
+        m_couple.expectTargetMade(parent, name);
+}
+
 void WalkPlan::endMirrorFull(NodeId node, uint32_t files, bool quiet, uint64_t linked)
 {
     if (!recording(node))

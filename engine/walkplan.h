@@ -65,6 +65,8 @@ public:
     void sourceListed(NodeId node, const std::vector<QByteArray> &subFolders);
     void targetListed(NodeId node, const std::vector<QByteArray> &targetSubFolders);
     void watchChild(NodeId child, int parentFd, const QByteArray &name, Side side);
+    // The target lacks this sub-folder: the walk may make it now.
+    void expectTargetMade(NodeId parent, const QByteArray &name);
     // linked: a digest of the inodes of its files with other links (0: none).
     void endMirrorFull(NodeId node, uint32_t files, bool quiet, uint64_t linked);
     void endRemovalFull(NodeId node, bool quiet);

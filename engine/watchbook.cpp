@@ -35,8 +35,7 @@ void CoupleWatch::sourceListed(NodeId node, const std::vector<QByteArray> &subFo
     std::vector<DroppedWatch> dropped;
     const uint32_t before = m_tree.nodeCount();
     m_tree.reconcileChildren(node, subFolders, dropped);
-    for (const DroppedWatch &d : dropped)
-        m_book->releaseRef(*this, d.node, d.side, d.wd);
+    m_book->release(*this, dropped);
     WatchStats &stats = m_book->m_stats;
     stats.folders += int64_t(m_tree.nodeCount()) - int64_t(before);
     if (stats.folders > int64_t(WatchedFolderCap))
@@ -63,6 +62,16 @@ void CoupleWatch::watchChild(NodeId child, int parentFd, const QByteArray &name,
         return;
     }
     handleWatch(child, side, m_book->m_system.watchAt(m_book->m_fd.get(), parentFd, name));
+}
+
+void CoupleWatch::expectTargetMade(NodeId parent, const QByteArray &name)
+{
+    const int32_t wd = watching() && parent != NoNode ? m_tree.node(parent).targetWd : -1;
+    if (wd < 0)
+        return;
+    if (m_book->m_madeByWalk.size() >= 65536) // made and never heard of (a failed creation): forgotten
+        m_book->m_madeByWalk.clear();
+    m_book->m_madeByWalk.emplace(wd, name);
 }
 
 void CoupleWatch::watchFolder(NodeId node, int fd, Side side)
@@ -126,8 +135,7 @@ void CoupleWatch::refuse(WatchFallback why)
     // the walk may still hold their ids.
     std::vector<DroppedWatch> watches;
     m_tree.collectWatches(watches);
-    for (const DroppedWatch &w : watches)
-        m_book->releaseRef(*this, w.node, w.side, w.wd);
+    m_book->release(*this, watches);
     m_state = State::Refused;
     m_refusedThisRun = true;
     m_why = std::move(why);
@@ -236,7 +244,9 @@ void WatchBook::applyOne(const WatchEventRecord &e)
                 tree.markDirty(tree.node(node).parent, BothDirty);
             if ((e.mask & IN_ISDIR) && (e.mask & Naming) && !e.name.isEmpty()) {
                 const NodeId child = tree.child(node, e.name);
-                if (child != NoNode)
+                const bool madeByWalk = (e.mask & IN_CREATE) && it->second.side == Side::Target
+                    && m_madeByWalk.erase({e.wd, e.name}) > 0;
+                if (child != NoNode && !madeByWalk)
                     tree.markDirty(child, Replaced);
                 if (e.mask & IN_MOVED_FROM)
                     m_movedFrom[e.cookie].push_back(it->second.couple);
@@ -330,12 +340,35 @@ void WatchBook::releaseRef(CoupleWatch &couple, NodeId node, Side side, int32_t 
     (void)m_system.unwatch(m_fd.get(), wd);
 }
 
+void WatchBook::release(CoupleWatch &couple, const std::vector<DroppedWatch> &dropped)
+{
+    std::vector<int32_t> unwatched;
+    for (const DroppedWatch &d : dropped) {
+        auto [first, last] = m_index.equal_range(d.wd);
+        for (auto it = first; it != last; ++it)
+            if (it->second.couple == couple.m_index && it->second.node == d.node && it->second.side == d.side) {
+                m_index.erase(it);
+                --couple.m_held;
+                break;
+            }
+        couple.m_tree.setWd(d.node, d.side, -1);
+        if (m_index.find(d.wd) == m_index.end()) // no other node or couple watches that folder
+            unwatched.push_back(d.wd);
+    }
+    constexpr size_t Batch = 1024; // far below the kernel's default queue of 16384
+    for (size_t i = 0; i < unwatched.size(); ++i) {
+        --m_stats.watches;
+        (void)m_system.unwatch(m_fd.get(), unwatched[i]); // EINVAL: the kernel dropped it already
+        if ((i + 1) % Batch == 0)
+            drain(); // their IGNORED events find no slot now
+    }
+}
+
 void WatchBook::releaseAll(CoupleWatch &couple, std::vector<DroppedWatch> &dropped)
 {
     const uint32_t before = couple.m_tree.nodeCount();
     couple.m_tree.clear(dropped);
-    for (const DroppedWatch &d : dropped)
-        releaseRef(couple, d.node, d.side, d.wd);
+    release(couple, dropped);
     m_stats.folders -= int64_t(before) - int64_t(couple.m_tree.nodeCount());
 }
 

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -114,6 +115,9 @@ public:
     // handled here: EACCES/ENOENT make the node Volatile, ENOSPC/ENOMEM or
     // the budget refuse the couple, anything else is a doubt.
     void watchChild(NodeId child, int parentFd, const QByteArray &name, Side side);
+    // The walk is about to make the target folder `name` in the parent's
+    // target: its creation event says nothing was replaced there.
+    void expectTargetMade(NodeId parent, const QByteArray &name);
     // The same through an open folder (the tops, deep levels).
     void watchFolder(NodeId node, int fd, Side side);
     // A sub-folder on another device than its parent: a file system that
@@ -198,6 +202,10 @@ private:
     void addRef(CoupleWatch &couple, NodeId node, Side side, int32_t wd);
     void releaseRef(CoupleWatch &couple, NodeId node, Side side, int32_t wd);
     void releaseAll(CoupleWatch &couple, std::vector<DroppedWatch> &dropped);
+    // Releases the dropped watches: every slot first, then the kernel's
+    // watches, reading the queue now and then, as each removal queues an
+    // IGNORED event and a large tree's would overflow it.
+    void release(CoupleWatch &couple, const std::vector<DroppedWatch> &dropped);
     void applyOne(const WatchEventRecord &event);
     void checkNewName(CoupleWatch &couple, NodeId node, Side side, const QByteArray &name);
     void doubtAll();
@@ -213,6 +221,7 @@ private:
     std::vector<std::unique_ptr<CoupleWatch>> m_couples; // holes reused
     std::unordered_multimap<int32_t, Slot> m_index;       // wd -> every node watching through it
     std::unordered_map<uint32_t, std::vector<uint16_t>> m_movedFrom; // cookie -> couples of a folder moved away
+    std::set<std::pair<int32_t, QByteArray>> m_madeByWalk; // (parent's target wd, name) about to be made
     std::vector<Note> m_notes;
     QStringList m_noted; // couples already told about, "source\ntarget"
     WatchStats m_stats;

@@ -117,6 +117,8 @@ private slots:
         };
         for (int run = 0; run < 3; ++run)
             w.a.run();
+        if (w.a.stats().watchedRuns == 0)
+            QSKIP("this file system cannot be watched");
         QCOMPARE(mostUnread, 0); // nothing was dropped
         w.a.controller->watchBook()->mountTableChanged(); // doubt: every watch goes, the next run starts again
         QVERIFY(!w.a.run().changed());

@@ -10,6 +10,9 @@
 using namespace vell;
 
 constexpr int64_t Minute = 60'000'000'000;
+struct Event { QByteArray where; uint mask; QByteArray name; uint then; QByteArray flags, next; };
+struct Plan { QByteArray change, next; QString note = {}; };
+struct Refusal { int maxWatches; QByteArray failing, first, flags; QString note; QByteArray second; };
 
 // A book on real inotify, with a clock, a watch limit and failures the test sets, and a walk that uses the couple's
 // state the way the mirror walk does: Full folders are listed and their sub-folders watched on both sides, Pass
@@ -122,50 +125,38 @@ class TestWatchBook : public QObject
 private slots:
     void events_data()
     {
-        QTest::addColumn<QByteArray>("where"); // "a/b:s" the watch of src/a/b, "*" no watch, "?" an unknown one
-        QTest::addColumn<uint>("mask");
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<uint>("then"); // a second event on the same watch, no name (0: none)
-        QTest::addColumn<QByteArray>("flags");
-        QTest::addColumn<QByteArray>("next");
-        const auto row = [](const char *n, const char *where, uint mask, const char *name, uint then,
-                            const char *flags, const char *next) {
-            QTest::newRow(n) << QByteArray(where) << mask << QByteArray(name) << then << QByteArray(flags)
-                             << QByteArray(next);
-        };
-        row("file created", "a:s", IN_CREATE, "f", 0, "mr MR -", "pass:/ full:a skip:b");
-        row("target file changed", "a/b:t", IN_MODIFY, "f", 0, "mr mr MR", "pass:/ pass:a full:b");
-        row("file moved away", "a:t", IN_MOVED_FROM, "f", 0, "mr MR -", "pass:/ full:a skip:b");
-        row("folder's own mode", "a/b:s", IN_ATTRIB, "", 0, "mr MRmr MR", "pass:/ full:a full:b");
-        row("folder made over b", "a:s", IN_CREATE | IN_ISDIR, "b", 0, "mr MR X", "pass:/ full:a full:b");
-        row("b removed", "a/b:s", IN_DELETE_SELF, "", IN_IGNORED, "- - D", "skip:/"); // no doubt: its parent saw it
-        row("watch lost", "a/b:t", IN_IGNORED, "", 0, "- - -", "full:/ full:a full:b");
-        row("top removed", ":s", IN_MOVE_SELF, "", 0, "- - -", "full:/ full:a full:b");
-        row("unmounted", "a:s", IN_UNMOUNT, "", 0, "- - -", "full:/ full:a full:b"); // before its IGNORED
-        row("queue overflow", "*", IN_Q_OVERFLOW, "", 0, "- - -", "full:/ full:a full:b");
-        row("unknown watch", "?", IN_MODIFY, "f", 0, "- - -", "skip:/");
+        // where: "a/b:s" the watch of src/a/b, "*" no watch, "?" an unknown one; then: a second event on the same
+        // watch, no name (0: none).
+        QTest::addColumn<Event>("e");
+        const auto row = [](const char *name, const Event &e) { QTest::newRow(name) << e; };
+        row("file created", {"a:s", IN_CREATE, "f", 0, "mr MR -", "pass:/ full:a skip:b"});
+        row("target file changed", {"a/b:t", IN_MODIFY, "f", 0, "mr mr MR", "pass:/ pass:a full:b"});
+        row("file moved away", {"a:t", IN_MOVED_FROM, "f", 0, "mr MR -", "pass:/ full:a skip:b"});
+        row("folder's own mode", {"a/b:s", IN_ATTRIB, "", 0, "mr MRmr MR", "pass:/ full:a full:b"});
+        row("folder made over b", {"a:s", IN_CREATE | IN_ISDIR, "b", 0, "mr MR X", "pass:/ full:a full:b"});
+        row("b removed", {"a/b:s", IN_DELETE_SELF, "", IN_IGNORED, "- - D", "skip:/"}); // its parent saw it
+        row("watch lost", {"a/b:t", IN_IGNORED, "", 0, "- - -", "full:/ full:a full:b"});
+        row("top removed", {":s", IN_MOVE_SELF, "", 0, "- - -", "full:/ full:a full:b"});
+        row("unmounted", {"a:s", IN_UNMOUNT, "", 0, "- - -", "full:/ full:a full:b"}); // before its IGNORED
+        row("queue overflow", {"*", IN_Q_OVERFLOW, "", 0, "- - -", "full:/ full:a full:b"});
+        row("unknown watch", {"?", IN_MODIFY, "f", 0, "- - -", "skip:/"});
     }
     void events()
     {
-        QFETCH(QByteArray, where);
-        QFETCH(uint, mask);
-        QFETCH(QByteArray, name);
-        QFETCH(uint, then);
-        QFETCH(QByteArray, flags);
-        QFETCH(QByteArray, next);
+        QFETCH(Event, e);
         Watched w({"src/a/b/", "dst/a/b/"});
         QCOMPARE(w.run(), QByteArray("full:/ full:a full:b"));
         QCOMPARE(w.run(), QByteArray("skip:/"));
-        const Side side = where.endsWith('s') ? Side::Source : Side::Target;
-        const int32_t wd = where == "*"   ? -1
-            : where == "?"                  ? 9999
-                                            : w.last->tree().node(w.at(where.chopped(2))).wd(side);
-        QVERIFY(where.size() < 2 || wd > 0);
-        w.book->apply({{wd, mask, 0, name}});
-        if (then)
-            w.book->apply({{wd, then, 0, {}}});
-        QCOMPARE(w.flags(), flags);
-        QCOMPARE(w.run(), next);
+        const Side side = e.where.endsWith('s') ? Side::Source : Side::Target;
+        const int32_t wd = e.where == "*" ? -1
+            : e.where == "?"              ? 9999
+                                          : w.last->tree().node(w.at(e.where.chopped(2))).wd(side);
+        QVERIFY(e.where.size() < 2 || wd > 0);
+        w.book->apply({{wd, e.mask, 0, e.name}});
+        if (e.then)
+            w.book->apply({{wd, e.then, 0, {}}});
+        QCOMPARE(w.flags(), e.flags);
+        QCOMPARE(w.run(), e.next);
         QCOMPARE(w.run(), QByteArray("skip:/")); // quiet again
     }
     // A folder moved to another couple: both couples doubt (their trees shared the moved folder's watches).
@@ -179,27 +170,24 @@ private slots:
     }
     void plans_data()
     {
-        QTest::addColumn<QByteArray>("change");
-        QTest::addColumn<QByteArray>("next");
-        QTest::addColumn<QString>("note");
-        QTest::newRow("nothing") << QByteArray() << QByteArray("skip:/") << QString();
-        QTest::newRow("safety delay not over") << QByteArray("clock 60") << QByteArray("skip:/") << QString();
-        QTest::newRow("safety delay over") << QByteArray("clock 61") << QByteArray("full:/ full:a") << QString();
-        QTest::newRow("another shape") << QByteArray("shape") << QByteArray("full:/ full:a") << QString();
-        QTest::newRow("source replaced") << QByteArray("replace") << QByteArray("full:/") << QString();
-        QTest::newRow("target gone") << QByteArray("target") << QByteArray("unwatched") << QString();
-        QTest::newRow("mount table changed") << QByteArray("mounts") << QByteArray("full:/ full:a") << QString();
-        QTest::newRow("file system refused") << QByteArray("fuse") << QByteArray("unwatched")
-                                             << "Folders not watched (file system fuse), every run reads them all: ";
-        QTest::newRow("no inotify") << QByteArray("inotify") << QByteArray("unwatched")
-                                    << "Folders not watched (the system refused: inotify: Too many open files), every "
-                                       "run reads them all";
+        QTest::addColumn<Plan>("p");
+        const QString refused = "Folders not watched (the system refused: inotify: Too many open files), every run "
+                                "reads them all";
+        QTest::newRow("nothing") << Plan{"", "skip:/"};
+        QTest::newRow("safety delay not over") << Plan{"clock 60", "skip:/"};
+        QTest::newRow("safety delay over") << Plan{"clock 61", "full:/ full:a"};
+        QTest::newRow("another shape") << Plan{"shape", "full:/ full:a"};
+        QTest::newRow("source replaced") << Plan{"replace", "full:/"};
+        QTest::newRow("target gone") << Plan{"target", "unwatched"};
+        QTest::newRow("mount table changed") << Plan{"mounts", "full:/ full:a"};
+        QTest::newRow("file system refused")
+            << Plan{"fuse", "unwatched", "Folders not watched (file system fuse), every run reads them all: "};
+        QTest::newRow("no inotify") << Plan{"inotify", "unwatched", refused};
     }
     void plans()
     {
-        QFETCH(QByteArray, change);
-        QFETCH(QByteArray, next);
-        QFETCH(QString, note);
+        QFETCH(Plan, p);
+        const QByteArray &change = p.change;
         Watched w({"src/a/", "dst/"});
         QCOMPARE(w.run(), QByteArray("full:/ full:a"));
         RunShape shape;
@@ -216,61 +204,48 @@ private slots:
             w.openError = -EMFILE;
             w.book = std::make_unique<WatchBook>(w.settings, w.system);
         }
-        QCOMPARE(w.run("src", "dst", shape, change != "replace"), next);
-        const QString folder = note.endsWith(": ") ? w.tree.pathText("src") : QString();
-        QCOMPARE(w.book->takeNotes(0), note.isEmpty() ? QStringList() : QStringList{note + folder});
+        QCOMPARE(w.run("src", "dst", shape, change != "replace"), p.next);
+        const QString folder = p.note.endsWith(": ") ? w.tree.pathText("src") : QString();
+        QCOMPARE(w.book->takeNotes(0), p.note.isEmpty() ? QStringList() : QStringList{p.note + folder});
     }
     void refusals_data()
     {
-        QTest::addColumn<int>("maxWatches");
-        QTest::addColumn<QByteArray>("failing"); // "name=-errno"
-        QTest::addColumn<QByteArray>("first");
-        QTest::addColumn<QByteArray>("flags"); // of the root, a and b after it, when still watched
-        QTest::addColumn<QString>("note");
-        QTest::addColumn<QByteArray>("second");
-        const auto row = [](const char *n, int max, const char *failing, const char *first, const char *flags,
-                            const char *note, const char *second) {
-            QTest::newRow(n) << max << QByteArray(failing) << QByteArray(first) << QByteArray(flags) << QString(note)
-                             << QByteArray(second);
-        };
+        // failing: "name=-errno"; flags: of the root, a and b after the first run, when still watched.
+        QTest::addColumn<Refusal>("r");
+        const auto row = [](const char *name, const Refusal &r) { QTest::newRow(name) << r; };
         const char *const all = "full:/ full:a full:b";
-        row("over the budget", 10, "", all, "", "Too many folders to watch (6 watches needed, 5 avail", "unwatched");
-        row("at the budget", 12, "", all, "- - -", "", "skip:/");
-        row("kernel limit", 1000, "b=-28", all, "", "Too many folders to watch (6 watches needed, 4 avai", "unwatched");
-        row("kernel memory", 1000, "a=-12", "full:/ full:a", "", "Folders not watched (the system refused: Cannot allo",
-            "unwatched");
-        row("unreadable folder", 1000, "b=-13", all, "mr mr ST", "", "pass:/ pass:a full:b");
-        row("folder gone", 1000, "a=-2", all, "mr ST -", "", "pass:/ full:a skip:b");
-        row("a file in its place", 1000, "a=-20", all, "mr ST -", "", "pass:/ full:a skip:b");
-        row("other error", 1000, "a=-40", all, "- - -", "", all);
+        row("over the budget", {10, "", all, "", "Too many folders to watch (6 watches needed, 5 avail", "unwatched"});
+        row("at the budget", {12, "", all, "- - -", "", "skip:/"});
+        row("kernel limit", {1000, "b=-28", all, "", "Too many folders to watch (6 watches needed, 4", "unwatched"});
+        row("kernel memory",
+            {1000, "a=-12", "full:/ full:a", "", "Folders not watched (the system refused: Cannot allo", "unwatched"});
+        row("unreadable folder", {1000, "b=-13", all, "mr mr ST", "", "pass:/ pass:a full:b"});
+        row("folder gone", {1000, "a=-2", all, "mr ST -", "", "pass:/ full:a skip:b"});
+        row("a file in its place", {1000, "a=-20", all, "mr ST -", "", "pass:/ full:a skip:b"});
+        row("other error", {1000, "a=-40", all, "- - -", "", all});
     }
     void refusals()
     {
-        QFETCH(int, maxWatches);
-        QFETCH(QByteArray, failing);
-        QFETCH(QByteArray, first);
-        QFETCH(QByteArray, flags);
-        QFETCH(QString, note);
-        QFETCH(QByteArray, second);
-        Watched w({"src/a/b/", "dst/a/b/"}, maxWatches);
-        if (!failing.isEmpty())
-            w.fail[failing.left(1)] = failing.mid(2).toInt();
-        QCOMPARE(w.run(), first);
+        QFETCH(Refusal, r);
+        Watched w({"src/a/b/", "dst/a/b/"}, r.maxWatches);
+        if (!r.failing.isEmpty())
+            w.fail[r.failing.left(1)] = r.failing.mid(2).toInt();
+        QCOMPARE(w.run(), r.first);
         const QStringList notes = w.book->takeNotes(0);
-        QCOMPARE(notes.size(), note.isEmpty() ? 0 : 1);
-        QVERIFY2(notes.isEmpty() || notes.at(0).startsWith(note), qPrintable(notes.join('\n')));
-        if (note.isEmpty())
-            QCOMPARE(w.flags(), flags);
+        QCOMPARE(notes.size(), r.note.isEmpty() ? 0 : 1);
+        QVERIFY2(notes.isEmpty() || notes.at(0).startsWith(r.note), qPrintable(notes.join('\n')));
+        if (r.note.isEmpty())
+            QCOMPARE(w.flags(), r.flags);
         else
             QCOMPARE(w.book->stats().watches, 0); // every watch of a refused couple goes at once
-        QCOMPARE(w.run(), second);
+        QCOMPARE(w.run(), r.second);
         // The safety-net run: a refused couple is tried again, and refused again without a word; a folder that
         // can be watched now is trusted again.
         w.now += 61 * Minute;
-        if (note.isEmpty())
+        if (r.note.isEmpty())
             w.fail.clear();
-        QCOMPARE(w.run(), note.isEmpty() ? QByteArray("full:/ full:a full:b") : first);
-        QCOMPARE(w.run(), QByteArray(note.isEmpty() ? "skip:/" : "unwatched"));
+        QCOMPARE(w.run(), r.note.isEmpty() ? QByteArray("full:/ full:a full:b") : r.first);
+        QCOMPARE(w.run(), QByteArray(r.note.isEmpty() ? "skip:/" : "unwatched"));
         QCOMPARE(w.book->takeNotes(0), QStringList());
     }
     // Two couples of the same folders with other modes: one tree each, one watch per folder.
@@ -296,6 +271,5 @@ private slots:
         QCOMPARE(w.book->stats().folders, 0);
     }
 };
-
 QTEST_GUILESS_MAIN(TestWatchBook)
 #include "tst_watchbook.moc"

@@ -29,6 +29,7 @@ QByteArray childNames(const FolderTree &tree, NodeId parent)
     tree.forEachChild(parent, [&](NodeId c) { out << tree.name(c).toByteArray(); });
     return out.join(' ');
 }
+struct Reconcile { QByteArray before, replaced, after, kept; };
 } // namespace
 
 class TestWatchTree : public QObject
@@ -37,27 +38,19 @@ class TestWatchTree : public QObject
 private slots:
     void reconcile_data()
     {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("replaced"); // children flagged Replaced by an event
-        QTest::addColumn<QByteArray>("after");
-        QTest::addColumn<QByteArray>("kept"); // children that keep their node
-        const auto row = [](const char *n, const char *before, const char *replaced, const char *after,
-                            const char *kept)
-        {
-            QTest::newRow(n) << QByteArray(before) << QByteArray(replaced) << QByteArray(after) << QByteArray(kept);
-        };
-        row("unchanged", "a b c", "", "a b c", "a b c");
-        row("reordered, gone, new", "a b c", "", "c d a", "c a");
-        row("replaced under its name", "a b", "b", "a b", "a");
-        row("all gone", "a b", "", "", "");
-        row("many, by name", "a b c d e f g h i j k l", "k", "l k j i h g f e d c b x", "l j i h g f e d c b");
+        // replaced: children flagged Replaced by an event; kept: children that keep their node.
+        QTest::addColumn<Reconcile>("r");
+        QTest::newRow("unchanged") << Reconcile{"a b c", "", "a b c", "a b c"};
+        QTest::newRow("reordered, gone, new") << Reconcile{"a b c", "", "c d a", "c a"};
+        QTest::newRow("replaced under its name") << Reconcile{"a b", "b", "a b", "a"};
+        QTest::newRow("all gone") << Reconcile{"a b", "", "", ""};
+        QTest::newRow("many, by name")
+            << Reconcile{"a b c d e f g h i j k l", "k", "l k j i h g f e d c b x", "l j i h g f e d c b"};
     }
     void reconcile()
     {
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, replaced);
-        QFETCH(QByteArray, after);
-        QFETCH(QByteArray, kept);
+        QFETCH(Reconcile, r);
+        const auto &[before, replaced, after, kept] = r;
         FolderTree tree;
         list(tree, "", before);
         std::map<QByteArray, NodeId> ids;
@@ -128,6 +121,5 @@ private slots:
         QCOMPARE(tree.nodeCount(), 1u);
     }
 };
-
 QTEST_APPLESS_MAIN(TestWatchTree)
 #include "tst_watchtree.moc"

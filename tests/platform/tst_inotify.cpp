@@ -3,7 +3,6 @@
 #include "platform/fileops.h"
 #include "platform/inotify.h"
 #include "platform/uniquefd.h"
-
 #include <QTest>
 #include <fcntl.h>
 #include <map>
@@ -178,6 +177,5 @@ private slots:
         QVERIFY(mounts.valid() && ::poll(&p, 1, 0) == 0);
     }
 };
-
 QTEST_APPLESS_MAIN(TestInotify)
 #include "tst_inotify.moc"

@@ -1,19 +1,23 @@
 // vellbench: mirrors one couple the way a run does, inside a real Qt event
-// loop, and prints the run's totals and times on one line. Its helper
-// modes make the benchmark's trees and time the bare walk it is compared
-// with; bench/run.sh drives it.
+// loop, and prints the run's totals and times on one line. --session keeps
+// one program's controller alive across runs (watched runs need that) and
+// takes its commands on stdin. Its helper modes make the benchmark's trees
+// and time the bare walk it is compared with; bench/run.sh drives it.
 
 #include "bench/benchtools.h"
 #include "config/settings.h"
 #include "engine/enginehost.h"
 #include "engine/eventpump.h"
 #include "engine/mirrorcontext.h"
+#include "engine/mirrorcontroller.h"
 #include "engine/mirroring.h"
+#include "engine/watchbook.h"
 #include "oplog/logwords.h"
 #include "platform/systeminfo.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
@@ -21,7 +25,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <optional>
+#include <string>
+#include <sys/resource.h>
 
 namespace vell::bench {
 
@@ -48,6 +55,9 @@ public:
             m_pump->pump(times);
     }
 
+    // Why a couple is not watched: a session's runs are then all full.
+    void noteWatching(const QString &text) override { std::fprintf(stderr, "vellbench: %s\n", qPrintable(text)); }
+
     [[nodiscard]] uint64_t yields() const { return m_yields; }
 
 private:
@@ -63,6 +73,32 @@ struct MirrorOptions
     bool pump = true;
     int pumpIntervalMs = 5;
 };
+
+// User plus system seconds of every thread of the process so far.
+double cpuSeconds()
+{
+    rusage usage{};
+    if (::getrusage(RUSAGE_SELF, &usage) != 0)
+        return -1;
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The process's peak resident memory (VmHWM) in KiB, -1 when unknown.
+long long peakResidentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (!line.startsWith("VmHWM:"))
+            continue;
+        bool ok = false;
+        const long long kib = line.mid(6).trimmed().split(' ').value(0).toLongLong(&ok);
+        return ok ? kib : -1;
+    }
+    return -1;
+}
 
 [[nodiscard]] bool applySecurity(const QString &choice, Settings &settings)
 {
@@ -83,12 +119,21 @@ void printTotals(const RunTotals &t)
                 n(t.Failures));
 }
 
+[[nodiscard]] bool areFolders(const QString &source, const QString &target, bool targetToo)
+{
+    for (const QString &folder : targetToo ? QStringList{source, target} : QStringList{source}) {
+        if (!QFileInfo(folder).isDir()) {
+            std::fprintf(stderr, "vellbench: %s is not a folder\n", qPrintable(folder));
+            return false;
+        }
+    }
+    return true;
+}
+
 int runMirror(const MirrorOptions &options, const QString &source, const QString &target)
 {
-    if (!QFileInfo(source).isDir()) {
-        std::fprintf(stderr, "vellbench: %s is not a folder\n", qPrintable(source));
+    if (!areFolders(source, target, false))
         return 1;
-    }
     const SystemInfo system = QuerySystemInfo();
     RunState state;
     state.MirroringOff = false;
@@ -119,6 +164,111 @@ int runMirror(const MirrorOptions &options, const QString &source, const QString
     std::printf(" yields=%llu ticks=%llu pump=%s\n", static_cast<unsigned long long>(host.yields()),
                 static_cast<unsigned long long>(ticks), options.pump ? "on" : "off");
     return 0;
+}
+
+// One program's couple, driven the way the one-second timer drives it, so
+// that the watches of one run serve the next.
+class Session
+{
+public:
+    Session(const MirrorOptions &options, const QString &source, const QString &target)
+        : m_settings(options.settings), m_system(QuerySystemInfo()),
+          m_host(options.pump ? std::optional<EventPump>(std::chrono::milliseconds(options.pumpIntervalMs))
+                              : std::nullopt)
+    {
+        // The timer keeps ticking between runs, as in the program, but
+        // starts a run only when asked.
+        m_settings.Temporisation = 1 << 30;
+        FolderPair pair;
+        pair.Source = source;
+        pair.Cible = target;
+        pair.Deplacer = options.flags.Deplacer;
+        pair.Nouveau = options.flags.Nouveau;
+        pair.Effacer = options.remove;
+        m_pairs << pair;
+        m_state.MirroringOff = false;
+        m_controller = std::make_unique<MirrorController>(
+            RunEnvironment{m_settings, m_pairs, m_system, m_state, m_host, {}, {}, {}, {}, {}});
+    }
+
+    // Answers one command; false once the session must end.
+    bool command(const QString &line)
+    {
+        const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QString verb = words.value(0);
+        if (verb == QLatin1String("run") && words.size() == 1)
+            run();
+        else if (verb == QLatin1String("idle") && words.size() == 2 && words.at(1).toDouble() >= 0)
+            idle(words.at(1).toDouble());
+        else if (verb == QLatin1String("rss") && words.size() == 1)
+            std::printf("rss peak_kib=%lld\n", peakResidentKiB());
+        else if (verb == QLatin1String("quit") && words.size() == 1)
+            std::printf("quit\n");
+        else
+            std::printf("error unknown command: %s\n", qPrintable(line));
+        std::fflush(stdout);
+        return verb != QLatin1String("quit");
+    }
+
+private:
+    void run()
+    {
+        const WatchStats before = stats();
+        const double cpuStart = cpuSeconds();
+        const Clock::time_point start = Clock::now();
+        m_controller->setSecondsToNextRun(0);
+        m_controller->tick();
+        const double elapsed = secondsSince(start);
+        const double cpu = cpuSeconds() - cpuStart;
+        const WatchStats after = stats();
+        const RunTotals &t = m_state.totals;
+        std::printf("run elapsed=%.6f cpu=%.6f", elapsed, cpu);
+        printTotals(t);
+        std::printf(" Invalid=%lld watched=%lld full=%lld pass=%lld skip=%lld\n",
+                    static_cast<long long>(t.InvalidSources + t.InvalidTargets),
+                    static_cast<long long>(after.watchedRuns - before.watchedRuns),
+                    static_cast<long long>(after.fullFolders - before.fullFolders),
+                    static_cast<long long>(after.passFolders - before.passFolders),
+                    static_cast<long long>(after.skipFolders - before.skipFolders));
+    }
+
+    // The event loop alone, as between two timed runs: the watches'
+    // events are read here, and the timer ticks.
+    void idle(double seconds)
+    {
+        const double cpuStart = cpuSeconds();
+        QEventLoop loop;
+        QTimer::singleShot(std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000)), &loop,
+                           &QEventLoop::quit);
+        loop.exec();
+        std::printf("idle seconds=%g cpu=%.6f\n", seconds, cpuSeconds() - cpuStart);
+    }
+
+    [[nodiscard]] WatchStats stats() const
+    {
+        const WatchBook *book = m_controller->watchBook();
+        return book ? book->stats() : WatchStats{};
+    }
+
+    Settings m_settings;
+    SystemInfo m_system;
+    FolderPairList m_pairs;
+    RunState m_state;
+    BenchHost m_host;
+    std::unique_ptr<MirrorController> m_controller;
+};
+
+int runSession(const MirrorOptions &options, const QString &source, const QString &target)
+{
+    if (!areFolders(source, target, true))
+        return 1;
+    Session session(options, source, target);
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (!session.command(QString::fromStdString(line)))
+            return 0;
+    }
+    return 0; // the end of the commands ends the session too
 }
 
 int runBareWalk(const QString &source, const QString &target, bool parallel)
@@ -160,6 +310,10 @@ struct Parsed
     QCommandLineOption noPump{"no-pump", "Only count the yields."};
     QCommandLineOption pumpInterval{"pump-interval", "Milliseconds between two pumps (5).", "ms", "5"};
     QCommandLineOption performance{"performance", "Pumps per yield (Performance).", "n", "1"};
+    QCommandLineOption copies{"copies", "Files copied at once (CopiesSimultanees): 0 as suits the machine.", "n",
+                              "0"};
+    QCommandLineOption session{"session", "Keep one program's couple; commands on stdin: run, idle S, rss, quit."};
+    QCommandLineOption noWatch{"no-watch", "--session: no watches (Surveillance off), every run full."};
     QCommandLineOption bareWalk{"bare-walk", "Time the two lstat calls per file and nothing else."};
     QCommandLineOption parallel{"parallel", "--bare-walk lists the two trees in two threads."};
     QCommandLineOption generate{"generate", "Make a tree in the folder given.", "root"};
@@ -179,8 +333,8 @@ struct Parsed
         parser.setApplicationDescription("Mirrors SOURCE into TARGET with Vell's engine and prints the totals.");
         parser.addHelpOption();
         parser.addOptions({newer, move, attributes, security, noSubfolders, remove, pump, noPump, pumpInterval,
-                           performance, bareWalk, parallel, generate, mutate, big, files, folders, depth, maxSize, sizeMiB,
-                           modifyPercent, deletePercent, seed});
+                           performance, copies, session, noWatch, bareWalk, parallel, generate, mutate, big, files,
+                           folders, depth, maxSize, sizeMiB, modifyPercent, deletePercent, seed});
         parser.addPositionalArgument("source", "The source folder.");
         parser.addPositionalArgument("target", "The target folder.");
     }
@@ -212,6 +366,14 @@ std::optional<MirrorOptions> mirrorOptions(const Parsed &p)
     options.settings.CopierAttributs = p.parser.isSet(p.attributes);
     options.settings.MiroirSousDossiers = !p.parser.isSet(p.noSubfolders);
     options.settings.Performance = p.number(p.performance);
+    options.settings.Surveillance = !p.parser.isSet(p.noWatch);
+    bool copiesOk = false;
+    options.settings.CopiesSimultanees = p.parser.value(p.copies).toInt(&copiesOk);
+    if (!copiesOk || options.settings.CopiesSimultanees < 0
+        || options.settings.CopiesSimultanees > Settings::MaxCopiesSimultanees) {
+        std::fprintf(stderr, "vellbench: --copies takes 0 to %d\n", Settings::MaxCopiesSimultanees);
+        return std::nullopt;
+    }
     options.remove = p.parser.isSet(p.remove);
     options.pump = !p.parser.isSet(p.noPump);
     options.pumpIntervalMs = p.number(p.pumpInterval);
@@ -245,5 +407,7 @@ int main(int argc, char *argv[])
     const std::optional<MirrorOptions> options = mirrorOptions(p);
     if (!options)
         return 2;
+    if (p.parser.isSet(p.session))
+        return runSession(*options, args.at(0), args.at(1));
     return runMirror(*options, args.at(0), args.at(1));
 }

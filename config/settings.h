@@ -33,12 +33,24 @@ struct Settings
     bool ErreurDossierNetSend = false;
     QString MessageNetSend = DefaultMessageNetSend();
     bool ErreurDossierEventLog = false;
+    // Watched runs: only folders changed since the last run are read again.
+    bool Surveillance = true;
+    // Minutes between two full runs of a watched couple, a safety net for
+    // changes no watch reports (writes through mmap); 1 to 10080.
+    int32_t DelaiVerification = DefaultDelaiVerification;
+    // Files a run copies at once, each on its own thread: 0 as many as suit
+    // the machine, 1 one after the other; up to MaxCopiesSimultanees.
+    int32_t CopiesSimultanees = 0;
     // [Logs]
     bool Logs = false;
     bool FichiersLogs = false;
     QString PathLogs; // the program folder when absent (set by the loader)
     bool PurgeLogs = false;
     int32_t DelaiLogs = 10;
+
+    static constexpr int32_t DefaultDelaiVerification = 60;
+    static constexpr int32_t MaxDelaiVerification = 7 * 24 * 60; // a week
+    static constexpr int32_t MaxCopiesSimultanees = 8;
 
     [[nodiscard]] static QString DefaultMessageNetSend()
     {

@@ -84,6 +84,12 @@ void readConfiguration(const KeyReader &read, Settings &s)
     s.ErreurDossierNetSend = read.flag(QStringLiteral("ErreurDossierNetSend"), false);
     s.MessageNetSend = read.text(QStringLiteral("MessageNetSend"), Settings::DefaultMessageNetSend());
     s.ErreurDossierEventLog = read.flag(QStringLiteral("ErreurDossierEventLog"), false);
+    s.Surveillance = read.flag(QStringLiteral("Surveillance"), true);
+    const int32_t delay = read.number(QStringLiteral("DelaiVerification"), Settings::DefaultDelaiVerification);
+    s.DelaiVerification = delay >= 1 && delay <= Settings::MaxDelaiVerification ? delay
+                                                                                : Settings::DefaultDelaiVerification;
+    const int32_t copies = read.number(QStringLiteral("CopiesSimultanees"), 0);
+    s.CopiesSimultanees = copies >= 0 && copies <= Settings::MaxCopiesSimultanees ? copies : 0;
 }
 
 void readLogs(const KeyReader &read, const QString &programFolder, Settings &s)

@@ -40,6 +40,10 @@ public:
     // written); `text` renders it in the language of the interface. Each
     // failure comes once, in the order of the walk.
     virtual void reportFailure(const ItemEvent & /*event*/, const QString & /*text*/) {}
+    // A couple's folders cannot be watched, so each of its runs reads them
+    // all; said once per couple and process, `text` in the interface's
+    // language and naming the couple.
+    virtual void noteWatching(const QString & /*text*/) {}
 };
 
 } // namespace vell

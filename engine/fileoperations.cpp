@@ -30,30 +30,80 @@ bool isMacintoshOnlyChar(char16_t unit)
 
 } // namespace
 
-int CopyOneFile(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir, const QByteArray &N,
-                CopiedSource &copied, bool targetAbsent)
-{
-    const bool move = ctx.flags.Deplacer;
-    CopyOptions options;
-    options.targetAbsent = targetAbsent && N == E;
-    options.flushData = move;
-    options.carryStreams = ctx.system.copyCarriesStreams();
-    // A very large file still lets the interface breathe and a stop end it.
-    options.proceed = [&ctx] { return ctx.yieldAndGoOn(); };
-    const int rc = copyFile(srcDir, E, tgtDir, N, options, &copied);
+namespace {
 
-    if (ctx.system.IsNT) {
+// A copy that did not happen because nothing was wrong: the source and
+// target are one file, the user stopped, or the source went meanwhile.
+bool quietCopyFailure(int rc, int srcDir, const QByteArray &name)
+{
+    if (rc == -ESAME || rc == -ECANCELED)
+        return true;
+    EntryInfo source;
+    return rc == -ENOENT && lookUp(srcDir, name, source, false) == -ENOENT;
+}
+
+int copyPermissionsOf(int srcDir, const QByteArray &srcName, int tgtDir, const QByteArray &tgtName);
+int deleteIfUnchanged(int srcDir, const QByteArray &E, const CopiedSource &seen);
+
+} // namespace
+
+CopyOutcome CopyWork(const CopyRequest &r)
+{
+    CopyOutcome outcome;
+    CopyOptions options;
+    options.targetAbsent = r.targetAbsent && r.written == r.name;
+    options.flushData = r.move;
+    options.carryStreams = r.carryStreams;
+    options.proceed = r.proceed; // a very large file still lets the interface breathe and a stop end it
+    outcome.rc = copyFile(r.srcDir, r.name, r.tgtDir, r.written, options, &outcome.copied);
+    if (r.isNT) {
         // Older systems copy the two Macintosh streams one by one.
-        if (rc == 0 && !options.carryStreams) {
+        if (outcome.rc == 0 && !options.carryStreams) {
             for (const QByteArray &stream : {AfpInfoStream, AfpResourceStream}) {
-                if (copyStream(srcDir, E, tgtDir, N, stream) == 0 && move)
-                    (void)deleteStream(srcDir, E, stream); // the stream is in the target now
+                if (copyStream(r.srcDir, r.name, r.tgtDir, r.written, stream) == 0 && r.move)
+                    (void)deleteStream(r.srcDir, r.name, stream); // the stream is in the target now
             }
         }
-        if (ctx.settings.CopierSecurite)
-            CopyPermissions(ctx, srcDir, E, tgtDir, N);
+        if (r.copySecurity)
+            outcome.permissions = copyPermissionsOf(r.srcDir, r.name, r.tgtDir, r.written);
     }
-    return rc;
+    if (outcome.rc != 0) {
+        outcome.quiet = quietCopyFailure(outcome.rc, r.srcDir, r.name);
+        return outcome;
+    }
+    if (r.move) {
+        // The data were flushed by the copy; the new name must be on disk too.
+        outcome.moved = flushFolder(r.tgtDir);
+        if (outcome.moved == 0)
+            outcome.moved = deleteIfUnchanged(r.srcDir, r.name, outcome.copied);
+    }
+    return outcome;
+}
+
+void ApplyCopyOutcome(MirrorContext &ctx, const CopyRequest &r, const CopyOutcome &outcome,
+                      const std::function<QString(bool source)> &pathOf)
+{
+    RunTotals &totals = ctx.state.totals;
+    if (outcome.permissions != 1)
+        ++(outcome.permissions == 0 ? totals.SecuritiesCopied : totals.SecuritiesNotCopied);
+    const ItemOperation operation = r.targetAbsent ? ItemOperation::Creation : ItemOperation::Modification;
+    if (outcome.rc != 0) {
+        if (outcome.quiet)
+            ++ctx.unsettled; // nothing wrong, but the next run compares it again
+        else
+            ctx.failed(operation, false, pathOf(false), outcome.rc);
+        return;
+    }
+    ++(r.targetAbsent ? totals.FilesCreated : totals.FilesModified);
+    ctx.done(operation, false, [&] { return pathOf(false); });
+    if (!r.move)
+        return;
+    if (outcome.moved == 0)
+        ++totals.FilesRemoved;
+    else if (outcome.moved < 0)
+        ctx.failed(ItemOperation::Delete, false, pathOf(true), outcome.moved);
+    else
+        ++ctx.unsettled; // the source stays: compared again next run
 }
 
 namespace {
@@ -89,12 +139,23 @@ int DeleteMovedSource(MirrorContext &ctx, int srcDir, const QByteArray &E, int t
 {
     if (const int held = targetHoldsSource(ctx, srcDir, E, tgtDir, N, seen, proof); held != 0)
         return held; // the source stays; an error is the caller's to report
+    return deleteIfUnchanged(srcDir, E, seen);
+}
+
+namespace {
+
+// Deletes srcDir/E when it is still what `seen` says: 0, 1 when it changed
+// since (kept for the next run), -errno.
+int deleteIfUnchanged(int srcDir, const QByteArray &E, const CopiedSource &seen)
+{
     EntryInfo now;
     if (lookUp(srcDir, E, now, false) != 0 || now.lastWrite != seen.lastWrite || now.size != seen.size
         || now.dev != seen.dev || now.ino != seen.ino)
-        return 1; // changed since: kept for the next run
+        return 1;
     return deleteFile(srcDir, E);
 }
+
+} // namespace
 
 QString ReadFinderSignature(int dirFd, const QByteArray &name)
 {
@@ -142,19 +203,28 @@ bool kindsDiffer(int srcDir, const QByteArray &srcName, int tgtDir, const QByteA
         && (source.kind == EntryKind::Folder) != (target.kind == EntryKind::Folder);
 }
 
+// 0 copied, -errno not copied, 1 nothing to copy (nor count).
+int copyPermissionsOf(int srcDir, const QByteArray &srcName, int tgtDir, const QByteArray &tgtName)
+{
+    if (kindsDiffer(srcDir, srcName, tgtDir, tgtName))
+        return 1;
+    QByteArray descriptor;
+    int rc = readPermissions(srcDir, srcName, descriptor);
+    if (rc == -EOPNOTSUPP)
+        return 1; // a link has no permissions of its own
+    if (rc == 0)
+        rc = writePermissions(tgtDir, tgtName, descriptor);
+    return rc;
+}
+
 } // namespace
 
 int CopyPermissions(MirrorContext &ctx, int srcDir, const QByteArray &srcName, int tgtDir,
                     const QByteArray &tgtName)
 {
-    if (kindsDiffer(srcDir, srcName, tgtDir, tgtName))
+    const int rc = copyPermissionsOf(srcDir, srcName, tgtDir, tgtName);
+    if (rc == 1)
         return 0;
-    QByteArray descriptor;
-    int rc = readPermissions(srcDir, srcName, descriptor);
-    if (rc == -EOPNOTSUPP)
-        return 0; // a link has no permissions of its own
-    if (rc == 0)
-        rc = writePermissions(tgtDir, tgtName, descriptor);
     ++(rc == 0 ? ctx.state.totals.SecuritiesCopied : ctx.state.totals.SecuritiesNotCopied);
     return rc;
 }

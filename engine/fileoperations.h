@@ -5,19 +5,51 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace vell {
 
 // The file-level operations of a walk. Folders are given as descriptors of
 // the folders being walked, names as bytes.
 
+// One file copy as the walk decided it, complete enough to run on any
+// thread: descriptors, names and options, no context.
+struct CopyRequest
+{
+    int srcDir = -1;
+    int tgtDir = -1;
+    QByteArray name;             // E, in the source folder
+    QByteArray written;          // N, in the target folder
+    bool targetAbsent = false;   // a creation: the walk has just found no file at N
+    bool move = false;           // Deplacer: flushed, then the source deleted
+    bool carryStreams = true;    // the copy carries the named streams
+    bool isNT = true;            // Macintosh streams and permissions apply
+    bool copySecurity = false;   // CopierSecurite
+    std::function<bool()> proceed; // asked during a long copy; false stops it
+};
+
+// What CopyWork did, for ApplyCopyOutcome to count and record.
+struct CopyOutcome
+{
+    int rc = 0;          // the copy's: 0 or -errno
+    bool quiet = false;  // rc is no failure: one file, stopped, or the source went meanwhile
+    int permissions = 1; // 0 copied, -errno not copied, 1 nothing to count
+    int moved = 1;       // move mode, after a copy: as DeleteMovedSource returns
+    platform::CopiedSource copied;
+};
+
 // Copies srcDir/E onto tgtDir/N with the streams the system carries, then
-// the permissions (CopierSecurite). In move mode the data are flushed and
-// `copied` tells what was copied, for DeleteMovedSource. targetAbsent: the
-// caller has just found no file at N, so the copy need not look again.
-// Returns 0 or the -errno of the copy itself.
-[[nodiscard]] int CopyOneFile(MirrorContext &ctx, int srcDir, const QByteArray &E, int tgtDir, const QByteArray &N,
-                              platform::CopiedSource &copied, bool targetAbsent = false);
+// the permissions (CopierSecurite, even when the copy failed, as ever);
+// in move mode, once the copy is on disk, deletes the source if it is
+// still what was copied. Touches no counter and records nothing.
+[[nodiscard]] CopyOutcome CopyWork(const CopyRequest &request);
+
+// Counts and records a copy's outcome on the walk's thread: the
+// permissions, then the failure or the creation/modification, then in move
+// mode the source's removal or its failure. pathOf(true) is the source
+// item's text, pathOf(false) the target's.
+void ApplyCopyOutcome(MirrorContext &ctx, const CopyRequest &request, const CopyOutcome &outcome,
+                      const std::function<QString(bool source)> &pathOf);
 
 // Why a moved source may go: this run copied it (and `seen` is what was
 // copied), or the target counted as up to date (and `seen` is the source as

@@ -1,7 +1,10 @@
+#include "engine/copypool.h"
 #include "engine/fileoperations.h"
 #include "engine/folderlister.h"
 #include "engine/mirroring.h"
+#include "engine/orderedoutput.h"
 #include "engine/walkfolders.h"
+#include "engine/walkplan.h"
 #include "oplog/logline.h"
 #include "platform/fileops.h"
 #include "platform/mounts.h"
@@ -27,6 +30,15 @@ using Clock = FolderListing::Clock;
 // this short: otherwise what it saw first may be long out of date.
 constexpr auto MaxNoteAge = std::chrono::seconds(10);
 
+// One inode in a folder's digest of files with other links.
+uint64_t LinkDigest(const EntryInfo &e)
+{
+    uint64_t x = (uint64_t(e.dev) * 0x9e3779b97f4a7c15ULL) ^ uint64_t(e.ino);
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
+}
+
 // Both listings of the folder being walked.
 struct Listings
 {
@@ -35,6 +47,7 @@ struct Listings
     bool targetListed = false;     // false: each name is looked up instead
     bool targetComplete = false;   // no special file left out: a name not listed is absent
     Clock::time_point targetListedAt;
+    bool temporaries = false;      // a temporary-named file in either folder (a young one is kept)
 };
 
 // What the target's listing says of one name, when it is recent enough to
@@ -53,6 +66,8 @@ struct SubFolder
     PendingListing target;
     ListedTarget listed;
     Clock::time_point listedAt;
+    NodeId node = NoNode; // in the watched couple's tree
+    Visit visit = Visit::Full;
 };
 
 bool byName(const EntryInfo &a, const EntryInfo &b) { return a.name < b.name; }
@@ -77,16 +92,31 @@ bool sameFolder(int fd, const FolderListing &listing)
 class MirrorWalk
 {
 public:
-    MirrorWalk(MirrorContext &ctx, CoupleFolders &folders) : m_ctx(ctx), m_folders(folders) {}
+    MirrorWalk(MirrorContext &ctx, CoupleFolders &folders) : m_ctx(ctx), m_folders(folders), m_plan(ctx.plan.get())
+    {
+    }
 
     void run()
     {
         if (!m_folders.source.valid())
             return;
+        const NodeId root = m_plan ? m_plan->root() : NoNode;
+        const Visit visit = m_plan ? m_plan->mirrorVisit(root) : Visit::Full;
+        if (m_plan) {
+            m_plan->count(visit);
+            if (visit == Visit::Skip) {
+                // Nothing changed anywhere: not even the top is listed.
+                m_ctx.state.totals.FilesExamined += int64_t(m_plan->subtreeFiles(root));
+                return;
+            }
+            if (visit == Visit::Full)
+                m_plan->beginFull(root, MirrorDirty);
+        }
         UniqueFd source(duplicateFd(m_folders.source.get()));
         UniqueFd target(m_folders.target.valid() ? duplicateFd(m_folders.target.get()) : -1);
-        if (walk(QByteArray(), std::move(source), std::move(target), 0, {}, {}) == Walked::Clean)
+        if (walk(QByteArray(), std::move(source), std::move(target), 0, {}, {}, root, visit) == Walked::Clean)
             m_ctx.cleanTargets.folders.insert(QByteArray());
+        finishCopies();
     }
 
 private:
@@ -127,6 +157,8 @@ private:
             listing = m_lister.take(std::move(asked));
         if (listing.rc != 0 || !sameFolder(fd, listing) || !recent(listing.listedAt))
             listing = ListFolderAt(fd, wantDosAttrib());
+        if (!listing.extras.staleTemporaries.empty())
+            ++m_ctx.unsettled; // a young one is kept and removed by a later run
         if (isTarget) {
             for (const QByteArray &name : listing.extras.staleTemporaries)
                 (void)removeStaleTemporary(fd, name); // a live copy's, or gone: kept, or nothing to do
@@ -144,6 +176,8 @@ private:
         if (tgtDir < 0)
             return 0;
         FolderListing target = takeListing(std::move(targetAsked), tgtDir, true);
+        if (target.rc != 0)
+            ++m_ctx.unsettled; // looked up name by name: its links unseen
         listed.targetListed = target.rc == 0;
         listed.targetComplete = target.rc == 0 && !target.extras.specialsLeftOut;
         listed.targetListedAt = target.listedAt;
@@ -205,6 +239,8 @@ private:
         if (depth >= KeepOpenLevels)
             return;
         for (auto it = subFolders.rbegin(); it != subFolders.rend(); ++it) {
+            if (it->visit != Visit::Full)
+                continue; // passed through or over: not listed
             const QByteArray childRel = JoinRelative(rel, it->name);
             if (it->listed.item && it->listed.item->kind == EntryKind::Folder)
                 it->target = m_lister.ask(m_folders.target.get(), childRel, wantDosAttrib());
@@ -212,9 +248,18 @@ private:
         }
     }
 
+    // A visit as the watched couple's plan says (Full without a plan): the
+    // caller made the decision and, for Full, began the visit before any
+    // listing of the folder was asked.
     Walked walk(const QByteArray &rel, UniqueFd source, UniqueFd target, int depth, PendingListing sourceAsked,
-                PendingListing targetAsked)
+                PendingListing targetAsked, NodeId node = NoNode, Visit visit = Visit::Full)
     {
+        if (visit == Visit::Pass)
+            return pass(rel, std::move(source), std::move(target), depth, node);
+        FullVisit full(m_plan, node);
+        const bool watched = m_plan && m_plan->watched(node);
+        QuietProbe probe(m_ctx);
+        bool quiet = true;
         Listings listed;
         if (!source.valid())
             return Walked::Dirty; // reported by the caller
@@ -240,8 +285,27 @@ private:
             else if (role == EntryRole::NestedTop)
                 clean = false;
         }
+        if (m_plan)
+            planChildren(node, source.get(), target.get(), subFolders);
         askListings(rel, depth, subFolders);
 
+        // A file with another link may change through it, raising no event
+        // here: which inodes have other links (0: none).
+        uint64_t linked = 0;
+        if (m_plan) {
+            for (const std::vector<EntryInfo> *entries : {&listed.source, &listed.target})
+                for (const EntryInfo &e : *entries)
+                    if (e.kind != EntryKind::Folder && e.links > 1)
+                        linked += LinkDigest(e) | 1;
+        }
+        // Stopped: the sub-folders begun but not reached are visited next run.
+        const auto stop = [&](size_t from) {
+            for (size_t i = from; m_plan && i < subFolders.size(); ++i)
+                if (subFolders[i].visit == Visit::Full)
+                    m_plan->abandon(subFolders[i].node);
+            return Walked::Stop;
+        };
+        uint32_t files = 0;
         for (const EntryInfo &entry : listed.source) {
             const EntryRole role = RoleOf(entry, settings().MiroirSousDossiers, m_folders.targetId);
             if (role == EntryRole::PassOver)
@@ -250,37 +314,145 @@ private:
                 if (!applyFileRule(source.get(), target.get(), rel, entry, listed))
                     clean = false; // a target entry of another kind went
                 ++m_ctx.state.totals.FilesExamined;
+                ++files;
             }
+            if (m_output)
+                m_output->flush(*m_pool); // copies done by now are told now, not at the next copy
             if (!m_ctx.yieldAndGoOn())
-                return Walked::Stop;
+                return stop(0);
         }
         listed = Listings(); // a deep walk keeps only what its sub-folders need
 
-        for (SubFolder &sub : subFolders) {
+        for (size_t i = 0; i < subFolders.size(); ++i) {
+            SubFolder &sub = subFolders[i];
             if (stopped())
-                return Walked::Stop;
+                return stop(i);
             EnsureOpen(source, m_folders.source.get(), rel);
             EnsureOpen(target, m_folders.target.get(), rel);
+            if (m_plan && !(sub.listed.item && sub.listed.item->kind == EntryKind::Folder))
+                m_plan->expectTargetMade(node, sub.name); // its creation replaces nothing
             const bool targetReported = applyFolderRule(source.get(), target.get(), rel, sub);
+            clean = clean && sub.visit == Visit::Full;
+            const bool targetAsked = sub.listed.item && sub.listed.item->kind == EntryKind::Folder;
+            if (m_plan)
+                sub.visit = reconsider(sub.node, sub.visit);
+            if (sub.visit == Visit::Skip) {
+                quiet = quiet && probe.quiet(m_ctx);
+                m_ctx.state.totals.FilesExamined += int64_t(m_plan->subtreeFiles(sub.node));
+                probe.restart(m_ctx);
+                continue;
+            }
+            // A target folder made (or first seen) just now is watched before
+            // it is listed: its listing was not asked.
+            if (m_plan && sub.visit == Visit::Full && !targetAsked && sub.node != NoNode
+                && m_plan->couple().tree().node(sub.node).targetWd < 0)
+                m_plan->watchChild(sub.node, target.get(), sub.name, Side::Target);
             UniqueFd childSource = openChild(source, rel, sub.name, false, false);
             UniqueFd childTarget = openChild(target, rel, sub.name, true, targetReported);
+            quiet = quiet && probe.quiet(m_ctx);
             if (depth >= KeepOpenLevels) {
                 source.reset();
                 target.reset();
             }
             const Walked walked = walk(JoinRelative(rel, sub.name), std::move(childSource), std::move(childTarget),
-                                       depth + 1, std::move(sub.source), std::move(sub.target));
+                                       depth + 1, std::move(sub.source), std::move(sub.target), sub.node, sub.visit);
+            probe.restart(m_ctx);
             if (walked == Walked::Stop)
-                return Walked::Stop;
+                return stop(i + 1);
             if (walked == Walked::Clean && sub.listed.item && sub.listed.item->kind == EntryKind::Folder)
                 ++kept;
             else
                 clean = false;
         }
+        quiet = quiet && probe.quiet(m_ctx);
+        if (m_plan) {
+            m_plan->endMirrorFull(node, files, quiet && watched, linked);
+            full.ended();
+        }
         clean = clean && kept == targetItems;
         if (clean)
             noteClean(rel, subFolders);
         return clean ? Walked::Clean : Walked::Dirty;
+    }
+
+    // Right after a Full visit's listing: the sub-folders get their nodes and
+    // their visits; those to visit in full are begun and watched before
+    // their listings are asked.
+    void planChildren(NodeId node, int srcDir, int tgtDir, std::vector<SubFolder> &subFolders)
+    {
+        std::vector<QByteArray> names;
+        names.reserve(subFolders.size());
+        for (const SubFolder &sub : subFolders)
+            names.push_back(sub.name);
+        m_plan->sourceListed(node, names);
+        for (SubFolder &sub : subFolders) {
+            sub.node = m_plan->child(node, sub.name);
+            sub.visit = m_plan->mirrorVisit(sub.node);
+            if (sub.visit != Visit::Full)
+                continue;
+            m_plan->beginFull(sub.node, MirrorDirty);
+            m_plan->watchChild(sub.node, srcDir, sub.name, Side::Source);
+            if (sub.listed.item && sub.listed.item->kind == EntryKind::Folder)
+                m_plan->watchChild(sub.node, tgtDir, sub.name, Side::Target);
+        }
+    }
+
+    // A visit decided before the child is reached: an event read meanwhile
+    // may ask for more. Counted once, here.
+    Visit reconsider(NodeId node, Visit decided)
+    {
+        Visit visit = decided;
+        if (decided != Visit::Full) {
+            visit = m_plan->mirrorVisit(node);
+            if (visit == Visit::Full)
+                m_plan->beginFull(node, MirrorDirty); // nothing of it listed yet
+        }
+        m_plan->count(visit);
+        return visit;
+    }
+
+    // A folder without change of its own: no listing, no rule; its files
+    // are counted from its last visit and its sub-folders reached in the
+    // order of its last listing.
+    Walked pass(const QByteArray &rel, UniqueFd source, UniqueFd target, int depth, NodeId node)
+    {
+        if (!source.valid()) {
+            m_plan->abandon(node); // gone since the parent's listing: seen by the parent's next visit
+            return Walked::Dirty;
+        }
+        m_ctx.state.totals.FilesExamined += int64_t(m_plan->ownFiles(node));
+        bool quiet = true;
+        for (const NodeId child : m_plan->children(node)) {
+            if (stopped())
+                return Walked::Stop;
+            const Visit visit = m_plan->mirrorVisit(child);
+            m_plan->count(visit);
+            if (visit == Visit::Skip) {
+                m_ctx.state.totals.FilesExamined += int64_t(m_plan->subtreeFiles(child));
+                continue;
+            }
+            if (visit == Visit::Full)
+                m_plan->beginFull(child, MirrorDirty);
+            const QByteArray name = m_plan->name(child);
+            EnsureOpen(source, m_folders.source.get(), rel);
+            EnsureOpen(target, m_folders.target.get(), rel);
+            QuietProbe probe(m_ctx);
+            UniqueFd childSource = openChild(source, rel, name, false, false);
+            UniqueFd childTarget = openChild(target, rel, name, true, false);
+            quiet = quiet && probe.quiet(m_ctx);
+            if (depth >= KeepOpenLevels) {
+                source.reset();
+                target.reset();
+            }
+            if (walk(JoinRelative(rel, name), std::move(childSource), std::move(childTarget), depth + 1, {}, {}, child,
+                     visit)
+                == Walked::Stop)
+                return Walked::Stop;
+        }
+        m_plan->endPass(node);
+        if (!quiet)
+            m_plan->abandon(node); // a failure met on the way: visited in full next run
+        return Walked::Dirty; // the removal walk relies on its own plan below
     }
 
     // Opens a sub-folder to walk; one that exists and cannot be opened is
@@ -326,16 +498,6 @@ private:
     // when the couple removes obsolete entries (and does not move).
     [[nodiscard]] bool replacesOtherKinds() const { return m_ctx.flags.Effacer && !m_ctx.flags.Deplacer; }
 
-    // A copy that did not happen because nothing was wrong: the source and
-    // target are one file, the user stopped, or the source went meanwhile.
-    static bool quietCopyFailure(int rc, int srcDir, const QByteArray &name)
-    {
-        if (rc == -ESAME || rc == -ECANCELED)
-            return true;
-        EntryInfo source;
-        return rc == -ENOENT && lookUp(srcDir, name, source, false) == -ENOENT;
-    }
-
     // The target was listed up to listingMaxAge ago: one made as new as the
     // source since (someone working in it during the run) is kept, as the
     // next run would keep it.
@@ -350,29 +512,73 @@ private:
     // records it, and in move mode deletes the source once it is safe.
     void copyFile(int srcDir, int tgtDir, const QByteArray &rel, const EntryInfo &source, ItemOperation operation)
     {
-        if (tgtDir < 0)
+        if (tgtDir < 0) {
+            ++m_ctx.unsettled;
             return; // the target folder could not be made or opened: reported once for the folder
-        if (m_ctx.flags.Nouveau && operation == ItemOperation::Modification && !newerThanTarget(tgtDir, source))
-            return;
-        CopiedSource copied;
-        const bool absent = operation == ItemOperation::Creation;
-        const QByteArray written = targetNameFor(srcDir, source.name);
-        const int rc = CopyOneFile(m_ctx, srcDir, source.name, tgtDir, written, copied, absent);
-        if (rc != 0) {
-            if (!quietCopyFailure(rc, srcDir, source.name))
-                failed(operation, false, targetPath(rel, source.name), rc);
+        }
+        if (m_ctx.flags.Nouveau && operation == ItemOperation::Modification && !newerThanTarget(tgtDir, source)) {
+            ++m_ctx.unsettled;
             return;
         }
-        ++(absent ? m_ctx.state.totals.FilesCreated : m_ctx.state.totals.FilesModified);
-        done(operation, false, rel, source.name);
-        if (m_ctx.flags.Deplacer) {
-            const int moved = DeleteMovedSource(m_ctx, srcDir, source.name, tgtDir, written, copied,
-                                                MoveProof::CopiedNow);
-            if (moved == 0)
-                ++m_ctx.state.totals.FilesRemoved;
-            else if (moved < 0)
-                failed(ItemOperation::Delete, false, sourcePath(rel, source.name), moved);
+        CopyRequest request;
+        request.srcDir = srcDir;
+        request.tgtDir = tgtDir;
+        request.name = source.name;
+        request.written = targetNameFor(srcDir, source.name);
+        request.targetAbsent = operation == ItemOperation::Creation;
+        request.move = m_ctx.flags.Deplacer;
+        request.carryStreams = m_ctx.system.copyCarriesStreams();
+        request.isNT = m_ctx.system.IsNT;
+        request.copySecurity = settings().CopierSecurite;
+        request.proceed = [this] { return m_ctx.yieldAndGoOn(); };
+        const auto apply = [this, rel, name = source.name, request](const CopyOutcome &outcome) {
+            ApplyCopyOutcome(m_ctx, request, outcome, [&](bool inSource) {
+                return inSource ? sourcePath(rel, name) : targetPath(rel, name);
+            });
+        };
+        const bool large = source.size >= OrderedOutput::WindowBytes;
+        if (CopyPool::Ticket ticket = pooled() ? m_pool->submit(request, large) : nullptr) {
+            // Its outcome is told after this folder's visit has ended: the
+            // folder cannot be called quiet.
+            ++m_ctx.unsettled;
+            m_output->addCopy(std::move(ticket), apply, source.size);
+        } else {
+            apply(CopyWork(request));
         }
+    }
+
+    // Whether this copy goes to the pool (made at the first copy, so that an
+    // unchanged run starts no thread), after making room in the window.
+    // Never for Renommer couples: two sources may be written to one name.
+    bool pooled()
+    {
+        if (m_copyWorkers <= 0 || m_ctx.flags.Renommer)
+            return false;
+        if (!m_pool) {
+            m_pool = std::make_unique<CopyPool>(m_copyWorkers);
+            m_output = std::make_unique<OrderedOutput>(m_ctx.record);
+            m_ctx.hold = [output = m_output.get()](const ItemEvent &event) {
+                if (!output->holding())
+                    return false;
+                output->add(event);
+                return true;
+            };
+        }
+        m_output->flush(*m_pool);
+        if (m_output->full())
+            m_output->drain(*m_pool, m_ctx.yield, [this] { return stopped(); }, true);
+        return true;
+    }
+
+    // The barrier: every copy reported in its place before the removal
+    // walk and the totals are read.
+    void finishCopies()
+    {
+        if (!m_output)
+            return;
+        m_output->drain(*m_pool, m_ctx.yield, [this] { return stopped(); });
+        m_ctx.hold = {};
+        m_pool.reset();
     }
 
     // Returns false when a target entry of another kind was removed, so the
@@ -440,6 +646,8 @@ private:
             done(ItemOperation::Delete, false, rel, source.name);
         } else if (moved < 0) {
             failed(ItemOperation::Delete, false, sourcePath(rel, source.name), moved);
+        } else {
+            ++m_ctx.unsettled; // the source stays: compared again next run
         }
     }
 
@@ -530,7 +738,12 @@ private:
 
     MirrorContext &m_ctx;
     CoupleFolders &m_folders;
+    WalkPlan *m_plan; // null: every folder in full, nothing recorded
     FolderLister m_lister;
+    // Copies run on this many threads; 0: on the walk's own thread.
+    int m_copyWorkers = CopyPool::workersFor(settings().CopiesSimultanees);
+    std::unique_ptr<CopyPool> m_pool;
+    std::unique_ptr<OrderedOutput> m_output;
 };
 
 } // namespace
@@ -540,6 +753,12 @@ void MirrorFolder(MirrorContext &ctx, const QString &source, const QString &targ
     const Clock::time_point start = Clock::now();
     CoupleFolders folders = OpenCoupleFolders(source, target);
     ctx.cleanTargets = CleanTargets{CoupleKey(folders, ctx.settings.MiroirSousDossiers), {}};
+    ctx.plan.reset();
+    // Renamed copies depend on the signature table: never watched.
+    if (ctx.watchBook && ctx.shape && !ctx.flags.Renommer) {
+        if (CoupleWatch *couple = ctx.watchBook->planFor(*ctx.shape, folders))
+            ctx.plan = std::make_shared<WalkPlan>(*couple, CoupleKey(folders, ctx.shape->subFolders));
+    }
     MirrorWalk(ctx, folders).run();
     // Renamed copies are names the source lacks, made after the target was
     // listed: the removal walk must see them. A long walk's first listings

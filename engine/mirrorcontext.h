@@ -11,8 +11,13 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace vell {
+
+class WalkPlan;
+class WatchBook;
+struct RunShape;
 
 // The modes of the couple being mirrored, taken just before its walk.
 struct RunFlags
@@ -64,6 +69,18 @@ struct MirrorContext
     // A listing read longer ago than this is read again before the walk acts
     // on it (tests shorten it instead of waiting).
     std::chrono::steady_clock::duration listingMaxAge = std::chrono::seconds(1);
+    // Watched runs: the process's watches (null: every folder is read) and
+    // the couple's shape; the plan MirrorFolder got, kept for RemoveObsolete.
+    WatchBook *watchBook = nullptr;
+    const RunShape *shape = nullptr;
+    std::shared_ptr<WalkPlan> plan{};
+    // Bumped where a full run would act again next time without counting
+    // anything now (a copy left undone quietly, a source kept, a young
+    // temporary...): the folder is not quiet.
+    int64_t unsettled = 0;
+    // While copies run on other threads: keeps an event in its place behind
+    // them (true), or lets it be recorded at once (false). Empty: at once.
+    std::function<bool(const ItemEvent &event)> hold{};
 
     [[nodiscard]] bool logsFiles() const { return settings.Logs && settings.FichiersLogs; }
     [[nodiscard]] bool stopped() const { return state.MirroringOff; }
@@ -82,7 +99,7 @@ struct MirrorContext
     void done(ItemOperation operation, bool folder, PathOf &&path) const
     {
         if (logsFiles() && record)
-            record(ItemEvent{operation, folder, path(), 0});
+            deliver(ItemEvent{operation, folder, path(), 0});
     }
 
     // An item that could not be done (error: -errno or errno): counted and
@@ -91,7 +108,13 @@ struct MirrorContext
     {
         ++state.totals.Failures;
         if (record)
-            record(ItemEvent{operation, folder, path, error < 0 ? -error : error});
+            deliver(ItemEvent{operation, folder, path, error < 0 ? -error : error});
+    }
+
+    void deliver(const ItemEvent &event) const
+    {
+        if (!hold || !hold(event))
+            record(event);
     }
 };
 

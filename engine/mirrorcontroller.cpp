@@ -5,14 +5,21 @@
 #include "engine/alertpolicy.h"
 #include "engine/mirroring.h"
 #include "engine/runtexts.h"
+#include "engine/walkplan.h"
+#include "engine/watchbook.h"
 #include "oplog/dailylog.h"
 #include "oplog/logline.h"
 #include "platform/fileops.h"
+#include "platform/filesystemkind.h"
+#include "platform/inotify.h"
 #include "platform/mounts.h"
 #include "platform/pathcodec.h"
 #include "platform/uniquefd.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 
 namespace vell {
 
@@ -21,6 +28,82 @@ MirrorController::MirrorController(RunEnvironment env, QObject *parent) : QObjec
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &MirrorController::tick);
     m_secondsToNextRun = m_env.settings.Temporisation;
+}
+
+MirrorController::~MirrorController() = default;
+
+namespace {
+
+// The kernel's inotify, as the watch book asks for it.
+WatchSystem PlatformWatchSystem()
+{
+    WatchSystem system;
+    system.open = [] { return platform::openInotify(); };
+    system.watchAt = [](int inotifyFd, int dirFd, const QByteArray &name) {
+        return platform::watchFolderAt(inotifyFd, dirFd, name);
+    };
+    system.watchFd = [](int inotifyFd, int fd) { return platform::watchFolderFd(inotifyFd, fd); };
+    system.unwatch = [](int inotifyFd, int wd) { return platform::unwatch(inotifyFd, wd); };
+    system.read = [](int inotifyFd, std::vector<WatchEventRecord> &out) {
+        std::vector<platform::WatchEvent> events;
+        const int rc = platform::readWatchEvents(inotifyFd, events);
+        out.reserve(out.size() + events.size());
+        for (platform::WatchEvent &e : events)
+            out.push_back(WatchEventRecord{e.wd, e.mask, e.cookie, std::move(e.name)});
+        return rc;
+    };
+    system.maxUserWatches = [] { return platform::maxUserWatches(); };
+    system.fileSystemWatchable = [](int fd, bool &watchable, QByteArray &typeName) {
+        return platform::fileSystemWatchable(fd, watchable, typeName);
+    };
+    system.bootClock = [] { return platform::bootNanoseconds(); };
+    system.openMountTable = [] { return platform::openMountTable(); };
+    system.links = [](const QByteArray &path) -> int64_t {
+        platform::EntryInfo entry;
+        const int rc = platform::lookUp(AT_FDCWD, path, entry, false);
+        if (rc == -ENOENT || rc == -ENOTDIR)
+            return 0;
+        if (rc == -EINVAL)
+            return 1; // a special file: never mirrored
+        if (rc < 0)
+            return rc;
+        return entry.kind == platform::EntryKind::File ? int64_t(entry.links) : 1;
+    };
+    return system;
+}
+
+} // namespace
+
+// Surveillance is read at each run: off drops every watch at once.
+void MirrorController::startWatching()
+{
+    if (!m_env.settings.Surveillance) {
+        m_watch.reset();
+        return;
+    }
+    if (m_watch)
+        return;
+    WatchSystem system = PlatformWatchSystem();
+    if (m_env.watchSystem)
+        m_env.watchSystem(system);
+    m_watch = std::make_unique<WatchBook>(m_env.settings, std::move(system));
+}
+
+// Why couples fall back to full runs: each said once, in the day's log like
+// an unknown folder, and to the host.
+void MirrorController::sayWatchNotes()
+{
+    if (!m_watch)
+        return;
+    const Settings &settings = m_env.settings;
+    for (const QString &note : m_watch->takeNotes(settings.Langue)) {
+        m_env.host.noteWatching(note);
+        if (settings.Logs && !m_env.state.CurrentLogFile.isEmpty()) {
+            (void)OpenDailyLog(m_env.state.CurrentLogFile, settings);
+            appendLog(HtmlEscaped(now().time().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" - ") + note)
+                      + QStringLiteral("<br>"));
+        }
+    }
 }
 
 QDateTime MirrorController::now() const
@@ -102,6 +185,8 @@ void MirrorController::YieldToInterface()
 {
     if (m_env.settings.Performance >= 1)
         m_env.host.yieldToInterface(m_env.settings.Performance);
+    if (m_watch)
+        m_watch->drainIfDue(); // a long run's events stay far below the kernel's queue
     if (m_env.stopPending && !m_ended && m_env.stopPending())
         requestEnd(ExitStatus::Normal);
 }
@@ -138,6 +223,8 @@ void MirrorController::reportFailure(const ItemEvent &event)
 
 void MirrorController::record(const ItemEvent &event)
 {
+    if (m_env.observe)
+        m_env.observe(event);
     if (event.failed())
         reportFailure(event);
     if (m_env.settings.Logs && m_env.settings.FichiersLogs)
@@ -159,6 +246,10 @@ void MirrorController::RunMirror()
     host.setWaitProgress(0, waitProgressMaximum());
     m_timer.stop();
     state.totals = RunTotals();
+    startWatching();
+    if (m_watch)
+        m_watch->drain(); // tests have no event loop; the kernel queued every event already
+    sayWatchNotes();
 
     // The run works on its own copy of the couples: nothing a yield lets
     // happen (a reload, an edit) can shift a couple under it.
@@ -173,6 +264,19 @@ void MirrorController::RunMirror()
         YieldToInterface();
         if (state.MirroringOff)
             break;
+    }
+    if (m_watch) {
+        // Couples no longer in the list (or with other options) lose their watches.
+        const Settings &settings = m_env.settings;
+        const SystemInfo &system = m_env.system;
+        const FolderPairList &pairs = m_env.pairs;
+        m_watch->retain([&](const QString &source, const QString &target, const RunShape &shape) {
+            return std::any_of(pairs.begin(), pairs.end(), [&](const FolderPair &p) {
+                const RunFlags flags{p.Deplacer, p.Renommer, p.Nouveau, p.Effacer};
+                return !p.Renommer && p.Source == source && p.Cible == target
+                    && RunShapeOf(settings, system, flags) == shape;
+            });
+        });
     }
     finishRun(start);
 }
@@ -279,10 +383,23 @@ void MirrorController::mirrorCouple(FolderPair &pair, qsizetype index)
     ctx.flags.Effacer = pair.Effacer;
     ctx.yield = [this] { YieldToInterface(); };
     ctx.record = [this](const ItemEvent &event) { record(event); };
+    const RunShape shape = RunShapeOf(m_env.settings, m_env.system, ctx.flags);
+    if (m_watch) {
+        ctx.watchBook = m_watch.get();
+        ctx.shape = &shape;
+    }
     m_words = LogWordsFor(m_env.settings.Langue);
     MirrorFolder(ctx, pair.Source, pair.Cible);
-    if (ctx.flags.Effacer && !ctx.flags.Deplacer && !m_env.state.MirroringOff)
+    if (ctx.flags.Effacer && !ctx.flags.Deplacer && !m_env.state.MirroringOff) {
+        if (m_watch)
+            m_watch->drain(); // the mirror walk's own changes, before the removal walk decides
         RemoveObsolete(ctx, pair.Source, pair.Cible);
+    }
+    if (m_watch) {
+        m_watch->finishCouple(ctx.plan ? &ctx.plan->couple() : nullptr, m_env.state.MirroringOff);
+        ctx.plan.reset();
+        sayWatchNotes();
+    }
     if (!m_env.state.MirroringOff)
         rememberSourceFileSystem(pair, index);
 }

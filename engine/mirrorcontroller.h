@@ -12,8 +12,12 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 namespace vell {
+
+struct WatchSystem;
+class WatchBook;
 
 // What the mirror runs read and write. Everything must outlive the controller.
 struct RunEnvironment
@@ -34,6 +38,11 @@ struct RunEnvironment
     std::function<void(qsizetype index, const QString &fileSystem)> rememberSourceFileSystem;
     // The fstab file the unmounted-disk guard reads.
     QByteArray fstab = QByteArrayLiteral("/etc/fstab");
+    // Lets tests change the kernel side of the watches (a small watch
+    // limit, a clock they move). Empty: the platform's, unchanged.
+    std::function<void(WatchSystem &system)> watchSystem{};
+    // Sees every item event the walks record (tests compare runs by them).
+    ItemRecorder observe{};
 };
 
 // The Start/Stop command, the mirror run and the one-second timer of
@@ -49,6 +58,7 @@ public:
     Q_ENUM(Phase)
 
     explicit MirrorController(RunEnvironment env, QObject *parent = nullptr);
+    ~MirrorController() override;
 
     // The Start/Stop command (cmdMiroir, mnuDemarrer). A Stop chosen during a
     // run (from a yield) ends the run at its next entry.
@@ -77,6 +87,8 @@ public:
     // The exit status of a single run that ends the program: 4 an unknown
     // folder, 5 failures, 0 otherwise.
     [[nodiscard]] int lastRunExitStatus() const;
+    // The watches of the watched runs, while Surveillance is on (else null).
+    [[nodiscard]] WatchBook *watchBook() const { return m_watch.get(); }
 
 signals:
     // Emitted at the end of every run, after its summary and before the
@@ -96,6 +108,8 @@ private:
     void raiseUnknownFolderAlert(const QString &folder, bool source, const QString &reason = {});
     void writeBack(const FolderPair &pair, qsizetype index);
     void finishRun(const QDateTime &start);
+    void startWatching();
+    void sayWatchNotes();
 
     RunEnvironment m_env;
     QTimer m_timer;
@@ -105,6 +119,7 @@ private:
     bool m_unknownFolderMet = false;
     bool m_logFailureReported = false;
     LogWords m_words; // of the couple being mirrored
+    std::unique_ptr<WatchBook> m_watch;
 };
 
 } // namespace vell

@@ -1,5 +1,6 @@
 #include "engine/mirroring.h"
 #include "engine/walkfolders.h"
+#include "engine/walkplan.h"
 #include "platform/fileops.h"
 #include "platform/mounts.h"
 
@@ -25,8 +26,15 @@ class RemovalWalk
 public:
     RemovalWalk(MirrorContext &ctx, CoupleFolders &folders)
         : m_ctx(ctx), m_folders(folders), m_keyWithSubFolders(CoupleKey(folders, true)),
-          m_keyWithout(CoupleKey(folders, false))
+          m_keyWithout(CoupleKey(folders, false)), m_plan(ctx.plan.get())
     {
+        // Folders replaced since the mirror walk made the plan: its tree
+        // says nothing of these, so they are walked in full, and so is the
+        // couple next run.
+        if (m_plan && m_plan->key() != CoupleKey(folders, settings().MiroirSousDossiers)) {
+            m_plan->couple().tree().markAll();
+            m_plan = nullptr;
+        }
     }
 
     void run()
@@ -39,7 +47,8 @@ public:
         const SourceState state = SourceState::Present;
         UniqueFd target(duplicateFd(m_folders.target.get()));
         // The couple's own target folder (empty rel) is never removed.
-        (void)walk(QByteArray(), std::move(source), state, std::move(target), -1, 0);
+        (void)walk(QByteArray(), std::move(source), state, std::move(target), -1, 0,
+                   m_plan ? m_plan->root() : NoNode);
     }
 
 private:
@@ -102,6 +111,8 @@ private:
             // run), not a failure.
             if (rc != -ENOTEMPTY && rc != -EEXIST)
                 m_ctx.failed(ItemOperation::Delete, true, path(rel), rc);
+            else
+                ++m_ctx.unsettled; // one level less next run
             return false;
         }
         ++m_ctx.state.totals.FoldersRemoved;
@@ -138,16 +149,33 @@ private:
     }
 
     bool walk(const QByteArray &rel, UniqueFd source, SourceState state, UniqueFd target, int parentTarget,
-              int depth)
+              int depth, NodeId node)
     {
         if (state == SourceState::Present && seenClean(rel))
             return true;
+        if (state != SourceState::Present)
+            node = NoNode; // below a folder the source lacks: nothing of it is recorded
+        const Visit visit = m_plan && node != NoNode ? m_plan->removalVisit(node) : Visit::Full;
+        if (m_plan)
+            m_plan->count(visit);
+        if (visit == Visit::Skip)
+            return true;
+        if (visit == Visit::Pass)
+            return pass(rel, std::move(source), std::move(target), depth, node);
+        if (m_plan)
+            m_plan->beginFull(node, RemovalDirty);
+        FullVisit full(m_plan, node);
+        const bool watched = m_plan && m_plan->watched(node);
+        QuietProbe probe(m_ctx);
+        bool quiet = true;
         std::vector<EntryInfo> entries;
         ListingExtras extras;
         const int listed = settings().MiroirSousDossiers ? listKinds(target.get(), entries, &extras)
                                                          : listFolder(target.get(), entries, true, &extras);
         for (const QByteArray &name : extras.staleTemporaries)
             (void)removeStaleTemporary(target.get(), name); // a live copy's, or gone: kept, or nothing to do
+        if (!extras.staleTemporaries.empty())
+            ++m_ctx.unsettled; // a young one is kept and removed by a later run
         if (listed != 0) {
             entries.clear(); // treated as empty: only the folder removal is tried
             m_ctx.failed(ItemOperation::Reading, true, path(rel), listed);
@@ -178,6 +206,10 @@ private:
                 return false;
         }
         std::vector<EntryInfo>().swap(entries);
+        if (m_plan)
+            m_plan->targetListed(node, subFolders);
+        if (state != SourceState::Present)
+            ++m_ctx.unsettled; // acted on (or kept) at every run while it lasts
 
         // Removed only when empty by now; an obsolete tree loses one level per run.
         if (state == SourceState::Missing && !rel.isEmpty() && removeFolderItself(rel, parentTarget))
@@ -186,8 +218,11 @@ private:
         for (const QByteArray &name : subFolders) {
             if (stopped())
                 return false;
-            if (state == SourceState::Present && seenClean(JoinRelative(rel, name)))
-                continue; // not even opened
+            // Not even opened, unless its source went since the mirror walk
+            // saw it: a watched run would not come back for it.
+            if (state == SourceState::Present && seenClean(JoinRelative(rel, name))
+                && !sourceLacks(source.get(), state, name, sourceNames))
+                continue;
             EnsureOpen(target, m_folders.target.get(), rel);
             if (state == SourceState::Present)
                 EnsureOpen(source, m_folders.source.get(), rel);
@@ -202,10 +237,58 @@ private:
                 source.reset();
                 target.reset();
             }
+            const NodeId child = m_plan ? m_plan->child(node, name) : NoNode;
+            if (m_plan && child == NoNode)
+                ++m_ctx.unsettled; // target-only: walked, and its failures told, at every run
+            // A child the source lacks is not recorded below: this folder
+            // reaches it again next run, until it is gone.
+            quiet = quiet && probe.quiet(m_ctx) && childSourceState == SourceState::Present;
             if (!walk(JoinRelative(rel, name), std::move(childSource), childSourceState, std::move(childTarget),
-                      target.get(), depth + 1))
+                      target.get(), depth + 1, child))
+                return false;
+            probe.restart(m_ctx);
+        }
+        quiet = quiet && probe.quiet(m_ctx);
+        if (m_plan) {
+            m_plan->endRemovalFull(node, quiet && watched);
+            full.ended();
+        }
+        return true;
+    }
+
+    // A folder without change of its own: no listing, no deletion; its
+    // sub-folders with work below are reached in the order of its target's
+    // last listing.
+    bool pass(const QByteArray &rel, UniqueFd source, UniqueFd target, int depth, NodeId node)
+    {
+        bool quiet = true;
+        for (const NodeId child : m_plan->childrenByTargetRank(node)) {
+            if (stopped())
+                return false;
+            const QByteArray name = m_plan->name(child);
+            QuietProbe probe(m_ctx);
+            EnsureOpen(target, m_folders.target.get(), rel);
+            EnsureOpen(source, m_folders.source.get(), rel);
+            UniqueFd childSource;
+            const SourceState childSourceState = childState(source.get(), SourceState::Present, name, childSource);
+            if (childSourceState == SourceState::Present && seenClean(JoinRelative(rel, name)))
+                continue;
+            const bool mount = crossesMount(target.get(), rel, name);
+            UniqueFd childTarget = mount ? UniqueFd() : OpenChild(target, name);
+            quiet = quiet && probe.quiet(m_ctx) && childSourceState == SourceState::Present;
+            if (!childTarget.valid())
+                continue;
+            if (depth >= KeepOpenLevels) {
+                source.reset();
+                target.reset();
+            }
+            if (!walk(JoinRelative(rel, name), std::move(childSource), childSourceState, std::move(childTarget),
+                      target.get(), depth + 1, child))
                 return false;
         }
+        m_plan->endPass(node);
+        if (!quiet)
+            m_plan->abandon(node); // the folders moved under the walk: visited in full next run
         return true;
     }
 
@@ -213,6 +296,7 @@ private:
     CoupleFolders &m_folders;
     const QByteArray m_keyWithSubFolders;
     const QByteArray m_keyWithout;
+    WalkPlan *m_plan; // null: every folder in full, nothing recorded
 };
 
 } // namespace

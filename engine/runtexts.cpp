@@ -69,6 +69,25 @@ const Trilingual NotMountedReasons[] = {
      " (vazia, noutro sistema de ficheiros que no último miror)"},
 };
 
+// Indexed by WatchFallback::Reason; %1 and %2 as the reason says.
+const Trilingual WatchFallbacks[] = {
+    {"Dossiers non surveillés (système de fichiers %1), chaque miroir les relit tous",
+     "Folders not watched (file system %1), every run reads them all",
+     "Pastas não vigiadas (sistema de ficheiros %1), cada miror lê-as todas"},
+    {"Trop de dossiers à surveiller (%1 surveillances nécessaires, %2 disponibles d'après "
+     "/proc/sys/fs/inotify/max_user_watches), chaque miroir les relit tous",
+     "Too many folders to watch (%1 watches needed, %2 available from /proc/sys/fs/inotify/max_user_watches), "
+     "every run reads them all",
+     "Demasiadas pastas a vigiar (%1 vigilâncias necessárias, %2 disponíveis segundo "
+     "/proc/sys/fs/inotify/max_user_watches), cada miror lê-as todas"},
+    {"Trop de dossiers à surveiller (plus de %2 en tout), chaque miroir les relit tous",
+     "Too many folders to watch (more than %2 in all), every run reads them all",
+     "Demasiadas pastas a vigiar (mais de %2 no total), cada miror lê-as todas"},
+    {"Dossiers non surveillés (le système a refusé : %1), chaque miroir les relit tous",
+     "Folders not watched (the system refused: %1), every run reads them all",
+     "Pastas não vigiadas (o sistema recusou: %1), cada miror lê-as todas"},
+};
+
 const Trilingual TrayTips[] = {{"", "", ""}, {" - Miroir", " - Mirror", " - Miror"}, {" - Attente", " - Wait", " - Espera"}};
 const Trilingual StartStopTooltips[] = {
     {"Démarrer le miroir des dossiers sources vers les dossiers cibles",
@@ -113,6 +132,21 @@ QString UnknownFolderText(bool source, int32_t langue)
 QString NotMountedText(NotMountedReason reason, int32_t langue)
 {
     return NotMountedReasons[int(reason)].in(langue);
+}
+
+QString WatchFallbackText(const WatchFallback &why, int32_t langue)
+{
+    const QString text = WatchFallbacks[int(why.reason)].in(langue);
+    switch (why.reason) {
+    case WatchFallback::Reason::FileSystem:
+    case WatchFallback::Reason::Refused:
+        return text.arg(why.detail);
+    case WatchFallback::Reason::TooManyWatches:
+        return text.arg(why.needed).arg(why.available);
+    case WatchFallback::Reason::TooManyFolders:
+        break;
+    }
+    return text.arg(why.available); // its only marker is %2
 }
 
 SummaryLines BuildSummaryLines(const RunTotals &totals, const Settings &settings, bool isNT, const QDateTime &end,

@@ -20,6 +20,23 @@ enum class NotMountedReason { FstabMountPoint, OtherFileSystem };
 // " (empty, its disk is not mounted)" and the like, after the alert text.
 [[nodiscard]] QString NotMountedText(NotMountedReason reason, int32_t langue);
 
+// Why a couple's folders are not watched, so that each of its runs reads
+// every folder: `detail` is the file system's name (FileSystem) or the
+// system's error text (Refused); `needed` and `available` count watches
+// (TooManyWatches) or folders (TooManyFolders: `available` is the cap).
+struct WatchFallback
+{
+    enum class Reason { FileSystem, TooManyWatches, TooManyFolders, Refused };
+    Reason reason = Reason::Refused;
+    QString detail;
+    int64_t needed = 0;
+    int64_t available = 0;
+    friend bool operator==(const WatchFallback &, const WatchFallback &) = default;
+};
+// "Folders not watched (file system fuse), every run reads them all" and the
+// like, without the couple's folder.
+[[nodiscard]] QString WatchFallbackText(const WatchFallback &why, int32_t langue);
+
 // The summary lines. `end` gives the date and time shown, `elapsedMs` the
 // duration (two decimals with the locale's decimal separator); the long
 // date is the locale's long format. A third line, only when the run had

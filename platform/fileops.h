@@ -41,6 +41,10 @@ struct EntryInfo
     dev_t dev = 0;
     ino_t ino = 0;
     mode_t mode = 0;
+    // st_nlink: a file with more than one may change through a name in
+    // another folder. 0 where the listing did not stat the entry (the files
+    // and links of listKinds).
+    nlink_t links = 0;
 };
 
 // Modification time of a stat buffer as 100 ns ticks since 1601 (0 before).

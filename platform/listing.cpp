@@ -38,6 +38,7 @@ void fillEntry(int dirFd, const QByteArray &name, const struct stat &st, bool wi
     out.dev = st.st_dev;
     out.ino = st.st_ino;
     out.mode = st.st_mode;
+    out.links = st.st_nlink;
 }
 
 // d_type when the file system gives it: lets the listing skip special

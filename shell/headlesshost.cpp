@@ -55,4 +55,10 @@ void HeadlessHost::reportFailure(const ItemEvent &, const QString &text)
     m_eventLog.write(text, 2); // a warning: the item is tried again at the next run
 }
 
+void HeadlessHost::noteWatching(const QString &text)
+{
+    std::fprintf(stderr, "Vell: %s\n", text.toLocal8Bit().constData());
+    m_eventLog.write(text, EventType::Information); // runs stay correct, only slower
+}
+
 } // namespace vell

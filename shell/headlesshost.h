@@ -28,6 +28,7 @@ public:
     void runAlertCommand(const QStringList &argv) override;
     void logEvent(const QString &text, int type) override;
     void reportFailure(const ItemEvent &event, const QString &text) override;
+    void noteWatching(const QString &text) override;
     // Set once the program must end, with its exit status.
     [[nodiscard]] std::optional<int> endStatus() const { return m_endStatus; }
 

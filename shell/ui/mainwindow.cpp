@@ -596,4 +596,11 @@ void MainWindow::reportFailure(const ItemEvent &, const QString &text)
     m_eventLog.write(text, 2);
 }
 
+void MainWindow::noteWatching(const QString &text)
+{
+    // Shown until the run's summary replaces it, and kept in the journal.
+    setStatusText(text);
+    m_eventLog.write(text, EventType::Information);
+}
+
 } // namespace vell

@@ -72,6 +72,7 @@ public:
     void runAlertCommand(const QStringList &argv) override;
     void logEvent(const QString &text, int type) override;
     void reportFailure(const ItemEvent &event, const QString &text) override;
+    void noteWatching(const QString &text) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

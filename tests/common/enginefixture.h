@@ -41,6 +41,7 @@ public:
     void logEvent(const QString &text, int type) override { events << QString("event %1 %2").arg(type).arg(text); }
     void reportFailure(const vell::ItemEvent &, const QString &text) override { failures << text; }
     void refreshFileLists(bool targetToo) override { refreshes << targetToo; }
+    void noteWatching(const QString &text) override { events << "watching " + text; }
     QStringList events, counterTexts, failures;
     QList<vell::TrayState> trayStates;
     QList<bool> refreshes; // whether the target's file list was refilled too

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 TestTree::TestTree() : m_root(QFile::encodeName(m_dir.path())) {}
-
 namespace {
 // The item's status, not following links; st_mode is 0 when it is absent.
 struct stat statOf(const QByteArray &path)
@@ -18,9 +17,7 @@ struct stat statOf(const QByteArray &path)
         st.st_mode = 0;
     return st;
 }
-
 QByteArray parentOf(const QByteArray &rel) { return rel.left(qMax<qsizetype>(rel.lastIndexOf('/'), 0)); }
-
 // The names in the folder but . and .., unsorted; closes it.
 QByteArrayList namesIn(DIR *dir)
 {
@@ -32,7 +29,6 @@ QByteArrayList namesIn(DIR *dir)
         ::closedir(dir);
     return names;
 }
-
 // Removes everything in the open folder, whatever the names' bytes and the depth (one descriptor a level).
 void removeAllIn(int dirFd)
 {
@@ -47,9 +43,7 @@ void removeAllIn(int dirFd)
         (void)::unlinkat(dirFd, name.constData(), AT_REMOVEDIR);
     }
 }
-
 constexpr int64_t DefaultTime = 1000000000;
-
 // Cuts "<mark>value" off the end of an item's text; empty when absent.
 QByteArray takeSuffix(QByteArray &item, char mark)
 {
@@ -61,7 +55,6 @@ QByteArray takeSuffix(QByteArray &item, char mark)
     return value;
 }
 } // namespace
-
 // QTemporaryDir cannot remove names that are not UTF-8 nor paths longer than PATH_MAX: this can.
 TestTree::~TestTree()
 {
@@ -71,7 +64,6 @@ TestTree::~TestTree()
         ::close(fd);
     }
 }
-
 bool TestTree::mkdir(const QByteArray &rel)
 {
     QByteArray sofar = m_root;
@@ -84,16 +76,13 @@ bool TestTree::mkdir(const QByteArray &rel)
     }
     return true;
 }
-
 bool TestTree::write(const QByteArray &rel, const QByteArray &data)
 {
     if (!mkdir(parentOf(rel)))
         return false;
     const int fd = ::open(path(rel).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    const bool ok = ::write(fd, data.constData(), size_t(data.size())) == data.size();
-    ::close(fd);
+    const bool ok = fd >= 0 && ::write(fd, data.constData(), size_t(data.size())) == data.size();
+    (void)::close(fd); // -1 when it did not open: harmless
     return ok;
 }
 bool TestTree::symlink(const QByteArray &rel, const QByteArray &text)
@@ -201,7 +190,6 @@ bool TestTree::build(const QByteArrayList &items)
     }
     return true;
 }
-
 QByteArrayList TestTree::snapshot(const QByteArray &rel) const
 {
     QByteArrayList items;
@@ -237,7 +225,6 @@ QByteArrayList TestTree::snapshot(const QByteArray &rel) const
     std::sort(items.begin(), items.end());
     return items;
 }
-
 void TestTree::resetModes(const QByteArray &rel) const
 {
     (void)::chmod(path(rel).constData(), 0755);
@@ -249,7 +236,6 @@ void TestTree::resetModes(const QByteArray &rel) const
             (void)::chmod(path(item).constData(), 0644);
     }
 }
-
 bool TestTree::makeChain(const QByteArray &rel, const QByteArray &name, int depth, const QByteArray &file)
 {
     int fd = ::open(path(rel).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

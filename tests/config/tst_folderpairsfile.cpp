@@ -60,6 +60,7 @@ QStringList describe(const FolderPairsLoad &l, const QString &root = "~")
     }
     return rows;
 }
+struct Hex { bool wide; QString hex, path; };
 } // namespace
 
 class TestFolderPairsFile : public QObject
@@ -68,30 +69,26 @@ class TestFolderPairsFile : public QObject
 private slots:
     void hexForms_data()
     {
-        QTest::addColumn<bool>("wide"); // UTF-16 code units on NT, else the path's bytes
-        QTest::addColumn<QString>("hex");
-        QTest::addColumn<QString>("path"); // null: refused
-        QTest::newRow("drive root") << true << "43003A005C00" << "C:\\";
-        QTest::newRow("empty") << true << "" << "";
-        QTest::newRow("every digit edge") << true << "0A9F" << QString(QChar(0x9F0A));
-        QTest::newRow("codec escape") << true << "E9DC" << PathFromBytes("\xe9");
-        QTest::newRow("astral pair") << true << "3DD800DE" << QString::fromUtf8("\xf0\x9f\x98\x80");
+        QTest::addColumn<Hex>("h"); // wide: UTF-16 code units on NT, else the path's bytes; a null path: refused
+        QTest::newRow("drive root") << Hex{true, "43003A005C00", "C:\\"};
+        QTest::newRow("empty") << Hex{true, "", ""};
+        QTest::newRow("every digit edge") << Hex{true, "0A9F", QString(QChar(0x9F0A))};
+        QTest::newRow("codec escape") << Hex{true, "E9DC", PathFromBytes("\xe9")};
+        QTest::newRow("astral pair") << Hex{true, "3DD800DE", QString::fromUtf8("\xf0\x9f\x98\x80")};
         for (const char *bad : {"430", "43003A", "4G00", "4:00", "2F0000006100"})
-            QTest::newRow(bad) << true << bad << QString();
-        QTest::newRow("8-bit") << false << "433AC3A9" << QStringLiteral("C:\u00e9");
-        QTest::newRow("8-bit codec escape") << false << "E9" << PathFromBytes("\xe9");
-        QTest::newRow("8-bit odd") << false << "433" << QString();
-        QTest::newRow("8-bit NUL") << false << "2F0061" << QString();
+            QTest::newRow(bad) << Hex{true, bad, {}};
+        QTest::newRow("8-bit") << Hex{false, "433AC3A9", QStringLiteral("C:\u00e9")};
+        QTest::newRow("8-bit codec escape") << Hex{false, "E9", PathFromBytes("\xe9")};
+        QTest::newRow("8-bit odd") << Hex{false, "433", {}};
+        QTest::newRow("8-bit NUL") << Hex{false, "2F0061", {}};
     }
     void hexForms()
     {
-        QFETCH(bool, wide);
-        QFETCH(QString, hex);
-        QFETCH(QString, path);
-        const std::optional<QString> expected = path.isNull() ? std::nullopt : std::optional<QString>(path);
-        QCOMPARE(HexToPath(hex, wide), expected);
-        QCOMPARE(HexToPath(hex.toLower(), wide), expected);
-        QCOMPARE(PathToHex(path, wide), path.isNull() ? QString() : hex);
+        QFETCH(Hex, h);
+        const std::optional<QString> expected = h.path.isNull() ? std::nullopt : std::optional<QString>(h.path);
+        QCOMPARE(HexToPath(h.hex, h.wide), expected);
+        QCOMPARE(HexToPath(h.hex.toLower(), h.wide), expected);
+        QCOMPARE(PathToHex(h.path, h.wide), h.path.isNull() ? QString() : h.hex);
     }
     void loadGivesRowsAndModes()
     {
@@ -236,6 +233,5 @@ private slots:
         QCOMPARE(LoadSettings({tree.rootText()}).DelaiLogs, 7);
     }
 };
-
 QTEST_APPLESS_MAIN(TestFolderPairsFile)
 #include "tst_folderpairsfile.moc"

@@ -40,6 +40,8 @@ struct Program
         return out;
     }
 };
+struct Removal { GridSelection selection; QList<MessageAnswer> answers; QStringList left;
+                 QString box = "Remove the selected folders"; };
 } // namespace
 
 class TestPairEditing : public QObject
@@ -110,37 +112,29 @@ private slots:
     }
     void removeBlocks_data()
     {
-        QTest::addColumn<GridSelection>("selection");
-        QTest::addColumn<QList<MessageAnswer>>("answers");
-        QTest::addColumn<QStringList>("left");
-        QTest::addColumn<QString>("box");
-        const auto row = [](const char *name, GridSelection selection, QList<MessageAnswer> answers, QStringList left,
-                            const QString &box = "Remove the selected folders") {
-            QTest::newRow(name) << selection << answers << left << box;
-        };
+        QTest::addColumn<Removal>("r");
         const QString none = "Select a couple of folders (source+target) to remove";
-        row("rows 1 to 2", {1, 2, true}, {MessageAnswer::Yes}, {"/a"});
-        row("dragged up 2 to 0", {2, 0, true}, {MessageAnswer::Yes}, {});
-        row("middle", {1, 1, true}, {MessageAnswer::Yes}, {"/a", "/c"});
-        row("answered No", {0, 2, true}, {MessageAnswer::No}, {"/a", "/b", "/c"});
-        row("other end beyond the list", {0, 3, true}, {MessageAnswer::Yes}, {"/b", "/c"});
-        row("no current row", {-1, -1, true}, {}, {"/a", "/b", "/c"}, none);
-        row("highlight hidden", {0, 0, false}, {}, {"/a", "/b", "/c"}, none);
+        const auto row = [](const char *name, const Removal &r) { QTest::newRow(name) << r; };
+        row("rows 1 to 2", {{1, 2, true}, {MessageAnswer::Yes}, {"/a"}});
+        row("dragged up 2 to 0", {{2, 0, true}, {MessageAnswer::Yes}, {}});
+        row("middle", {{1, 1, true}, {MessageAnswer::Yes}, {"/a", "/c"}});
+        row("answered No", {{0, 2, true}, {MessageAnswer::No}, {"/a", "/b", "/c"}});
+        row("other end beyond the list", {{0, 3, true}, {MessageAnswer::Yes}, {"/b", "/c"}});
+        row("no current row", {{-1, -1, true}, {}, {"/a", "/b", "/c"}, none});
+        row("highlight hidden", {{0, 0, false}, {}, {"/a", "/b", "/c"}, none});
     }
     void removeBlocks()
     {
-        QFETCH(GridSelection, selection);
-        QFETCH(QStringList, left);
-        QFETCH(QList<MessageAnswer>, answers);
+        QFETCH(Removal, r);
         Program p;
         p.save({"/a", "/b", "/c"});
-        p.dialogs.answers = answers;
-        QCOMPARE(RemoveFolderPairs(selection, p.pairs, p.context()), left.size() < 3);
+        p.dialogs.answers = r.answers;
+        QCOMPARE(RemoveFolderPairs(r.selection, p.pairs, p.context()), r.left.size() < 3);
         QStringList sources;
         for (const QString &line : p.loaded())
             sources << line.section('|', 0, 0);
-        QCOMPARE(sources, left);
-        QTEST(p.dialogs.boxes.last().text, "box");
+        QCOMPARE(sources, r.left);
+        QCOMPARE(p.dialogs.boxes.last().text, r.box);
     }
     void modesOpenAsStored_data()
     {
@@ -207,6 +201,5 @@ private slots:
         QVERIFY(p.tree.read("Vell.ini").contains("NbTemporisations=1\r\n"));
     }
 };
-
 QTEST_GUILESS_MAIN(TestPairEditing)
 #include "tst_pairediting.moc"

@@ -14,11 +14,12 @@ QString describe(const Settings &s, const QString &root)
                        n(s.CopierSecuriteDossiers), n(s.CopierSecuriteTout), n(s.Temporisation), n(s.Performance),
                        s.PrefixeCibleDefaut, s.PrefixeCibleDefautUNC, n(s.AfficherFichiers), n(s.Automatique),
                        n(s.ArretAutomatique), n(s.ErreurDossier), n(s.ErreurDossierSon), n(s.ErreurDossierNetSend),
-                       s.MessageNetSend, n(s.ErreurDossierEventLog), n(s.Logs), n(s.FichiersLogs), s.PathLogs,
+                       s.MessageNetSend, n(s.ErreurDossierEventLog), n(s.Surveillance), n(s.DelaiVerification),
+                       n(s.CopiesSimultanees), n(s.Logs), n(s.FichiersLogs), s.PathLogs,
                        n(s.PurgeLogs), n(s.DelaiLogs)}.join(u'|').replace(root, "<root>");
 }
 const QString Defaults =
-    "0|1|0|0|0|0|0|10|1|||0|0|0|0|0|0|Administrator \"Warning from Vell: unknown folder\"|0|0|0|<root>|0|10";
+    "0|1|0|0|0|0|0|10|1|||0|0|0|0|0|0|Administrator \"Warning from Vell: unknown folder\"|0|1|60|0|0|0|<root>|0|10";
 } // namespace
 
 class TestSettingsFile : public QObject
@@ -37,9 +38,16 @@ private slots:
             "[Configuration];Langue=2;MiroirSousDossiers=0;Effacement=1;CopierAttributs=1;CopierSecurite=1;"
             "CopierSecuriteDossiers=1;CopierSecuriteTout=1;Temporisation=60000;Performance=100;PrefixeCibleDefaut=/b;"
             "PrefixeCibleDefautUNC=//S/x;AfficherFichiers=1;Automatique=1;ArretAutomatique=1;ErreurDossier=1;"
-            "ErreurDossierSon=1;ErreurDossierNetSend=1;MessageNetSend=m;ErreurDossierEventLog=1;"
-            "[Logs];Logs=1;FichiersLogs=1;PathLogs=<root>/logs;PurgeLogs=1;DelaiLogs=366",
-            "2|0|1|1|1|1|1|60000|100|/b|//S/x|1|1|1|1|1|1|m|1|1|1|<root>/logs|1|366");
+            "ErreurDossierSon=1;ErreurDossierNetSend=1;MessageNetSend=m;ErreurDossierEventLog=1;Surveillance=0;"
+            "DelaiVerification=10080;CopiesSimultanees=8;[Logs];Logs=1;FichiersLogs=1;PathLogs=<root>/logs;PurgeLogs=1;DelaiLogs=366",
+            "2|0|1|1|1|1|1|60000|100|/b|//S/x|1|1|1|1|1|1|m|1|0|10080|8|1|1|<root>/logs|1|366");
+        // The safety-net delay keeps a week at most; anything outside 1 to 10080 minutes is the default hour.
+        for (const QByteArray out : {"0", "-1", "10081", "x"})
+            row(("verification delay " + out).constData(), "[Configuration];DelaiVerification=" + out, Defaults);
+        row("verification delay 1", "[Configuration];DelaiVerification=1", QString(Defaults).replace("|1|60|", "|1|1|"));
+        // At most 8 copies at once; anything else is the automatic choice.
+        for (const QByteArray out : {"-1", "9", "x"})
+            row(("copies at once " + out).constData(), "[Configuration];CopiesSimultanees=" + out, Defaults);
         row("logs folder missing", "[Logs];PathLogs=<root>/gone", Defaults);
         row("numbers at 0", "[Configuration];Temporisation=0;Performance=x;[Logs];DelaiLogs=0", Defaults);
         // Below 1 there is no yield, and the purge keeps fewer logs.

@@ -4,44 +4,12 @@
 
 using namespace vell;
 
-namespace {
-QByteArray afpInfo(const QByteArray &typeAndCreator)
-{
-    QByteArray info(60, '\0');
-    info.replace(0, 4, "AFP\0");
-    info.replace(16, typeAndCreator.size(), typeAndCreator);
-    return info;
-}
-} // namespace
-
 struct MacName { QString name; QByteArray signature; QString expected; };
 
 class TestFileOperations : public QObject
 {
     Q_OBJECT
 private slots:
-    // An item replaced by one of the other kind after its folder was listed: its permissions (a folder's execute
-    // bits, a default ACL) never go onto the other kind.
-    void permissionsStayWithTheirKind_data()
-    {
-        QTest::addColumn<QByteArrayList>("items");
-        QTest::newRow("folder over a file") << QByteArrayList{"s/f/%700", "t/f%600"};
-        QTest::newRow("file over a folder") << QByteArrayList{"s/f%755", "t/f/%700"};
-    }
-    void permissionsStayWithTheirKind()
-    {
-        QFETCH(QByteArrayList, items);
-        TestTree tree;
-        QVERIFY(tree.build(items));
-        EngineFixture engine;
-        MirrorContext ctx = engine.context();
-        const platform::UniqueFd source(platform::openFolderPath(tree.path("s")));
-        const platform::UniqueFd target(platform::openFolderPath(tree.path("t")));
-        QCOMPARE(SyncPermissions(ctx, source.get(), "f", target.get(), "f"), 0);
-        QCOMPARE(CopyPermissions(ctx, source.get(), "f", target.get(), "f"), 0);
-        QCOMPARE(tree.snapshot("t"), QByteArrayList{items.at(1)});
-        QCOMPARE(engine.totals(), QString());
-    }
     void macintoshNames_data()
     {
         QTest::addColumn<MacName>("mac");
@@ -73,8 +41,9 @@ private slots:
         };
         const QByteArray bytes = PathToBytes(name);
         QVERIFY(tree.write(bytes, "x"));
-        if (!signature.isEmpty())
-            QVERIFY(tree.setStream(bytes, "AFP_AfpInfo", signature.size() == 8 ? afpInfo(signature) : signature));
+        const QByteArray info = (QByteArray("AFP\0", 4) + QByteArray(12, '\0') + signature).leftJustified(60, '\0');
+        if (!signature.isEmpty()) // a Macintosh record with type and creator at 16..23, or a short one as it is
+            QVERIFY(tree.setStream(bytes, "AFP_AfpInfo", signature.size() == 8 ? info : signature));
         const platform::UniqueFd dir(platform::openFolderPath(tree.root()));
         QCOMPARE(PathFromBytes(MacintoshTargetName(engine.context(), dir.get(), bytes)), expected);
     }

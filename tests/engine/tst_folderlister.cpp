@@ -27,15 +27,13 @@ private slots:
     // asked.
     void listingsComeWholeInAnyOrder_data()
     {
-        QTest::addColumn<bool>("helper");
-        QTest::addColumn<int>("dropped"); // every n-th listing is given up
-        QTest::newRow("helper thread") << true << 0;
-        QTest::newRow("caller alone") << false << 0;
-        QTest::newRow("some dropped") << true << 3;
+        QTest::addColumn<int>("dropped"); // every n-th listing is given up; -1: none, and no helper thread
+        QTest::newRow("helper thread") << 0;
+        QTest::newRow("caller alone") << -1;
+        QTest::newRow("some dropped") << 3;
     }
     void listingsComeWholeInAnyOrder()
     {
-        QFETCH(bool, helper);
         QFETCH(int, dropped);
         TestTree tree;
         QByteArrayList items; // folders root/f000 to root/f099; folder i holds i % 3 files
@@ -44,15 +42,15 @@ private slots:
                 items << folderPath(i) + (f < 0 ? QByteArray("/") : "/x" + QByteArray::number(f));
         QVERIFY(tree.build(items));
         const UniqueFd root(openFolderPath(tree.path("root")));
-        FolderLister lister(helper);
+        FolderLister lister(dropped >= 0);
         std::vector<PendingListing> asked(100);
         for (int i = 99; i >= 0; --i)
             asked[i] = lister.ask(root.get(), folderPath(i).mid(5), false);
-        for (int i = 0; dropped && i < 100; i += dropped)
+        for (int i = 0; dropped > 0 && i < 100; i += dropped)
             asked[i] = PendingListing();
         for (int k = 0; k < 90; ++k) { // middle first, then the rest: the helper is ahead or behind
             const int i = k < 50 ? 50 + k : 99 - k;
-            if (dropped && i % dropped == 0)
+            if (dropped > 0 && i % dropped == 0)
                 continue;
             const FolderListing listing = lister.take(std::move(asked[i]));
             QCOMPARE(listing.rc, 0);
@@ -70,14 +68,13 @@ private slots:
                             "root/link->../elsewhere", "root/file"}));
         const UniqueFd root(openFolderPath(tree.path("root")));
         FolderLister lister;
-        PendingListing link = lister.ask(root.get(), "link", false);
-        PendingListing file = lister.ask(root.get(), "file", false);
-        PendingListing missing = lister.ask(root.get(), "missing", false);
-        PendingListing deep = lister.ask(root.get(), "real/inner", false);
-        QCOMPARE(lister.take(std::move(link)).rc, -ELOOP);
-        QCOMPARE(lister.take(std::move(file)).rc, -ENOTDIR);
-        QCOMPARE(lister.take(std::move(missing)).rc, -ENOENT);
-        const FolderListing inner = lister.take(std::move(deep));
+        std::vector<PendingListing> asked; // every one asked before any is taken
+        for (const char *name : {"link", "file", "missing", "real/inner"})
+            asked.push_back(lister.ask(root.get(), name, false));
+        QCOMPARE(lister.take(std::move(asked[0])).rc, -ELOOP);
+        QCOMPARE(lister.take(std::move(asked[1])).rc, -ENOTDIR);
+        QCOMPARE(lister.take(std::move(asked[2])).rc, -ENOENT);
+        const FolderListing inner = lister.take(std::move(asked[3]));
         QCOMPARE(inner.rc, 0);
         QVERIFY(isFolder(inner, tree, "root/real/inner") && inner.entries.size() == 1);
         QCOMPARE(inner.extras.staleTemporaries, std::vector<QByteArray>{".vell-tmp-Ab3dE9"});

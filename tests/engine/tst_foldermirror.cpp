@@ -293,17 +293,6 @@ private slots:
     }
     // The mirror walk notes the highest target folders that held nothing the source lacks, and the removal walk does
     // not enter them; the note holds for the couple and folders it was taken on only.
-    // A target made newer than its source after it was listed is not overwritten by the older source (Nouveau).
-    void newerTargetKeptDuringTheRun()
-    {
-        TestCouple c;
-        c.prepare("Nouveau", {"src/sub/a@200", "src/sub/b@200", "dst/sub/a@100", "dst/sub/b@100"});
-        c.actDuring("2:dst/sub/~=mine@300"); // at the yield after the first file of sub
-        c.engine.listingMaxAge = std::chrono::seconds(10); // the listing of dst/sub is still taken as it was
-        c.run();
-        QCOMPARE(c.tree.read(c.named(QByteArray("dst/sub/~"))), QByteArray("mine"));
-        QCOMPARE(c.tree.mtimeSec(c.named(QByteArray("dst/sub/^"))), 200);
-    }
     void theMirrorNotesCleanFolders()
     {
         TestCouple c;

@@ -2,7 +2,6 @@
 #include "platform/fileops.h"
 #include "platform/syscalls.h"
 #include "platform/uniquefd.h"
-
 #include <QRandomGenerator>
 #include <QTest>
 #include <csignal>
@@ -39,10 +38,7 @@ struct Pair : TestTree
     UniqueFd src{openFolderPath(path("src"))}, dst{openFolderPath(path("dst"))};
     CopyOptions options;
     CopiedSource copied;
-    int copy(const QByteArray &from, const QByteArray &to)
-    {
-        return copyFile(src.get(), from, dst.get(), to, options, &copied);
-    }
+    int copy(const char *f, const char *t) { return copyFile(src.get(), f, dst.get(), t, options, &copied); }
 };
 // overReadOnly: over a read-only file, and flushed, as move mode does.
 struct CopyCase { qsizetype size; unsigned mode; bool streams, xattrs, overReadOnly; };
@@ -51,7 +47,6 @@ struct CopyCase { qsizetype size; unsigned mode; bool streams, xattrs, overReadO
 class TestFileCopy : public QObject
 {
     Q_OBJECT
-
     static void methodRows(std::initializer_list<const char *> kinds)
     {
         QTest::addColumn<CopyMethod>("method");
@@ -63,7 +58,6 @@ class TestFileCopy : public QObject
                 QTest::addRow("%s, %s", kind, name) << method;
         }
     }
-
 private slots:
     void copiesDataModeTimesAndAttributes_data()
     {
@@ -233,6 +227,5 @@ private slots:
         QVERIFY(pair.entries("dst").isEmpty());
     }
 };
-
 QTEST_APPLESS_MAIN(TestFileCopy)
 #include "tst_filecopy.moc"

@@ -4,7 +4,6 @@
 #include "platform/mounts.h"
 #include "platform/probe.h"
 #include "platform/uniquefd.h"
-
 #include <QTest>
 #include <climits>
 #include <fcntl.h>
@@ -180,6 +179,5 @@ private slots:
         QVERIFY(c.stopAt ? calls == c.stopAt : same == c.same);
     }
 };
-
 QTEST_APPLESS_MAIN(TestFolders)
 #include "tst_folders.moc"

@@ -3,7 +3,6 @@
 #include "platform/profile.h"
 #include "platform/systeminfo.h"
 #include "platform/wholefile.h"
-
 #include <QTest>
 #include <unistd.h>
 
@@ -71,33 +70,28 @@ private slots:
     void writeKeepsEveryOtherLine_data()
     {
         QTest::addColumn<WriteCase>("c");
+        const auto row = [](const char *name, const WriteCase &c) { QTest::newRow(name) << c; };
         const QByteArray file = "; written by hand\r\n[Configuration]\r\nLangue=1\r\n  temporisation = 30 \r\n"
                                 "Unknown=keep me\r\n\r\n; logs below\r\n[Logs]\nLogs=1\n[Mirror_1]\r\nDeplacer=0";
         const auto edited = [&](const char *from, const char *to) { return QByteArray(file).replace(from, to); };
-        QTest::newRow("rewrite only that line, keep its spelling")
-            << WriteCase{file, "configuration", "TEMPORISATION", "NEW", 0,
-                         edited("  temporisation = 30 \r\n", "temporisation=NEW\r\n")};
-        QTest::newRow("add at end of section, before blank and comment")
-            << WriteCase{file, "Configuration", "Performance", "NEW", 0,
-                         edited("Unknown=keep me\r\n", "Unknown=keep me\r\nPerformance=NEW\r\n")};
-        QTest::newRow("add to lf section")
-            << WriteCase{file, "Logs", "PurgeLogs", "NEW", 0, edited("Logs=1\n", "Logs=1\nPurgeLogs=NEW\r\n")};
-        QTest::newRow("add to last section without line end")
-            << WriteCase{file, "Mirror_1", "Effacer", "NEW", 0, file + "\r\nEffacer=NEW\r\n"};
-        QTest::newRow("new section at end")
-            << WriteCase{file, "Mirror_2", "Nouveau", "NEW", 0, file + "\r\n\r\n[Mirror_2]\r\nNouveau=NEW\r\n"};
-        QTest::newRow("new file") << WriteCase{{}, "Logs", "DelaiLogs", "NEW", 0, "[Logs]\r\nDelaiLogs=NEW\r\n"};
-        QTest::newRow("empty section gets its first key")
-            << WriteCase{"[A]\r\n\r\n[B]\r\n", "A", "k", "NEW", 0, "[A]\r\nk=NEW\r\n\r\n[B]\r\n"};
-        QTest::newRow("invalid UTF-8 survives") << WriteCase{{}, "Logs", "PathLogs", PathFromBytes("/srv/caf\xe9"), 0,
-                                                             "[Logs]\r\nPathLogs=/srv/caf\xe9\r\n"};
+        const QByteArray rewritten = edited("  temporisation = 30 \r\n", "temporisation=N\r\n");
+        const QByteArray added = edited("Unknown=keep me\r\n", "Unknown=keep me\r\nPerformance=N\r\n");
+        row("rewrite only that line, keep its spelling", {file, "configuration", "TEMPORISATION", "N", 0, rewritten});
+        row("add at end of section, before blank and comment", {file, "Configuration", "Performance", "N", 0, added});
+        row("add to lf section", {file, "Logs", "PurgeLogs", "N", 0, edited("Logs=1\n", "Logs=1\nPurgeLogs=N\r\n")});
+        row("add to last section without line end", {file, "Mirror_1", "Effacer", "N", 0, file + "\r\nEffacer=N\r\n"});
+        row("new section at end", {file, "Mirror_2", "Nouveau", "N", 0, file + "\r\n\r\n[Mirror_2]\r\nNouveau=N\r\n"});
+        row("new file", {{}, "Logs", "DelaiLogs", "N", 0, "[Logs]\r\nDelaiLogs=N\r\n"});
+        row("empty section gets its first key", {"[A]\r\n\r\n[B]\r\n", "A", "k", "N", 0, "[A]\r\nk=N\r\n\r\n[B]\r\n"});
+        const QByteArray latin1 = "/srv/caf\xe9", latin1Line = "[Logs]\r\nPathLogs=/srv/caf\xe9\r\n";
+        row("invalid UTF-8 survives", {{}, "Logs", "PathLogs", PathFromBytes(latin1), 0, latin1Line});
         // What the format cannot hold is refused, the file left as it was.
         const QByteArray small("[A]\r\nk=1\r\n");
-        QTest::newRow("lf in value") << WriteCase{small, "A", "k", "one\ntwo", -EINVAL, small};
-        QTest::newRow("equals in key") << WriteCase{small, "A", "k=x", "v", -EINVAL, small};
-        QTest::newRow("empty key") << WriteCase{small, "A", " ", "v", -EINVAL, small};
-        QTest::newRow("comment key") << WriteCase{small, "A", ";k", "v", -EINVAL, small};
-        QTest::newRow("bracket in section") << WriteCase{small, "A]", "k", "v", -EINVAL, small};
+        row("lf in value", {small, "A", "k", "one\ntwo", -EINVAL, small});
+        row("equals in key", {small, "A", "k=x", "v", -EINVAL, small});
+        row("empty key", {small, "A", " ", "v", -EINVAL, small});
+        row("comment key", {small, "A", ";k", "v", -EINVAL, small});
+        row("bracket in section", {small, "A]", "k", "v", -EINVAL, small});
     }
     void writeKeepsEveryOtherLine()
     {
@@ -189,6 +183,5 @@ private slots:
         QCOMPARE(PathFromBytes("\xce\xb1"), QString(QChar(0x3B1)));
     }
 };
-
 QTEST_APPLESS_MAIN(TestProfile)
 #include "tst_profile.moc"

@@ -101,17 +101,9 @@ public:
         if (!m_folders.source.valid())
             return;
         const NodeId root = m_plan ? m_plan->root() : NoNode;
-        const Visit visit = m_plan ? m_plan->mirrorVisit(root) : Visit::Full;
-        if (m_plan) {
-            m_plan->count(visit);
-            if (visit == Visit::Skip) {
-                // Nothing changed anywhere: not even the top is listed.
-                m_ctx.state.totals.FilesExamined += int64_t(m_plan->subtreeFiles(root));
-                return;
-            }
-            if (visit == Visit::Full)
-                m_plan->beginFull(root, MirrorDirty);
-        }
+        const Visit visit = m_plan ? planVisit(root) : Visit::Full;
+        if (visit == Visit::Skip)
+            return; // nothing changed anywhere: not even the top is listed
         UniqueFd source(duplicateFd(m_folders.source.get()));
         UniqueFd target(m_folders.target.valid() ? duplicateFd(m_folders.target.get()) : -1);
         if (walk(QByteArray(), std::move(source), std::move(target), 0, {}, {}, root, visit) == Walked::Clean)
@@ -397,6 +389,19 @@ private:
         }
     }
 
+    // The plan's visit of the top or of a child reached through a pass,
+    // counted: a Skip counts the files of its sub-tree, a Full begins.
+    Visit planVisit(NodeId node)
+    {
+        const Visit visit = m_plan->mirrorVisit(node);
+        m_plan->count(visit);
+        if (visit == Visit::Skip)
+            m_ctx.state.totals.FilesExamined += int64_t(m_plan->subtreeFiles(node));
+        else if (visit == Visit::Full)
+            m_plan->beginFull(node, MirrorDirty);
+        return visit;
+    }
+
     // A visit decided before the child is reached: an event read meanwhile
     // may ask for more. Counted once, here.
     Visit reconsider(NodeId node, Visit decided)
@@ -425,14 +430,9 @@ private:
         for (const NodeId child : m_plan->children(node)) {
             if (stopped())
                 return Walked::Stop;
-            const Visit visit = m_plan->mirrorVisit(child);
-            m_plan->count(visit);
-            if (visit == Visit::Skip) {
-                m_ctx.state.totals.FilesExamined += int64_t(m_plan->subtreeFiles(child));
+            const Visit visit = planVisit(child);
+            if (visit == Visit::Skip)
                 continue;
-            }
-            if (visit == Visit::Full)
-                m_plan->beginFull(child, MirrorDirty);
             const QByteArray name = m_plan->name(child);
             EnsureOpen(source, m_folders.source.get(), rel);
             EnsureOpen(target, m_folders.target.get(), rel);

@@ -11,14 +11,18 @@ namespace vell {
 class EventPump final
 {
 public:
-    explicit EventPump(std::chrono::milliseconds interval = std::chrono::milliseconds(5)) : m_interval(interval) {}
+    // The first pump is always due, however short the clock's time since boot.
+    explicit EventPump(std::chrono::milliseconds interval = std::chrono::milliseconds(5))
+        : m_interval(interval), m_last(std::chrono::steady_clock::now() - m_interval)
+    {
+    }
 
     // Processes the pending events `times` times in a row when due.
     void pump(int times);
 
 private:
     std::chrono::steady_clock::duration m_interval;
-    std::chrono::steady_clock::time_point m_last{};
+    std::chrono::steady_clock::time_point m_last;
 };
 
 } // namespace vell

@@ -66,7 +66,12 @@ CopyPool::Ticket CopyPool::submit(CopyRequest request, bool endsOnStop)
 bool CopyPool::wait(const Ticket &ticket, std::chrono::milliseconds slice)
 {
     std::unique_lock<std::mutex> hold(m_lock);
-    return m_finished.wait_for(hold, slice, [&] { return ticket->done; });
+    if (ticket->done || slice.count() <= 0)
+        return ticket->done;
+    m_awaited = ticket.get();
+    const bool done = m_finished.wait_for(hold, slice, [&] { return ticket->done; });
+    m_awaited = nullptr;
+    return done;
 }
 
 void CopyPool::work()
@@ -85,12 +90,15 @@ void CopyPool::work()
             m_queue.pop_front();
         }
         CopyOutcome outcome = CopyWork(job->request);
+        bool awaited = false;
         {
             const std::lock_guard<std::mutex> hold(m_lock);
             job->outcome = std::move(outcome);
             job->done = true;
+            awaited = job.get() == m_awaited;
         }
-        m_finished.notify_all();
+        if (awaited)
+            m_finished.notify_all(); // the walk sleeps for this copy alone: no wake for the others
     }
 }
 

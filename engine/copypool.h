@@ -46,6 +46,7 @@ public:
     // the walk's own copy of a large file is; the others run to their end.
     [[nodiscard]] Ticket submit(CopyRequest request, bool endsOnStop);
     // Waits at most `slice` for the ticket; true when its outcome is set.
+    // One thread only (the walk's) waits.
     bool wait(const Ticket &ticket, std::chrono::milliseconds slice);
     // The user stopped: the copies that end on a stop are asked to end.
     // Every other copy handed in was decided before the stop, as a walk
@@ -59,6 +60,7 @@ private:
     std::condition_variable m_queued;
     std::condition_variable m_finished;
     std::deque<Ticket> m_queue;
+    const Job *m_awaited = nullptr; // the ticket wait() sleeps for
     std::shared_ptr<std::atomic<bool>> m_stop = std::make_shared<std::atomic<bool>>(false);
     bool m_ending = false;
     std::vector<std::thread> m_threads;

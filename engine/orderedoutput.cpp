@@ -50,19 +50,52 @@ void OrderedOutput::flush(CopyPool &pool)
         deliverHead();
 }
 
+// When the window is full the walk waits until it is half empty, not for one
+// place: each wait costs two thread switches, so it is paid once for many
+// copies. The copies run in the order handed in, so once the last one that
+// must go is done, those before it are nearly always done as well.
+const OrderedOutput::Slot *OrderedOutput::lastToDeliver(bool untilRoom) const
+{
+    size_t copies = m_copies;
+    uint64_t bytes = m_bytes;
+    const Slot *last = &m_slots.back();
+    for (const Slot &slot : m_slots) {
+        if (!slot.ticket)
+            continue;
+        last = &slot;
+        copies -= 1;
+        bytes -= slot.bytes;
+        if (untilRoom && copies <= WindowPlaces / 2 && bytes <= WindowBytes / 2)
+            break;
+    }
+    return last;
+}
+
 void OrderedOutput::drain(CopyPool &pool, const std::function<void()> &yield, const std::function<bool()> &stopped,
                           bool untilRoom)
 {
-    while (!m_slots.empty() && (!untilRoom || full())) {
+    // True once the ticket's outcome is set; false after a slice spent
+    // waiting, with the window given a chance to breathe.
+    const auto waitFor = [&](const CopyPool::Ticket &ticket) {
+        if (!ticket || pool.wait(ticket, {}))
+            return true;
         if (stopped && stopped())
             pool.stop();
-        const Slot &head = m_slots.front();
-        if (head.ticket && !pool.wait(head.ticket, Slice)) {
-            if (yield)
-                yield(); // the window keeps breathing, and a Stop is seen
+        if (pool.wait(ticket, Slice))
+            return true;
+        if (yield)
+            yield(); // a Stop is seen
+        return false;
+    };
+    while (!m_slots.empty() && (!untilRoom || full())) {
+        const Slot *last = lastToDeliver(untilRoom);
+        if (!waitFor(last->ticket))
             continue;
+        bool reached = false;
+        while (!reached && waitFor(m_slots.front().ticket)) {
+            reached = &m_slots.front() == last;
+            deliverHead();
         }
-        deliverHead();
     }
 }
 

@@ -32,10 +32,10 @@ public:
     void flush(CopyPool &pool);
     // 64 places or WindowBytes of copies held: the walk waits before adding.
     [[nodiscard]] bool full() const;
-    // Waits for the head in slices of 20 ms, calling `yield` between
-    // slices, until nothing is held. Once `stopped()`, the pool is stopped;
-    // every copy is still waited for and reported in order.
-    // untilRoom: only until the window is no longer full.
+    // Waits in slices of 20 ms, calling `yield` between slices, until
+    // nothing is held. Once `stopped()`, the pool is stopped; every copy is
+    // still waited for and reported in order.
+    // untilRoom: only until the window is half empty.
     void drain(CopyPool &pool, const std::function<void()> &yield, const std::function<bool()> &stopped,
                bool untilRoom = false);
 
@@ -48,6 +48,7 @@ private:
         std::optional<ItemEvent> event;
     };
     void deliverHead();
+    [[nodiscard]] const Slot *lastToDeliver(bool untilRoom) const;
 
     ItemRecorder m_deliver;
     std::deque<Slot> m_slots;

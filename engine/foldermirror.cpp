@@ -48,6 +48,7 @@ struct Listings
     bool targetComplete = false;   // no special file left out: a name not listed is absent
     Clock::time_point targetListedAt;
     bool temporaries = false;      // a temporary-named file in either folder (a young one is kept)
+    std::vector<QByteArray> targetFolders; // watched couples: its sub-folders in the order the removal walk meets them
 };
 
 // What the target's listing says of one name, when it is recent enough to
@@ -174,6 +175,11 @@ private:
         listed.targetComplete = target.rc == 0 && !target.extras.specialsLeftOut;
         listed.targetListedAt = target.listedAt;
         listed.target = std::move(target.entries);
+        if (m_plan) {
+            for (const EntryInfo &entry : listed.target)
+                if (RoleOf(entry, settings().MiroirSousDossiers, m_folders.sourceId) == EntryRole::SubFolder)
+                    listed.targetFolders.push_back(entry.name);
+        }
         std::sort(listed.target.begin(), listed.target.end(), byName);
         return 0;
     }
@@ -313,6 +319,7 @@ private:
             if (!m_ctx.yieldAndGoOn())
                 return stop(0);
         }
+        const std::vector<QByteArray> targetFolders = std::move(listed.targetFolders);
         listed = Listings(); // a deep walk keeps only what its sub-folders need
 
         for (size_t i = 0; i < subFolders.size(); ++i) {
@@ -357,11 +364,13 @@ private:
                 clean = false;
         }
         quiet = quiet && probe.quiet(m_ctx);
+        clean = clean && kept == targetItems;
         if (m_plan) {
-            m_plan->endMirrorFull(node, files, quiet && watched, linked);
+            if (clean)
+                m_plan->targetListed(node, targetFolders); // the removal walk passes it over: its order is this one
+            m_plan->endMirrorFull(node, files, quiet && watched, clean, linked);
             full.ended();
         }
-        clean = clean && kept == targetItems;
         if (clean)
             noteClean(rel, subFolders);
         return clean ? Walked::Clean : Walked::Dirty;

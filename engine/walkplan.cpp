@@ -65,8 +65,14 @@ void WalkPlan::count(Visit visit) const
 
 void WalkPlan::beginFull(NodeId node, uint16_t dirtyBit)
 {
-    if (recording(node))
-        m_couple.tree().clearDirty(node, dirtyBit);
+    if (!recording(node))
+        return;
+    FolderTree &tree = m_couple.tree();
+    if (dirtyBit == MirrorDirty && (tree.flags(node) & RemovalDirty)) {
+        tree.clearDirty(node, RemovalDirty);
+        tree.markDirty(node, RemovalHeld);
+    }
+    tree.clearDirty(node, dirtyBit);
 }
 
 bool WalkPlan::watched(NodeId node) const
@@ -101,11 +107,18 @@ void WalkPlan::expectTargetMade(NodeId parent, const QByteArray &name)
         m_couple.expectTargetMade(parent, name);
 }
 
-void WalkPlan::endMirrorFull(NodeId node, uint32_t files, bool quiet, uint64_t linked)
+void WalkPlan::endMirrorFull(NodeId node, uint32_t files, bool quiet, bool targetClean, uint64_t linked)
 {
     if (!recording(node))
         return;
     FolderTree &tree = m_couple.tree();
+    // Seen clean and quiet while watched: as a quiet removal visit at the
+    // listing would have left it; what happened since marked it again.
+    if (tree.flags(node) & RemovalHeld) {
+        tree.clearDirty(node, RemovalHeld);
+        if (!(quiet && targetClean))
+            tree.markDirty(node, RemovalDirty);
+    }
     tree.setOwnFiles(node, files);
     if (linked != 0)
         tree.markDirty(node, Volatile);
@@ -144,8 +157,10 @@ void WalkPlan::endPass(NodeId node)
 
 void WalkPlan::abandon(NodeId node)
 {
-    if (recording(node))
-        m_couple.tree().markDirty(node, BothDirty);
+    if (!recording(node))
+        return;
+    m_couple.tree().clearDirty(node, RemovalHeld);
+    m_couple.tree().markDirty(node, BothDirty);
 }
 
 std::vector<NodeId> WalkPlan::children(NodeId node) const

@@ -58,6 +58,8 @@ public:
     void count(Visit visit) const;
 
     // Before the folder's listing is asked for: that walk's Dirty bit goes.
+    // The mirror walk also sets RemovalDirty aside: a visit that finds the
+    // target clean does the removal walk's work here as well.
     void beginFull(NodeId node, uint16_t dirtyBit);
     // Both sides were watched when the visit began: only then may a quiet
     // visit leave the folder clean.
@@ -68,7 +70,9 @@ public:
     // The target lacks this sub-folder: the walk may make it now.
     void expectTargetMade(NodeId parent, const QByteArray &name);
     // linked: a digest of the inodes of its files with other links (0: none).
-    void endMirrorFull(NodeId node, uint32_t files, bool quiet, uint64_t linked);
+    // targetClean: nothing in the target below the folder lacks its source
+    // (the removal walk of this run passes it over).
+    void endMirrorFull(NodeId node, uint32_t files, bool quiet, bool targetClean, uint64_t linked);
     void endRemovalFull(NodeId node, bool quiet);
     void endPass(NodeId node);
     // A Full visit that did not end (stop, unreadable folder): visited

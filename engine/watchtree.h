@@ -29,6 +29,7 @@ enum NodeFlag : uint16_t {
     Dying = 64,       // one of its watches saw the folder itself deleted or moved
     SourceUnwatched = 128, // its source side could not be watched (EACCES, ENOENT): always visited
     TargetUnwatched = 256, // the same for its target side; each cleared by a later watch of that side
+    RemovalHeld = 512, // RemovalDirty set aside while the mirror walk visits the folder in full
 };
 // A node with any of these is visited in full by both walks at every run.
 constexpr uint16_t AlwaysFull = Volatile | SourceUnwatched | TargetUnwatched;

@@ -18,6 +18,8 @@ namespace {
 // enough to keep it busy, little enough that memory stays small.
 constexpr std::size_t ReadyLimit = 64;
 constexpr std::size_t ReadyEntryLimit = 100000;
+// Once stopped by a limit, it goes on only when the walk has taken half of
+// what it holds, rather than at each listing taken.
 
 } // namespace
 
@@ -72,7 +74,7 @@ FolderLister::~FolderLister()
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
-    m_changed.notify_all();
+    m_helperWake.notify_all();
     if (m_helper.joinable())
         m_helper.join();
 }
@@ -84,8 +86,8 @@ PendingListing FolderLister::ask(int rootFd, const QByteArray &rel, bool withDos
         const std::lock_guard lock(m_mutex);
         key = m_nextKey++;
         m_waiting.emplace(key, Request{rootFd, rel, withDosAttrib});
+        wakeHelperIfItMayList();
     }
-    m_changed.notify_all();
     return PendingListing(this, key);
 }
 
@@ -101,8 +103,7 @@ FolderListing FolderLister::take(PendingListing &&pending)
             FolderListing listing = std::move(ready->second);
             m_readyEntries -= listing.entries.size();
             m_ready.erase(ready);
-            lock.unlock();
-            m_changed.notify_all(); // a slot may have been all the helper waited for
+            wakeHelperIfItMayList();
             return listing;
         }
         if (const auto waiting = m_waiting.find(key); waiting != m_waiting.end()) {
@@ -112,7 +113,9 @@ FolderListing FolderLister::take(PendingListing &&pending)
             return list(request);
         }
         if (m_waiting.empty()) {
-            m_changed.wait(lock);
+            m_walkAsleep = true;
+            m_walkWake.wait(lock);
+            m_walkAsleep = false;
             continue;
         }
         // The helper is reading this one: read the next one meanwhile
@@ -138,8 +141,25 @@ void FolderLister::drop(uint64_t key)
         } else if (m_waiting.erase(key) == 0 && m_busyKey == key) {
             m_dropBusy = true;
         }
+        wakeHelperIfItMayList();
     }
-    m_changed.notify_all();
+}
+
+// Under the lock.
+bool FolderLister::helperMayList()
+{
+    if (m_helperHeld)
+        m_helperHeld = m_ready.size() > ReadyLimit / 2 || m_readyEntries > ReadyEntryLimit / 2;
+    else
+        m_helperHeld = m_ready.size() >= ReadyLimit || m_readyEntries >= ReadyEntryLimit;
+    return !m_waiting.empty() && !m_helperHeld;
+}
+
+// Under the lock.
+void FolderLister::wakeHelperIfItMayList()
+{
+    if (m_helperAsleep && helperMayList())
+        m_helperWake.notify_one();
 }
 
 void FolderLister::work()
@@ -151,10 +171,9 @@ void FolderLister::work()
     (void)pthread_sigmask(SIG_BLOCK, &all, nullptr); // fails only for a bad argument
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [&] {
-            return m_stopping
-                || (!m_waiting.empty() && m_ready.size() < ReadyLimit && m_readyEntries < ReadyEntryLimit);
-        });
+        m_helperAsleep = true;
+        m_helperWake.wait(lock, [&] { return m_stopping || helperMayList(); });
+        m_helperAsleep = false;
         if (m_stopping)
             return;
         const auto last = std::prev(m_waiting.end());
@@ -169,7 +188,8 @@ void FolderLister::work()
         if (!m_dropBusy)
             keepReady(key, std::move(listing));
         m_busyKey = 0;
-        m_changed.notify_all();
+        if (m_walkAsleep)
+            m_walkWake.notify_one(); // the walk waits for this listing
     }
 }
 

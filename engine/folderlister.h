@@ -92,11 +92,19 @@ private:
     void drop(uint64_t key);
     void work();
     void keepReady(uint64_t key, FolderListing &&listing);
+    [[nodiscard]] bool helperMayList();
+    void wakeHelperIfItMayList();
     static FolderListing list(const Request &request);
     static FolderListing listOrThrow(const Request &request);
 
+    // Each thread sleeps on its own condition and is woken only when what
+    // it waits for may have come: a wake is two thread switches.
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    std::condition_variable m_helperWake;
+    std::condition_variable m_walkWake;
+    bool m_helperAsleep = false;
+    bool m_walkAsleep = false;
+    bool m_helperHeld = false; // stopped by the limits until half of them is free
     std::map<uint64_t, Request> m_waiting; // highest key first
     std::map<uint64_t, FolderListing> m_ready;
     std::size_t m_readyEntries = 0; // entries held in m_ready

@@ -13,7 +13,8 @@ Q_DECLARE_METATYPE(Mirror)
 // Random rounds of changes to twin couples, each twin run by its own program (A watched and copying on a pool of
 // threads, B reading every folder and copying one file after the other), held to the same results run after run.
 // VELL_DIFF_SEED=0x... replays a seed (the failure message gives it, with the row: run "randomRounds:Effacer"),
-// VELL_DIFF_ROUNDS=n runs n times as many rounds.
+// VELL_DIFF_ROUNDS=n runs n times as many rounds (past n = 50 or so, raise QTEST_FUNCTION_TIMEOUT, in ms, from
+// its 300000).
 class TestWatchedRuns : public QObject
 {
     Q_OBJECT

@@ -61,7 +61,10 @@ shoot() { # name, program folder, [what to do before the picture]
         sleep 2
         [ -n "$action" ] && eval "$action"
         import -window root -crop 1280x900+0+0 "$work/$name-full.png"
+        # Vell first, and its end awaited: a display that went first would
+        # end it with an X error instead.
         kill "$vell" 2>/dev/null || true
+        wait "$vell" 2>/dev/null || true
         kill "$xvfb" 2>/dev/null || true
         wait 2>/dev/null || true
     )

@@ -185,30 +185,24 @@ private slots:
         QCOMPARE(describe(load(tree)), QStringList({"1 " + a, "2 " + c}));
         QCOMPARE(platform::readProfileString(tree.pathText("Vell.ini"), "Mirror_3", "Nouveau", {}), "1"); // unread
     }
-    void fileShapes_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("loaded"); // the count, then the first couple; or the exit status and message
-        const QString refused = "exit 1: Invalid hexa string in the parameters file\r\n<couples>";
-        QTest::newRow("no file") << QByteArray() << "0";
-        QTest::newRow("empty file") << QByteArray("\r\n") << "0";
-        QTest::newRow("LF, blank line") << QByteArray("\"2F006100\",\"\"\n\n\"2F006200\",\"2F006300\"\n") << "2 /a>";
-        QTest::newRow("line cut short") << QByteArray("\"2F006100\"\r\n") << "1 /a>";
-        QTest::newRow("bare field, blank before a quoted one") << QByteArray("2F006100 , \"2F006200\"") << "1 /a>/b";
-        QTest::newRow("odd length source") << QByteArray("\"2F006100\",\"\"\r\n\"430\",\"\"") << refused;
-        QTest::newRow("NUL ending target") << QByteArray("\"2F006100\",\"\"\r\n\"2F00\",\"2F0000000000\"") << refused;
-    }
+    // Couples files of odd shapes: the count and first couple loaded, or the exit status and message.
     void fileShapes()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, loaded);
-        TestTree tree;
-        QVERIFY(content.isNull() || tree.write("Vell.w", content));
-        const FolderPairsLoad l = load(tree);
-        const QString first = l.pairs.isEmpty() ? "" : ' ' + l.pairs[0].Source + '>' + l.pairs[0].Cible;
-        const QString counted = QString::number(l.pairs.size()) + first;
-        const QString got = l.exitStatus() ? QString("exit %1: ").arg(l.exitStatus()) : counted;
-        QCOMPARE(got + l.message, loaded.replace("<couples>", tree.pathText("Vell.w")));
+        const QString refused = "exit 1: Invalid hexa string in the parameters file\r\n<couples>";
+        const std::pair<QByteArray, QString> rows[] = {
+            {{}, "0"}, {"\r\n", "0"}, {"\"2F006100\",\"\"\n\n\"2F006200\",\"2F006300\"\n", "2 /a>"}, // LF, blank line
+            {"\"2F006100\"\r\n", "1 /a>"}, {"2F006100 , \"2F006200\"", "1 /a>/b"}, // cut short; bare, then blank
+            {"\"2F006100\",\"\"\r\n\"430\",\"\"", refused}, // an odd length source
+            {"\"2F006100\",\"\"\r\n\"2F00\",\"2F0000000000\"", refused}};        // a NUL ending the target
+        for (auto [content, loaded] : rows) {
+            TestTree tree;
+            QVERIFY(content.isNull() || tree.write("Vell.w", content));
+            const FolderPairsLoad l = load(tree);
+            const QString first = l.pairs.isEmpty() ? "" : ' ' + l.pairs[0].Source + '>' + l.pairs[0].Cible;
+            const QString counted = QString::number(l.pairs.size()) + first;
+            const QString got = l.exitStatus() ? QString("exit %1: ").arg(l.exitStatus()) : counted;
+            QCOMPARE(got + l.message, loaded.replace("<couples>", tree.pathText("Vell.w")));
+        }
     }
     // A writer killed at any moment leaves each file whole: one of the contents a complete write gives it.
     void killDuringRewrite()

@@ -112,31 +112,26 @@ private slots:
         QCOMPARE(p.dialogs.boxes.at(1).icon, MessageIcon::Critical);
         QVERIFY(p.tree.isDir("Vell.w"));
     }
-    void removeBlocks_data()
-    {
-        QTest::addColumn<Removal>("r");
-        const QString none = "Select a couple of folders (source+target) to remove";
-        const auto row = [](const char *name, const Removal &r) { QTest::newRow(name) << r; };
-        row("rows 1 to 2", {{1, 2, true}, {MessageAnswer::Yes}, {"/a"}});
-        row("dragged up 2 to 0", {{2, 0, true}, {MessageAnswer::Yes}, {}});
-        row("middle", {{1, 1, true}, {MessageAnswer::Yes}, {"/a", "/c"}});
-        row("answered No", {{0, 2, true}, {MessageAnswer::No}, {"/a", "/b", "/c"}});
-        row("other end beyond the list", {{0, 3, true}, {MessageAnswer::Yes}, {"/b", "/c"}});
-        row("no current row", {{-1, -1, true}, {}, {"/a", "/b", "/c"}, none});
-        row("highlight hidden", {{0, 0, false}, {}, {"/a", "/b", "/c"}, none});
-    }
+    // Removing the block between the current row and the other end of the selection, after a Yes.
     void removeBlocks()
     {
-        QFETCH(Removal, r);
-        Program p;
-        p.save({"/a", "/b", "/c"});
-        p.dialogs.answers = r.answers;
-        QCOMPARE(RemoveFolderPairs(r.selection, p.pairs, p.context()), r.left.size() < 3);
-        QStringList sources;
-        for (const QString &line : p.loaded())
-            sources << line.section('|', 0, 0);
-        QCOMPARE(sources, r.left);
-        QCOMPARE(p.dialogs.boxes.last().text, r.box);
+        const QString none = "Select a couple of folders (source+target) to remove";
+        const Removal rows[] = {
+            {{1, 2, true}, {MessageAnswer::Yes}, {"/a"}}, {{2, 0, true}, {MessageAnswer::Yes}, {}}, // dragged up
+            {{1, 1, true}, {MessageAnswer::Yes}, {"/a", "/c"}}, {{0, 2, true}, {MessageAnswer::No}, {"/a", "/b", "/c"}},
+            {{0, 3, true}, {MessageAnswer::Yes}, {"/b", "/c"}}, // the other end beyond the list
+            {{-1, -1, true}, {}, {"/a", "/b", "/c"}, none}, {{0, 0, false}, {}, {"/a", "/b", "/c"}, none}};
+        for (const Removal &r : rows) {
+            Program p;
+            p.save({"/a", "/b", "/c"});
+            p.dialogs.answers = r.answers;
+            QCOMPARE(RemoveFolderPairs(r.selection, p.pairs, p.context()), r.left.size() < 3);
+            QStringList sources;
+            for (const QString &line : p.loaded())
+                sources << line.section('|', 0, 0);
+            QCOMPARE(sources, r.left);
+            QCOMPARE(p.dialogs.boxes.last().text, r.box);
+        }
     }
     // What the modes dialog opens with: count, default or not, then D R E N.
     void modesOpenAsStored()

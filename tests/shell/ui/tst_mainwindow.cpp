@@ -131,10 +131,10 @@ private slots:
                  "ErreurDossierSon=1\r\nAfficherFichiers=0");
         QVERIFY(w.window->windowTitle().startsWith("Vell 2.1e   "));
         QCOMPARE(w.text("lblVell"), "Vell 2.1e");
-        QCOMPARE(ApplyCaptions(w.window.get(), MainWindowCaptions(1, false, true) + FixedCaptions()), QStringList());
         QCOMPARE(w.find<QPushButton>("cmdAjouterDossierSource")->text(), "Ajouter");
         QCOMPARE(w.text("lblDossiersSources"), "Dossiers sources");
         QCOMPARE(w.action("mnuEffacement")->text(), "&Supprimer les fichiers obsolètes des dossiers cibles (par défaut)");
+        QCOMPARE(ApplyCaptions(w.window.get(), MainWindowCaptions(1, false, true) + FixedCaptions()), QStringList());
         QStringList checked;
         for (QAction *a : w.window->findChildren<QAction *>())
             if (a->isChecked())
@@ -398,38 +398,31 @@ private slots:
     }
     // The window's texts on their own: caption rows typed from the design, the hover description, byte sizes, file
     // lists.
-    void captions_data()
-    {
-        QTest::addColumn<CaptionRow>("caption");
-        const auto row = [](const char *name, bool sub, bool nt, QStringList texts) {
-            QTest::newRow(qPrintable(QString::fromLatin1(name) + (sub ? "" : " (no sub)") + (nt ? "" : " (not NT)")))
-                << CaptionRow{QString::fromLatin1(name), sub, nt, texts};
-        };
-        row("mnuDemarrer", true, true, {"&Démarrer le miroir", "&Começar o miror", "&Start mirroring"});
-        row("mnuModifierSourceSaisir", true, true, {"Saisir", "Type", "Type"});
-        row("mnuModifierCibleParcourir", true, true, {"Parcourir", "Browse", "Browse"});
-        row("mnuEffacement", true, true, {"&Supprimer les fichiers/dossiers obsolètes des dossiers cibles (par défaut)",
-             "&Suprimir os ficheiros/pastas antigos em pastas de saída",
-             "&Remove old files/folders from target folders (default value)"});
-        row("mnuEffacement", false, true,
-            {"&Supprimer les fichiers obsolètes des dossiers cibles (par défaut)", "&Suprimir os ficheiros antigos em "
-             "pastas de saída", "&Remove old files from target folders (dafault value)"});
-        row("mnuService", true, true, {"Installer/supprimer Vell Service [NT]", "Instalar/suprimir Vell Service [NT]",
-             "Install/remove Vell Service [NT]"});
-        row("lblDossierMac", true, false,
-            {"miroir des fichiers Macintosh non supporté", "miror dos ficheiros Macintosh não suportádo",
-             "Macintosh files mirroring not supported"});
-        row("lblDossiersCibles", false, true, {"Dossiers cibles", "Pastas de saída", "Target folders"});
-        row("lblDossiersSources", true, true,
-            {"Dossiers sources (sous-dossiers inclus)", "Pastas de entrada (sub-pastas incluidas)",
-             "Source folders (including sub-folders)"});
-    }
+    // A control's caption in French, Portuguese and English, with and without sub-folders, on NT or not.
     void captions()
     {
-        QFETCH(CaptionRow, caption);
-        auto &[name, subFolders, nt, texts] = caption;
-        for (int langue = 1; langue <= 3; ++langue)
-            QCOMPARE(captionOf(MainWindowCaptions(langue, subFolders, nt), name), texts.at(langue - 1));
+        const CaptionRow rows[] = {
+            {"mnuDemarrer", true, true, {"&Démarrer le miroir", "&Começar o miror", "&Start mirroring"}},
+            {"mnuModifierSourceSaisir", true, true, {"Saisir", "Type", "Type"}},
+            {"mnuModifierCibleParcourir", true, true, {"Parcourir", "Browse", "Browse"}},
+            {"mnuEffacement", true, true,
+             {"&Supprimer les fichiers/dossiers obsolètes des dossiers cibles (par défaut)",
+              "&Suprimir os ficheiros/pastas antigos em pastas de saída",
+              "&Remove old files/folders from target folders (default value)"}},
+            {"mnuEffacement", false, true,
+             {"&Supprimer les fichiers obsolètes des dossiers cibles (par défaut)",
+              "&Suprimir os ficheiros antigos em pastas de saída",
+              "&Remove old files from target folders (dafault value)"}},
+            {"mnuService", true, true, {"Installer/supprimer Vell Service [NT]", "Instalar/suprimir Vell Service [NT]",
+             "Install/remove Vell Service [NT]"}},
+            {"lblDossierMac", true, false, {"miroir des fichiers Macintosh non supporté",
+             "miror dos ficheiros Macintosh não suportádo", "Macintosh files mirroring not supported"}},
+            {"lblDossiersCibles", false, true, {"Dossiers cibles", "Pastas de saída", "Target folders"}},
+            {"lblDossiersSources", true, true, {"Dossiers sources (sous-dossiers inclus)",
+             "Pastas de entrada (sub-pastas incluidas)", "Source folders (including sub-folders)"}}};
+        for (const auto &[name, subFolders, nt, texts] : rows)
+            for (int langue = 1; langue <= 3; ++langue)
+                QCOMPARE(captionOf(MainWindowCaptions(langue, subFolders, nt), name), texts.at(langue - 1));
     }
     void captionTableShape()
     {

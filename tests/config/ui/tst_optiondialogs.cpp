@@ -141,6 +141,7 @@ private slots:
         QCOMPARE(p.settings.PrefixeCibleDefaut, QString());
         QVERIFY(!p.tree.exists("Vell.ini") && p.dialogs.boxes.isEmpty());
     }
+    // The delay's arrows add or take one and name the bound, 1 or 60000, they reach.
     void delaySteps()
     {
         using enum DelayLimit;

@@ -284,6 +284,7 @@ private slots:
         QVERIFY(d.settings.PurgeLogs);
         QCOMPARE(d.settings.DelaiLogs, 2);
     }
+    // The arrows step from the number typed, rounded half to even, and name the bound they reach.
     void steps()
     {
         using enum PurgeLimit;

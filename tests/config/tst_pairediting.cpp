@@ -1,7 +1,9 @@
-// Adding, changing and removing couples, and the modes dialog's logic, through the real couples and settings files.
+// Adding, changing and removing couples, their default target and warnings, and the modes dialog's logic, through the
+// real couples and settings files.
 #include "base/programidentity.h"
 #include "common/scripteddialogs.h"
 #include "common/testtree.h"
+#include "config/defaulttarget.h"
 #include "config/folderpairsfile.h"
 #include "config/pairediting.h"
 #include "config/pairmodes.h"
@@ -110,54 +112,43 @@ private slots:
         QCOMPARE(p.dialogs.boxes.at(1).icon, MessageIcon::Critical);
         QVERIFY(p.tree.isDir("Vell.w"));
     }
-    void removeBlocks_data()
-    {
-        QTest::addColumn<Removal>("r");
-        const QString none = "Select a couple of folders (source+target) to remove";
-        const auto row = [](const char *name, const Removal &r) { QTest::newRow(name) << r; };
-        row("rows 1 to 2", {{1, 2, true}, {MessageAnswer::Yes}, {"/a"}});
-        row("dragged up 2 to 0", {{2, 0, true}, {MessageAnswer::Yes}, {}});
-        row("middle", {{1, 1, true}, {MessageAnswer::Yes}, {"/a", "/c"}});
-        row("answered No", {{0, 2, true}, {MessageAnswer::No}, {"/a", "/b", "/c"}});
-        row("other end beyond the list", {{0, 3, true}, {MessageAnswer::Yes}, {"/b", "/c"}});
-        row("no current row", {{-1, -1, true}, {}, {"/a", "/b", "/c"}, none});
-        row("highlight hidden", {{0, 0, false}, {}, {"/a", "/b", "/c"}, none});
-    }
+    // Removing the block between the current row and the other end of the selection, after a Yes.
     void removeBlocks()
     {
-        QFETCH(Removal, r);
-        Program p;
-        p.save({"/a", "/b", "/c"});
-        p.dialogs.answers = r.answers;
-        QCOMPARE(RemoveFolderPairs(r.selection, p.pairs, p.context()), r.left.size() < 3);
-        QStringList sources;
-        for (const QString &line : p.loaded())
-            sources << line.section('|', 0, 0);
-        QCOMPARE(sources, r.left);
-        QCOMPARE(p.dialogs.boxes.last().text, r.box);
+        const QString none = "Select a couple of folders (source+target) to remove";
+        const Removal rows[] = {
+            {{1, 2, true}, {MessageAnswer::Yes}, {"/a"}}, {{2, 0, true}, {MessageAnswer::Yes}, {}}, // dragged up
+            {{1, 1, true}, {MessageAnswer::Yes}, {"/a", "/c"}}, {{0, 2, true}, {MessageAnswer::No}, {"/a", "/b", "/c"}},
+            {{0, 3, true}, {MessageAnswer::Yes}, {"/b", "/c"}}, // the other end beyond the list
+            {{-1, -1, true}, {}, {"/a", "/b", "/c"}, none}, {{0, 0, false}, {}, {"/a", "/b", "/c"}, none}};
+        for (const Removal &r : rows) {
+            Program p;
+            p.save({"/a", "/b", "/c"});
+            p.dialogs.answers = r.answers;
+            QCOMPARE(RemoveFolderPairs(r.selection, p.pairs, p.context()), r.left.size() < 3);
+            QStringList sources;
+            for (const QString &line : p.loaded())
+                sources << line.section('|', 0, 0);
+            QCOMPARE(sources, r.left);
+            QCOMPARE(p.dialogs.boxes.last().text, r.box);
+        }
     }
-    void modesOpenAsStored_data()
-    {
-        QTest::addColumn<QByteArray>("section");
-        QTest::addColumn<QString>("shown"); // count, default, deplacer, renommer, effacer, nouveau
-        const auto row = [](const char *name, const char *section, const char *shown) {
-            QTest::newRow(name) << QByteArray(section).replace(';', "\r\n") << QString(shown); // ";" ends a line
-        };
-        row("missing", "", "2 d ----");
-        row("default", "NbTemporisations=1", "2 d ----");
-        row("too many", "NbTemporisations=70000;Effacer=1;Nouveau=1", "2 d --EN");
-        row("specific, hand-edited flags", "NbTemporisations=400;Effacer=yes;Nouveau=yes", "400 s --E-");
-        row("move clears E and N", "NbTemporisations=2.5;Deplacer=1;Renommer=1;Effacer=1;Nouveau=1", "2.5 s DR--");
-        row("no move, no rename", "Deplacer=0;Renommer=1", "2 d ----");
-    }
+    // What the modes dialog opens with: count, default or not, then D R E N.
     void modesOpenAsStored()
     {
-        Program p;
-        QFETCH(QByteArray, section);
-        QVERIFY(p.tree.write("Vell.ini", "[Mirror_3]\r\n" + section + "\r\n"));
-        const ModesForm f = OpenModesForm(p.files, 3);
-        QTEST(f.countText + (f.defaultDelay ? " d " : " s ") + (f.deplacer ? "D" : "-") + (f.renommer ? "R" : "-")
-                  + (f.effacer ? "E" : "-") + (f.nouveau ? "N" : "-"), "shown");
+        const std::pair<const char *, const char *> rows[] = { // ";" ends a line
+            {"", "2 d ----"}, {"NbTemporisations=1", "2 d ----"},
+            {"NbTemporisations=70000;Effacer=1;Nouveau=1", "2 d --EN"},
+            {"NbTemporisations=400;Effacer=yes;Nouveau=yes", "400 s --E-"}, // hand-edited flags
+            {"NbTemporisations=2.5;Deplacer=1;Renommer=1;Effacer=1;Nouveau=1", "2.5 s DR--"}, // a move clears E and N
+            {"Deplacer=0;Renommer=1", "2 d ----"}};
+        for (const auto &[section, shown] : rows) {
+            Program p;
+            QVERIFY(p.tree.write("Vell.ini", "[Mirror_3]\r\n" + QByteArray(section).replace(';', "\r\n") + "\r\n"));
+            const ModesForm f = OpenModesForm(p.files, 3);
+            QCOMPARE(f.countText + (f.defaultDelay ? " d " : " s ") + (f.deplacer ? "D" : "-")
+                         + (f.renommer ? "R" : "-") + (f.effacer ? "E" : "-") + (f.nouveau ? "N" : "-"), shown);
+        }
     }
     void countChecksAndTotals()
     {
@@ -199,6 +190,44 @@ private slots:
         QCOMPARE(StoreModes(p.files, 2, form, pair), 0);
         QCOMPARE(pair.NbTemporisationsText, "1");
         QVERIFY(p.tree.read("Vell.ini").contains("NbTemporisations=1\r\n"));
+    }
+    // The target a new source gets from the drive and UNC prefixes: the source, the two prefixes, the target.
+    void defaultTarget()
+    {
+        const QList<QStringList> rows{
+            {"/home/ann/Work", "/b", "", "/b/home/ann/Work"}, {"/home/ann", "/b/", "", "/b/home/ann"},
+            {"C:\\Data\\Work", "E:", "", "E:\\Data\\Work"}, {"/home/ann", " E:", "", " E:/home/ann"},
+            {"/mnt/c:/x", "/b", "", "/b/mnt/c:/x"}, {"home/ann", "/b", "//B/C", ""}, {"/home/ann", "", "//B/C", ""},
+            {"//Srv", "", "//B/C", ""}, {"//Srv/Share/Dept/X", "/b", "//B/C", "//B/C/Dept/X"},
+            {"//Srv/Share", "", "//B/C/", "//B/C/"}, {"///Share/X", "", "//B/C", "//B/C/X"},
+            {"//S//X", "", "//B/C", "//B/C/X"}, {"//S/Share/X", "/b", "", ""}};
+        for (const QStringList &row : rows)
+            QVERIFY2(DefaultTarget(row[0], row[1], row[2]) == row[3], qPrintable(row.join(u' ')));
+    }
+    // The warnings for a new path: path, role, means, system; then the warnings expected.
+    void warnings()
+    {
+        for (const char *row : {"//Srv/Share source browser NT unc", "//Srv/Share source typed NT -",
+                                "//Srv/Share target browser NT -", "//Srv/Share source browser 95 -",
+                                "/Srv/Share source browser NT -", "c:\\winnt\\x target typed 95 windows"}) {
+            const QByteArrayList words = QByteArray(row).split(' ');
+            const QString path = QString::fromLatin1(words[0]);
+            SystemInfo system{.IsNT = words[3] == "NT", .WindowsFolder = QStringLiteral("C:\\WINNT")};
+            const FolderRole role = words[1] == "source" ? FolderRole::Source : FolderRole::Target;
+            const PathMeans means = words[2] == "browser" ? PathMeans::Browser : PathMeans::Typed;
+            const PathWarnings w = WarningsForNewPath(path, role, means, system);
+            QVERIFY2(w.unc == (words[4] == "unc") && w.windowsFolder == (words[4] == "windows"), row);
+            system.WindowsFolder.clear(); // matches nothing
+            QVERIFY(!WarningsForNewPath(path, FolderRole::Source, PathMeans::Typed, system).windowsFolder);
+        }
+    }
+    void warningTexts()
+    {
+        QCOMPARE(WindowsFolderWarningText(3), "WARNING: including a Windows sub-folder can damage your system");
+        QCOMPARE(UncWarningText(2), UncWarningText(1)); // French stands in for Portuguese
+        QCOMPARE(UncWarningText(0), "Source folders:\r\nuse a drive letter (C:, D:)\r\ninstead UNC path "
+                                    "(\\\\Server\\Share\\Folder)\r\nin order to mirror opened files\r\n"
+                                    "cf. Korvane documentation");
     }
 };
 QTEST_GUILESS_MAIN(TestPairEditing)

@@ -1,4 +1,5 @@
 #include "common/servicefixture.h"
+#include "service/alerts.h"
 #include <syslog.h>
 
 using namespace vell;
@@ -127,39 +128,31 @@ private slots:
         QCOMPARE(f.control.StartType(&failure), 1);
         QCOMPARE(failure, Ctl("is-enabled") + ": the program could not be started");
     }
-    // A Vell.service of this executable, from before units per folder, is this Vell's: removed by Uninstall, replaced
-    // by Install. One that starts another program is never touched.
-    void olderVellService_data()
-    {
-        QTest::addColumn<QByteArray>("started"); // its ExecStart, in the test folder
-        QTest::addColumn<bool>("ours");
-        QTest::newRow("this executable") << QByteArray("bin/vell") << true;
-        QTest::newRow("a link to it") << QByteArray("link") << true;
-        QTest::newRow("another executable") << QByteArray("other") << false;
-    }
+    // A Vell.service of this executable (its ExecStart, or a link to it), from before units per folder, is this Vell's:
+    // removed by Uninstall, replaced by Install. One that starts another program is never touched.
     void olderVellService()
     {
-        QFETCH(QByteArray, started);
-        QFETCH(bool, ours);
-        ServiceFixture f;
-        QVERIFY(f.tree.write("bin/vell", {}) && f.tree.write("other", {}) && f.tree.symlink("link", "bin/vell"));
-        const QByteArray old = "ExecStart=\"" + f.tree.path(started) + "\"\nEnvironment=VELL_INTERACTIVE=1\n";
-        QVERIFY(f.tree.write("systemd/user/Vell.service", old));
-        const QString program = f.tree.pathText("bin/vell");
-        ServiceControl control(f.setupFor(program, "1"), f.runner, f.log);
-        QVERIFY(control.IsInstalled() == ours && control.RunsAsService() == ours && control.Interactive() == ours);
-        QVERIFY(!ServiceControl(f.setupFor(program, "Vell@x.service"), f.runner, f.log).RunsAsService()); // other unit
-        f.runner.answer = [](const QStringList &) { return CommandResult{true, false, 0, "enabled\n", {}}; };
-        control.setStartType(1);
-        QCOMPARE(control.StartType(), ours ? 0 : 1);
-        QCOMPARE(f.runner.calls, ours ? QStringList{Ctl("is-enabled", LegacyServiceUnitName)} : QStringList{});
-        for (const bool install : {true, false}) {
+        for (const auto &[started, ours] : {std::pair{"bin/vell", true}, {"link", true}, {"other", false}}) {
+            ServiceFixture f;
+            QVERIFY(f.tree.write("bin/vell", {}) && f.tree.write("other", {}) && f.tree.symlink("link", "bin/vell"));
+            const QByteArray old = "ExecStart=\"" + f.tree.path(started) + "\"\nEnvironment=VELL_INTERACTIVE=1\n";
             QVERIFY(f.tree.write("systemd/user/Vell.service", old));
-            f.runner.calls.clear();
-            QVERIFY(install ? control.Install().ok : control.Uninstall().ok);
-            QCOMPARE(control.IsInstalled(), install);
-            QCOMPARE(f.tree.read("systemd/user/Vell.service"), ours ? QByteArray() : old);
-            QCOMPARE(f.runner.calls.contains(Ctl("disable", LegacyServiceUnitName)), ours);
+            const QString program = f.tree.pathText("bin/vell");
+            ServiceControl control(f.setupFor(program, "1"), f.runner, f.log);
+            QVERIFY(control.IsInstalled() == ours && control.RunsAsService() == ours && control.Interactive() == ours);
+            QVERIFY(!ServiceControl(f.setupFor(program, "Vell@x.service"), f.runner, f.log).RunsAsService());
+            f.runner.answer = [](const QStringList &) { return CommandResult{true, false, 0, "enabled\n", {}}; };
+            control.setStartType(1);
+            QCOMPARE(control.StartType(), ours ? 0 : 1);
+            QCOMPARE(f.runner.calls, ours ? QStringList{Ctl("is-enabled", LegacyServiceUnitName)} : QStringList{});
+            for (const bool install : {true, false}) {
+                QVERIFY(f.tree.write("systemd/user/Vell.service", old));
+                f.runner.calls.clear();
+                QVERIFY(install ? control.Install().ok : control.Uninstall().ok);
+                QCOMPARE(control.IsInstalled(), install);
+                QCOMPARE(f.tree.read("systemd/user/Vell.service"), ours ? QByteArray() : old);
+                QCOMPARE(f.runner.calls.contains(Ctl("disable", LegacyServiceUnitName)), ours);
+            }
         }
     }
     // Nothing is asked of systemctl when the unit cannot be written, or belongs to another program, which is never
@@ -180,6 +173,40 @@ private slots:
         QCOMPARE(occupied.control.Install().message,
                  "Cannot write " + occupied.control.unitFilePath() + ": Is a directory");
         QVERIFY(f.runner.calls.isEmpty() && blocked.runner.calls.isEmpty() && occupied.runner.calls.isEmpty());
+    }
+    // The real runner, on real programs of the system, and the alert command.
+    void argumentsReachTheProgramUntouched()
+    {
+        TestTree tree;
+        const QString trap = tree.pathText("trap");
+        // Through a shell the first word would create the file.
+        const CommandResult result = ProcessCommandRunner().run("printf", {"[%s]\\n", "$(touch " + trap + ')', "a  b"});
+        QCOMPARE(QString::fromUtf8(result.output), QStringLiteral("[$(touch %1)]\n[a  b]\n").arg(trap));
+        QVERIFY(result.succeeded() && !tree.exists("trap"));
+    }
+    void failuresAreTold()
+    {
+        const CommandResult ls = ProcessCommandRunner().run("ls", {"/nonexistent/vell"});
+        QVERIFY(ls.started && ls.exitCode != 0 && !ls.succeeded() && ls.diagnostic().contains("/nonexistent/vell"));
+        const CommandResult missing = ProcessCommandRunner().run("vell-no-such-program", {});
+        QVERIFY(!missing.started && !missing.succeeded());
+        QCOMPARE(missing.diagnostic(), QStringLiteral("the program could not be started"));
+        const CommandResult hung = ProcessCommandRunner(150).run("sleep", {"30"});
+        QVERIFY(hung.started && hung.timedOut && !hung.succeeded());
+        QCOMPARE(hung.diagnostic(), QStringLiteral("the program did not finish in time"));
+    }
+    void alertCommandIsStartedDetached()
+    {
+        RecordingCommandRunner recorder;
+        QVERIFY(StartAlertCommand(recorder, {"net", "send", "Administrator"}).ok);
+        const ServiceOutcome none = StartAlertCommand(recorder, {});
+        QVERIFY(!none.ok && none.message == "No alert command to start");
+        QCOMPARE(recorder.calls, QStringList{"net send Administrator &"}); // an empty command is never started
+        ProcessCommandRunner runner(150);
+        QVERIFY(StartAlertCommand(runner, {"sleep", "0.5"}).ok); // returns long before the program ends
+        const ServiceOutcome missing = StartAlertCommand(runner, {"vell-no-such-program", "x"});
+        QVERIFY2(!missing.ok && missing.message.startsWith("Cannot start the alert command vell-no-such-program: ")
+                     && missing.message.contains("No such file"), qPrintable(missing.message));
     }
 };
 QTEST_APPLESS_MAIN(TestServiceControl)

@@ -1,12 +1,15 @@
+// The signatures file, loaded and saved for real, and the editor's list logic.
 #include "common/testtree.h"
 #include "platform/pathcodec.h"
 #include "signatures/signaturefile.h"
+#include "signatures/signatureediting.h"
 #include "signatures/signatureloader.h"
 #include <QTest>
 #include <cstring>
 
 using namespace vell;
 using Entries = QList<SignatureEntry>;
+using Kind = EditMessageKind;
 
 namespace {
 const QString Builtins = "W6BNMSWD|doc|Word 6 Document; WDBNMSWD|doc|Word 3/4/5 Macintosh Document; "
@@ -17,7 +20,20 @@ const QString Corrupt = " !C Corrupted Signatures file:\r\n<file>\r\nLine:";
 // The built-in rows, after a corrupt file of which `accepted` records were taken.
 QString broken(int accepted) { return Builtins + QString(" #%1").arg(accepted) + Corrupt + QString::number(accepted); }
 const QByteArray OldFile = "\"OLDSIG01\",\"old\",\"The file before the save\"\r\n";
+// "SIG|ext|description; ..." for a list of entries.
+QString listed(const Entries &entries)
+{
+    QStringList rows;
+    for (const SignatureEntry &e : entries)
+        rows << e.signature + '|' + e.extension + '|' + e.description;
+    return rows.join(QLatin1String("; "));
+}
+const Entries Start{{"AAAAAAAA", "a", "A"}, {"BBBBBBBB", "b", "B"}};
+const QString StartListed = "AAAAAAAA|a|A; BBBBBBBB|b|B";
 } // namespace
+
+// The entry typed, the message, the row it lands on and the list after (empty: as at the start, and not modified).
+struct Edit { SignatureEntry typed; Kind message; int row; QString after; };
 
 class TestSignatures : public QObject
 {
@@ -66,10 +82,7 @@ private slots:
         QVERIFY(table.add({"STALESIG", "old", "Left from an earlier load"}));
         table.setAcceptedRecords(9);
         const QList<SignatureLoadMessage> messages = LoadSignatures(table, file, langue);
-        QStringList entries;
-        for (const SignatureEntry &e : table.entries())
-            entries << e.signature + '|' + e.extension + '|' + e.description;
-        QString got = entries.join(QLatin1String("; ")) + " #" + QString::number(table.acceptedRecords());
+        QString got = listed(table.entries()) + " #" + QString::number(table.acceptedRecords());
         for (const SignatureLoadMessage &m : messages)
             got += QString(m.kind == SignatureLoadMessage::Kind::Duplicate ? " !D " : " !C ") + m.text;
         QCOMPARE(got.replace(file, "<file>"), loaded);
@@ -110,6 +123,88 @@ private slots:
         if (message.isEmpty())
             QCOMPARE(readSignatureFile(path).records, Entries({entries[1], entries[2], entries[0]}));
         QCOMPARE(tree.entries(""), QByteArrayList{"Signatures.txt"}); // no temporary file left
+    }
+    void addOrModify_data()
+    {
+        QTest::addColumn<Edit>("edit");
+        const auto row = [](const QString &name, const SignatureEntry &typed, Kind message, int at = -1,
+                            const QString &after = {}) {
+            QTest::newRow(qPrintable(name)) << Edit{typed, message, at, after};
+        };
+        row("7-character signature", {"AAAAAAA", "a", "A"}, Kind::SignatureLength);
+        row("9-character signature", {"AAAAAAAAA", "a", "A"}, Kind::SignatureLength);
+        row("signature checked first", {"AAAA", "a/bcd", ""}, Kind::SignatureLength);
+        row("4-character extension", {"CCCCCCCC", "abcd", "C"}, Kind::ExtensionLength);
+        row("length checked before characters", {"CCCCCCCC", "a/bc", ""}, Kind::ExtensionLength);
+        for (const char16_t c : ForbiddenExtensionCharacters) {
+            if (c != u'\0')
+                row(QString("extension holds ") + QChar(c), {"CCCCCCCC", QString("x") + QChar(c), "C"},
+                    Kind::ExtensionCharacter);
+        }
+        row("no description", {"CCCCCCCC", "c", ""}, Kind::DescriptionMissing);
+        row("new, empty extension, blanks kept", {"C c, \"C\"", "", " C "}, Kind::Added, 2,
+            StartListed + "; C c, \"C\"|| C ");
+        row("3-character extension", {"CCCCCCCC", "c.c", "C"}, Kind::Added, 2, StartListed + "; CCCCCCCC|c.c|C");
+        row("same three texts", {"BBBBBBBB", "b", "B"}, Kind::NotModified, 1);
+        row("description only", {"BBBBBBBB", "b", "Bee"}, Kind::Modified, 1, "AAAAAAAA|a|A; BBBBBBBB|b|Bee");
+        row("extension only, emptied", {"AAAAAAAA", "", "A"}, Kind::Modified, 0, "AAAAAAAA||A; BBBBBBBB|b|B");
+        row("letter case of the signature", {"bbbbBBBB", "b", "B"}, Kind::Modified, 1, "AAAAAAAA|a|A; bbbbBBBB|b|B");
+    }
+    void addOrModify()
+    {
+        QFETCH(Edit, edit);
+        auto &[typed, message, row, after] = edit;
+        SignatureEditor editor(Start);
+        const SignatureEditor::Outcome outcome = editor.addOrModify(typed);
+        QCOMPARE(outcome.message, message);
+        QCOMPARE(outcome.row, row);
+        QCOMPARE(outcome.signature, row < 0 ? QString() : typed.signature);
+        QCOMPARE(listed(editor.rows()), after.isEmpty() ? StartListed : after);
+        QCOMPARE(editor.isModified(), !after.isEmpty());
+    }
+    void remove()
+    {
+        SignatureEditor editor(Start);
+        for (const int row : {-1, 2}) // none selected, past the end
+            QCOMPARE(editor.remove(row).message, Kind::SelectFirst);
+        QVERIFY(!editor.isModified());
+        const SignatureEditor::Outcome outcome = editor.remove(1);
+        QCOMPARE(outcome.message, Kind::Removed);
+        QCOMPARE(outcome.signature, "BBBBBBBB");
+        QCOMPARE(listed(editor.rows()), "AAAAAAAA|a|A");
+        QVERIFY(editor.isModified());
+        editor.markSaved();
+        QVERIFY(!editor.isModified());
+    }
+    // Every caption and message, with its tone: "!" red with a beep, "+" magenta; Portuguese reads English.
+    void texts()
+    {
+        const auto texts = [](int langue) {
+            QStringList got{SignatureEditorTitle(0, false, langue), SignatureEditorTitle(12, true, langue)};
+            for (const Caption &c : SignatureEditorCaptions(langue))
+                got << c.objectName + '=' + c.text;
+            got << SignatureListHeadings().join(' ') << DiscardSignatureChangesQuestion(langue);
+            for (int k = int(Kind::SignatureLength); k <= int(Kind::Removed); ++k) {
+                const EditTone tone = ToneOf(Kind(k));
+                got << (tone == EditTone::Error ? "!" : tone == EditTone::None ? "?" : "+")
+                        + SignatureEditMessage(Kind(k), "SIG", langue);
+            }
+            return got.join('|');
+        };
+        QCOMPARE(texts(1), "Vell - Signatures Macintosh (0)|Vell - Signatures Macintosh (12)|"
+                           "lblSignature=Type/Créateur\r\n[obligatoire]|lblExtension=Extension\r\n[facultative]|"
+                           "lblType=Type Macintosh (libellé)\r\n[obligatoire]|cmdAjouter=&Ajouter/Modifier|"
+                           "cmdSupprimer=&Effacer|cmdOK=&Sauvegarder|cmdAnnuler=Annuler|"
+                           "Signature Extension Type Macintosh|"
+                           "Liste modifiée\r\nQuitter sans sauvegarder les modifications|"
+                           "!La signature Type/Créateur doit comporter 8 caractères|"
+                           "!L'extension Windows doit comporter 3 caractères au plus|"
+                           "!Caractère invalide dans une extension Windows|!Le type Macintosh est obligatoire|"
+                           "+Signature ajoutée: SIG|!Signature inchangée: SIG|+Signature modifié: SIG|"
+                           "!Sélectionner une signature à supprimer|+Signature supprimée: SIG");
+        QCOMPARE(texts(2), texts(3));
+        QCOMPARE(ToneOf(Kind::None), EditTone::None);
+        QCOMPARE(SignatureEditMessage(Kind::None, "SIG", 1), QString());
     }
 };
 

@@ -1,4 +1,5 @@
-// The three option dialogs on real settings files: what they show, the delay's arrows and refusal, OK and Cancel.
+// The three option dialogs on real settings files: what they show, the delay's arrows and refusal, OK and Cancel;
+// and their logic on its own.
 #include "common/controls.h"
 #include "base/programidentity.h"
 #include "base/ui/applycaptions.h"
@@ -14,6 +15,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
+#include <climits>
 #include <unistd.h>
 
 using namespace vell;
@@ -27,6 +29,8 @@ struct Program
     ScriptedDialogs dialogs;
 };
 template <typename T> T *child(QWidget &dialog, const char *name) { return child<T>(&dialog, name); }
+// The text typed, the arrow clicked, the value shown next and the limit named.
+struct Step { bool up; const char *text; int value; DelayLimit limit; };
 } // namespace
 
 class TestOptionDialogs : public QObject
@@ -136,6 +140,50 @@ private slots:
         QCOMPARE(p.settings.Performance, 1);
         QCOMPARE(p.settings.PrefixeCibleDefaut, QString());
         QVERIFY(!p.tree.exists("Vell.ini") && p.dialogs.boxes.isEmpty());
+    }
+    // The delay's arrows add or take one and name the bound, 1 or 60000, they reach.
+    void delaySteps()
+    {
+        using enum DelayLimit;
+        const Step rows[] = {
+            {false, "3", 2, None}, {false, "2", 1, Minimum}, {false, "1", 1, Minimum},
+            {false, "99999999999", INT_MAX - 1, None}, {true, "5", 6, None}, {true, "59999", 60000, Maximum},
+            {true, "60000", 60000, Maximum}, {true, "59998", 59999, None}, {true, "-99999999999", INT_MIN + 1, None}};
+        for (const auto &[up, text, value, limit] : rows) {
+            const DelayStep step = up ? DelayStepUp(text) : DelayStepDown(text);
+            QVERIFY2(step.value == value && step.limit == limit, text);
+        }
+    }
+    // The delay OK stores (-1: refused, rounded first), the slider's clamp of a stored value, the texts.
+    void checksAndTexts()
+    {
+        const std::pair<const char *, int> delays[] = {{"0", -1}, {"1", 1}, {"60000", 60000}, {"60001", -1},
+                                                       {" 0.5", 1}, {"60000.5", -1}, {"1e12", -1}};
+        for (const auto &[text, stored] : delays)
+            QVERIFY2(CheckDelay(text).value_or(-1) == stored, text);
+        for (const auto &[stored, shown] : {std::pair{0, 1}, {1, 1}, {37, 37}, {100, 100}, {101, 100}})
+            QCOMPARE(int(PerformanceSliderValue(stored)), shown);
+        QCOMPARE(InvalidDelayMessage(" 7x", 1), "Valeur de temporisation incorrecte:  7x");
+        QCOMPARE(DelayLimitMessage(DelayLimit::Maximum, 2), "Temporização máxima atingida");
+    }
+    // A failed write leaves memory as it was, so that Cancel changes nothing; of the prefixes, a second that fails on
+    // its own leaves the first written and held.
+    void failedWriteChangesNothing()
+    {
+        TestTree tree;
+        const ProgramFiles files{tree.rootText()}, gone{tree.rootText() + "/gone"}; // no folder there, even for root
+        Settings settings;
+        settings.PrefixeCibleDefautUNC = QStringLiteral("//old/share");
+        QVERIFY(StoreDelay(gone, 30, settings) < 0 && StorePerformance(gone, 30, settings) < 0);
+        QVERIFY(StoreTargetPrefixes(gone, "/b", "//s/x", settings) < 0);
+        QCOMPARE(settings.Temporisation, 10);
+        QCOMPARE(settings.Performance, 1);
+        QCOMPARE(settings.PrefixeCibleDefaut, QString());
+        QVERIFY(tree.entries("").isEmpty());
+        QCOMPARE(StoreTargetPrefixes(files, "/backup", "//a\nb", settings), -EINVAL);
+        QCOMPARE(settings.PrefixeCibleDefaut, "/backup");
+        QCOMPARE(settings.PrefixeCibleDefautUNC, "//old/share");
+        QCOMPARE(tree.read("Vell.ini"), "[Configuration]\r\nPrefixeCibleDefaut=/backup\r\n");
     }
 };
 

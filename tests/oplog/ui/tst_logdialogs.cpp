@@ -1,5 +1,7 @@
-// The log viewer and the two log settings dialogs on real folders and a real Vell.ini.
+// The log viewer and the two log settings dialogs on real folders and a real Vell.ini; the purge number's steps and
+// check, and what OK writes.
 #include "common/controls.h"
+#include "oplog/logsettings.h"
 #include "oplog/ui/logviewerwindow.h"
 #include "oplog/ui/pathlogsdialog.h"
 #include "oplog/ui/purgelogsdialog.h"
@@ -7,6 +9,7 @@
 #include "common/scripteddialogs.h"
 #include "common/testtree.h"
 #include "config/settings.h"
+#include "config/settingsfile.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QDate>
@@ -81,6 +84,8 @@ struct Viewer : Dialog
         child<QAction>(window, "mnuSupprimerLog")->trigger();
     }
 };
+// The text typed, the arrow clicked (+1 up, -1 down), the number shown next and the limit named.
+struct Step { const char *text; int delta, number; PurgeLimit limit; };
 } // namespace
 
 class TestLogDialogs : public QObject
@@ -278,6 +283,69 @@ private slots:
         child<QPushButton>(&cancelled, "cmdAnnuler")->click();
         QVERIFY(d.settings.PurgeLogs);
         QCOMPARE(d.settings.DelaiLogs, 2);
+    }
+    // The arrows step from the number typed, rounded half to even, and name the bound they reach.
+    void steps()
+    {
+        using enum PurgeLimit;
+        const Step rows[] = {
+            {"10", -1, 9, None}, {"3", -1, 2, Minimum}, {"0", -1, 2, Minimum}, {"4", -1, 3, None},
+            {"367", -1, 366, None}, {"1000", -1, 366, Maximum}, {"1e999", -1, 366, Maximum}, {"10", 1, 11, None},
+            {"365", 1, 366, Maximum}, {"364", 1, 365, None}, {"1", 1, 2, None}, {"abc", 1, 2, Minimum},
+            {"-1e999", 1, 2, Minimum}, {"4.5", -1, 4, None}, {"4.5", 1, 6, None}, {" 12 days", 1, 13, None}};
+        for (const auto &[text, delta, number, limit] : rows) {
+            const PurgeStep step = StepPurgeNumber(text, delta);
+            QVERIFY2(step.number == number && step.limit == limit, qPrintable(QString("%1 %2").arg(text).arg(delta)));
+        }
+    }
+    // What OK stores, -1 when refused: the bounds, halves to even, exponents.
+    void check()
+    {
+        const std::pair<const char *, int> rows[] = {
+            {"1", -1}, {"1.99", -1}, {"2", 2}, {"2.5", 2}, {"3.5", 4}, {"366", 366}, {"366.01", -1}, {"367", -1},
+            {"ten", -1}, {"1e2", 100}, {"30e", 30}, {"-5", -1}};
+        for (const auto &[text, stored] : rows)
+            QVERIFY2(CheckPurgeNumber(text) == stored, text);
+    }
+    void texts()
+    {
+        QCOMPARE(PurgeLimitMessage(PurgeLimit::Minimum, 2), "Valor mínimo atingido");
+        QCOMPARE(PurgeLimitMessage(PurgeLimit::Maximum, 0), "Maximal value reached");
+        QVERIFY(PurgeLimitMessage(PurgeLimit::None, 1).isEmpty());
+        QCOMPARE(PathLogsCaptions(2).at(1).text, "Registrar diáriamente as operações no jornal");
+    }
+    // A failed store changes nothing; a path the file cannot hold is refused, not cut.
+    void storeWritesTheirKeysOrNothing()
+    {
+        TestTree tree;
+        const ProgramFiles files{tree.rootText()};
+        QVERIFY(tree.mkdir("Vell.ini")); // a settings file that cannot be read, even by root
+        Settings settings;
+        settings.PathLogs = "/old";
+        QCOMPARE(StoreLogFolder(files, settings, true, true, "/new"), -EISDIR);
+        QCOMPARE(StorePurge(files, settings, true, 5), -EISDIR);
+        QVERIFY(!settings.Logs && !settings.FichiersLogs && !settings.PurgeLogs);
+        QCOMPARE(settings.DelaiLogs, 10);
+        QVERIFY(::rmdir(tree.path("Vell.ini")) == 0);
+        QCOMPARE(StoreLogFolder(files, settings, true, true, "/a\nb"), -EINVAL);
+        QCOMPARE(settings.PathLogs, "/old");
+        QVERIFY(!tree.exists("Vell.ini"));
+        QCOMPARE(StoreLogFolder(files, settings, true, false, "/srv/logs with blanks"), 0);
+        QCOMPARE(StorePurge(files, settings, true, 2), 0);
+        QCOMPARE(tree.read("Vell.ini"), "[Logs]\r\nLogs=1\r\nFichiersLogs=0\r\nPathLogs=/srv/logs with blanks\r\n"
+                                        "PurgeLogs=1\r\nDelaiLogs=2\r\n");
+        QVERIFY(settings.Logs && !settings.FichiersLogs && settings.PurgeLogs);
+        QCOMPARE(settings.PathLogs, "/srv/logs with blanks");
+        QCOMPARE(settings.DelaiLogs, 2);
+    }
+    void initialFolder()
+    {
+        TestTree tree;
+        QVERIFY(tree.mkdir("logs"));
+        QCOMPARE(InitialLogFolder(tree.pathText("logs"), "/program"), tree.pathText("logs"));
+        QCOMPARE(InitialLogFolder(tree.pathText("gone"), "/program"), "/program");
+        QVERIFY(LogFolderDrives().contains("/"));
+        QCOMPARE(DriveOf("/"), "/");
     }
 };
 

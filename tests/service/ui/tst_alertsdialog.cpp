@@ -1,4 +1,5 @@
-// The folder-error alerts dialog on a real settings file; the alerts of a try are recorded instead of raised.
+// The folder-error alerts dialog on a real settings file, the alerts of a try recorded instead of raised; and its logic
+// on its own.
 #include "common/controls.h"
 #include "common/scripteddialogs.h"
 #include "common/testtree.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTest>
+#include <unistd.h>
 
 using namespace vell;
 
@@ -69,6 +71,8 @@ struct Try { QString boxes, text, path; QStringList events; QString box; };
 // Stored: all three boxes on, text "bob hi"; toggled: enabled once the net-send box is clicked; file: Vell.ini once
 // closed by the button ("/" a folder in its place, so that OK fails).
 struct Opening { bool nt, stored; QString shown, enabled, toggled, button; QByteArray file; };
+// The boxes ticked (1 notice, 2 beep, 4 net send) and the net-send command, "|"-joined.
+struct TryRule { bool nt; int boxes; QString message, argv; bool lacks; };
 } // namespace
 
 class TestAlertsDialog : public QObject
@@ -145,6 +149,79 @@ private slots:
         QCOMPARE(d.box(), box);
         QVERIFY(d.dialogs.boxes.isEmpty() || d.dialogs.boxes[0].icon == MessageIcon::Exclamation);
         QVERIFY(!d.tree.exists("Vell.ini") && !d.settings.ErreurDossier && d.dialog->result() == 0);
+    }
+    // OK's one write: the four keys in their order, every other line kept; an unreadable file changes neither the file
+    // nor the settings.
+    void store()
+    {
+        TestTree tree;
+        const ProgramFiles files{tree.rootText()};
+        Settings settings;
+        QVERIFY(tree.mkdir("Vell.ini"));
+        QVERIFY(StoreAlertSettings(files, settings, {true, false, true, "x"}) < 0);
+        QVERIFY(tree.isDir("Vell.ini") && !settings.ErreurDossier && !settings.ErreurDossierNetSend);
+        QCOMPARE(settings.MessageNetSend, Settings::DefaultMessageNetSend());
+        QVERIFY(::rmdir(tree.path("Vell.ini")) == 0);
+        QVERIFY(tree.write("Vell.ini", "[Configuration]\r\nLangue=1\r\nErreurDossier=0\r\n[Logs]\r\nLogs=1\r\n"));
+        QVERIFY(StoreAlertSettings(files, settings, {true, false, true, "bob \"hi\""}) >= 0);
+        QCOMPARE(tree.read("Vell.ini"), "[Configuration]\r\nLangue=1\r\nErreurDossier=1\r\nErreurDossierSon=0\r\n"
+                                        "ErreurDossierNetSend=1\r\nMessageNetSend=bob \"hi\"\r\n[Logs]\r\nLogs=1\r\n");
+        QVERIFY(settings.ErreurDossier && !settings.ErreurDossierSon && settings.ErreurDossierNetSend);
+        QCOMPARE(settings.MessageNetSend, "bob \"hi\"");
+    }
+    // What a try raises: the run's rules for the boxes as they stand, never the log line or the event log of a folder
+    // that is not missing.
+    void tryActions()
+    {
+        Settings stored; // what is stored must not matter
+        stored.ErreurDossier = stored.ErreurDossierSon = stored.ErreurDossierNetSend = true;
+        stored.ErreurDossierEventLog = stored.Logs = true;
+        const TryRule rows[] = {{true, 7, "Administrator \"a b\"", "net|send|Administrator|a b", false},
+                                {true, 2, "x", "", false}, {true, 4, "   ", "", true}, {false, 4, "", "", false}};
+        for (const auto &[nt, boxes, message, argv, lacks] : rows) {
+            const AlertForm form{(boxes & 1) != 0, (boxes & 2) != 0, (boxes & 4) != 0, message};
+            const SystemInfo system{.IsNT = nt};
+            const AlertActions a = TryAlertActions(stored, form, system);
+            QVERIFY(a.notice == form.notice && a.beep == form.beep && !a.logLine && !a.eventLog);
+            QCOMPARE(a.netSendArgv.join('|'), argv);
+            QCOMPARE(TryLacksMessage(form, system), lacks);
+        }
+    }
+    // The opening state and the menu's mark.
+    void openAndMark()
+    {
+        Settings s;
+        s.ErreurDossierNetSend = true;
+        s.MessageNetSend = "m";
+        SystemInfo system;
+        QVERIFY(!OpenAlertForm(s, system).netSend);
+        system.IsNT = true;
+        const AlertForm nt = OpenAlertForm(s, system);
+        QVERIFY(nt.netSend && !nt.notice && !nt.beep && nt.message == "m");
+        QVERIFY(AlertMenuChecked(s));
+        s.ErreurDossierNetSend = false;
+        s.ErreurDossierEventLog = true;
+        QVERIFY(!AlertMenuChecked(s));
+        for (bool *box : {&s.ErreurDossierSon, &s.ErreurDossier}) {
+            *box = true;
+            QVERIFY(AlertMenuChecked(s));
+            *box = false;
+        }
+    }
+    // The texts, in Portuguese, which borrows English for some of them.
+    void texts()
+    {
+        QStringList shown;
+        for (const Caption &c : AlertsDialogCaptions(2))
+            shown << c.objectName + '=' + c.text;
+        QCOMPARE(shown, QStringList({"frmAvertirDossierErr=Alerta na ausência de uma pasta",
+                                     "chkDossierErr=Alerta com um mensagem e jornal",
+                                     "chkDossierErrSon=Alerta com um bip (som)",
+                                     "chkDossierErrNetSend=Alerta com um mensagem 'net send' (a baixa)",
+                                     "lblNetSend=NT only - use WinPopup to receive messages", "cmdEssayer=Try",
+                                     "cmdOK=OK", "cmdAnnuler=&Cancelar"}));
+        QCOMPARE(NoNetSendMessageText(1), "Aucun message à envoyer");
+        QCOMPARE(AlertTryNoticeText(QTime(9, 5, 7), 0), "09:05:07 - Test: Warning on unknown folder");
     }
 };
 QTEST_MAIN(TestAlertsDialog)

@@ -10,6 +10,7 @@
 #include "shell/gridtexts.h"
 #include "shell/ui/mainwindow.h"
 #include "shell/vellprogram.h"
+#include "platform/systeminfo.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -85,16 +86,38 @@ struct Window
     QString text(const char *name) const { return find<QLabel>(name)->text(); }
 };
 
+// The shown top-level windows named `name`.
+QWidgetList shown(const char *name)
+{
+    QWidgetList found;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String(name) && w->isVisible())
+            found << w;
+    return found;
+}
 // Runs `answer` on the modal dialog named `name` as soon as it is shown.
 void whenShown(const char *name, std::function<void(QWidget *)> answer)
 {
     QTimer::singleShot(0, [name, answer] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName() == QLatin1String(name) && w->isVisible())
-                return answer(w);
+        if (shown(name).size() == 1)
+            return answer(shown(name).first());
         qWarning("%s was not shown", name);
     });
 }
+
+QString captionOf(const QList<Caption> &captions, const QString &name, CaptionProperty property = CaptionProperty::Text)
+{
+    QString found;
+    for (const Caption &c : captions)
+        if (c.objectName == name && c.property == property)
+            found = c.text; // the last one set wins, as on the window
+    return found;
+}
+
+// A control's caption in French, Portuguese and English.
+struct CaptionRow { QString name; bool subFolders, nt; QStringList texts; };
+// The modes: D move, R rename, E remove, N newer.
+struct Hover { int intervals; QString modes; int langue; QString expected; };
 
 } // namespace
 
@@ -108,10 +131,10 @@ private slots:
                  "ErreurDossierSon=1\r\nAfficherFichiers=0");
         QVERIFY(w.window->windowTitle().startsWith("Vell 2.1e   "));
         QCOMPARE(w.text("lblVell"), "Vell 2.1e");
-        QCOMPARE(ApplyCaptions(w.window.get(), MainWindowCaptions(1, false, true) + FixedCaptions()), QStringList());
         QCOMPARE(w.find<QPushButton>("cmdAjouterDossierSource")->text(), "Ajouter");
         QCOMPARE(w.text("lblDossiersSources"), "Dossiers sources");
         QCOMPARE(w.action("mnuEffacement")->text(), "&Supprimer les fichiers obsolètes des dossiers cibles (par défaut)");
+        QCOMPARE(ApplyCaptions(w.window.get(), MainWindowCaptions(1, false, true) + FixedCaptions()), QStringList());
         QStringList checked;
         for (QAction *a : w.window->findChildren<QAction *>())
             if (a->isChecked())
@@ -312,18 +335,12 @@ private slots:
     {
         Window w;
         w.action("mnuVoirLogs")->trigger();
-        QWidget *viewer = nullptr;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (top->objectName() == "frmVoirLogs" && top->isVisible())
-                viewer = top;
-        QVERIFY(viewer);
+        QCOMPARE(shown("frmVoirLogs").size(), 1);
+        QWidget *viewer = shown("frmVoirLogs").first();
         viewer->showMinimized();
         w.action("mnuVoirLogs")->trigger(); // brought back, not a second one
         QVERIFY(w.window->isMinimized() && !viewer->isMinimized());
-        int viewers = 0;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            viewers += top->objectName() == "frmVoirLogs" && top->isVisible();
-        QCOMPARE(viewers, 1);
+        QCOMPARE(shown("frmVoirLogs"), QWidgetList{viewer});
         viewer->close();
         QVERIFY(!w.window->isMinimized());
     }
@@ -332,11 +349,8 @@ private slots:
     {
         Window w("ArretAutomatique=1");
         w.window->showNotice("Type key 'Esc' to display the main window");
-        QWidget *splash = nullptr;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (top->objectName() == "frmSplash")
-                splash = top;
-        QVERIFY(splash && splash->isVisible());
+        QCOMPARE(shown("frmSplash").size(), 1);
+        QWidget *splash = shown("frmSplash").first();
         QCOMPARE(splash->windowTitle(), QString(17, ' ') + "Vell");
         QTest::keyClick(splash, Qt::Key_Escape);
         QVERIFY(!splash->isVisible());
@@ -381,6 +395,100 @@ private slots:
         w.dialogs.answers = {MessageAnswer::Yes};
         w.action("mnuQuitter")->trigger();
         QCOMPARE(w.window->endStatus(), std::optional<int>(0));
+    }
+    // The window's texts on their own: caption rows typed from the design, the hover description, byte sizes, file
+    // lists.
+    // A control's caption in French, Portuguese and English, with and without sub-folders, on NT or not.
+    void captions()
+    {
+        const CaptionRow rows[] = {
+            {"mnuDemarrer", true, true, {"&Démarrer le miroir", "&Começar o miror", "&Start mirroring"}},
+            {"mnuModifierSourceSaisir", true, true, {"Saisir", "Type", "Type"}},
+            {"mnuModifierCibleParcourir", true, true, {"Parcourir", "Browse", "Browse"}},
+            {"mnuEffacement", true, true,
+             {"&Supprimer les fichiers/dossiers obsolètes des dossiers cibles (par défaut)",
+              "&Suprimir os ficheiros/pastas antigos em pastas de saída",
+              "&Remove old files/folders from target folders (default value)"}},
+            {"mnuEffacement", false, true,
+             {"&Supprimer les fichiers obsolètes des dossiers cibles (par défaut)",
+              "&Suprimir os ficheiros antigos em pastas de saída",
+              "&Remove old files from target folders (dafault value)"}},
+            {"mnuService", true, true, {"Installer/supprimer Vell Service [NT]", "Instalar/suprimir Vell Service [NT]",
+             "Install/remove Vell Service [NT]"}},
+            {"lblDossierMac", true, false, {"miroir des fichiers Macintosh non supporté",
+             "miror dos ficheiros Macintosh não suportádo", "Macintosh files mirroring not supported"}},
+            {"lblDossiersCibles", false, true, {"Dossiers cibles", "Pastas de saída", "Target folders"}},
+            {"lblDossiersSources", true, true, {"Dossiers sources (sous-dossiers inclus)",
+             "Pastas de entrada (sub-pastas incluidas)", "Source folders (including sub-folders)"}}};
+        for (const auto &[name, subFolders, nt, texts] : rows)
+            for (int langue = 1; langue <= 3; ++langue)
+                QCOMPARE(captionOf(MainWindowCaptions(langue, subFolders, nt), name), texts.at(langue - 1));
+    }
+    void captionTableShape()
+    {
+        QSet<QString> names;
+        for (const Caption &c : MainWindowCaptions(0, true, true))
+            names.insert(c.objectName + (c.property == CaptionProperty::ToolTip ? "/tip" : ""));
+        QCOMPARE(names.size(), 68); // every control of the table once
+        QCOMPARE(captionOf(MainWindowCaptions(1, true, false), "PictureMac", CaptionProperty::ToolTip),
+                 "Le miroir des fichiers Macintosh nécessite Windows NT");
+        QCOMPARE(captionOf(MainWindowCaptions(7, true, true), "cmdMiroir", CaptionProperty::ToolTip),
+                 "Start mirroring from source folders to target folders");
+        QCOMPARE(captionOf(SubFolderCaptions(3, false), "mnuEffacement"), "&Remove old files from target folders");
+        QCOMPARE(captionOf(SubFolderCaptions(2, true), "lblDossiersCibles"), "Pastas de saída (sub-pastas incluidas)");
+    }
+    void hoverDescription()
+    {
+        const Hover rows[] = {
+            {360, "", 3, "T = 1 h 0 min 0 s; keep all target files; update if source and taget files are different"},
+            {7, "EN", 3, "T = 1 min 10 s; remove old target files; update if source file newer than target file"},
+            {1, "DRE", 3, "T = 10 s; move files and rename Macintosh files"},
+            {1, "D", 2, "T = 10 s; déplacer les fichiers"}, // Portuguese reads French
+            {1, "E", 1, "T = 10 s; supprimer les fichiers cibles obsolètes; mettre à jour si source et cible sont "
+                          "différents"}};
+        for (const auto &[intervals, modes, langue, expected] : rows) {
+            FolderPair pair;
+            pair.NbTemporisations = intervals;
+            pair.Deplacer = modes.contains('D');
+            pair.Renommer = modes.contains('R');
+            pair.Effacer = modes.contains('E');
+            pair.Nouveau = modes.contains('N');
+            QCOMPARE(HoverDescription("  /src ", "??? /dst", pair, 10, langue, true),
+                     "/src -> ??? /dst\r\n" + expected);
+            if (pair.Renommer) // renaming exists on NT only
+                QVERIFY(!HoverDescription("a", "b", pair, 10, langue, false).contains("rename"));
+        }
+    }
+    // Byte sizes on each side of the units' bounds; the low 32 bits of a negative size.
+    void formatSize()
+    {
+        const std::pair<int, QString> sizes[] = {
+            {0, "0 bytes"}, {1023, "1,023 bytes"}, {1024, "1.00KB (1,024 bytes)"}, {10 * 1024, "10.0KB (10,240 bytes)"},
+            {100 * 1024, "100KB (102,400 bytes)"}, {999 * 1024 + 1023, "1000KB (1,023,999 bytes)"},
+            {1000 * 1024, "0.98MB (1,024,000 bytes)"}, {10000 * 1024, "9.8MB (10,240,000 bytes)"},
+            {100 * 1048576, "100MB (104,857,600 bytes)"}, {1000 * 1048576, "0.98GB (1,048,576,000 bytes)"},
+            {-5, "-5 bytes"}};
+        for (const auto &[bytes, text] : sizes)
+            QCOMPARE(FormatSize(bytes, QLocale(QLocale::English, QLocale::UnitedStates)), text);
+    }
+    void fileLists()
+    {
+        TestTree tree;
+        QVERIFY(tree.build({"d/Data/", "d/a.txt=12345", "d/l->nowhere", "d/fifo|"}));
+        QStringList shown;
+        for (const FolderItem &item : FolderItems(tree.pathText("d")))
+            shown << item.text + "=" + QString::number(item.data);
+        shown.sort();
+        QCOMPARE(shown, QStringList({"[Data]=-1", "a.txt=5", "l=7"})); // a FIFO is no entry
+        QVERIFY(FolderItems(tree.pathText("missing")).isEmpty() && FolderItems(QString()).isEmpty());
+        QCOMPARE(FileCountText(3, "  ??? /x ", 2), "3 ficheiros/pastas na ??? /x");
+        QCOMPARE(FolderItemTooltip("[Data]", 3), "folder [Data]");
+        QCOMPARE(FileItemTooltip("a.txt", 2048, QLocale(QLocale::French, QLocale::France)),
+                 "a.txt   2,00KB (2\u202f048 bytes)");
+        QCOMPARE(AboutCredit(1, SystemInfo{.IsNT = true, .NTMajorVersion = 4, .ServicePack = 3}),
+                 "Vell: mirroring automatique de fichiers (sans optimisation NT/SP4+)");
+        QCOMPARE(AboutCredit(3, SystemInfo{.IsNT = true, .NTMajorVersion = 4, .ServicePack = 4}),
+                 "Vell: automatic files mirroring (with NT/SP4+ optimization)");
     }
 };
 

@@ -103,9 +103,8 @@ private slots:
         QVERIFY(e.dialogs.boxes.isEmpty());
         Editor damaged("\"AAAAAAAA\",\"a\",\"Ay\"\r\n\"aaaaaaaa\",\"b\",\"Bee\"\r\n\"BBBBBBBB\",\"b\"");
         QCOMPARE(damaged.rows(), "AAAAAAAA|a|Ay");
-        QCOMPARE(damaged.dialogs.boxes.size(), 2);
-        QCOMPARE(damaged.dialogs.boxes.at(0).icon, MessageIcon::Exclamation);
-        QCOMPARE(damaged.dialogs.boxes.at(1).icon, MessageIcon::Critical);
+        QVERIFY(damaged.dialogs.boxes.size() == 2 && damaged.dialogs.boxes.at(0).icon == MessageIcon::Exclamation
+                && damaged.dialogs.boxes.at(1).icon == MessageIcon::Critical);
         QVERIFY(damaged.find<QPushButton>("cmdOK")->isEnabled());
         damaged.click("cmdAnnuler"); // closes without asking
         QVERIFY(!damaged.dialog->isVisible());
@@ -144,10 +143,9 @@ private slots:
         e.dialogs.answers = {MessageAnswer::No, MessageAnswer::No, MessageAnswer::Yes};
         e.click("cmdAnnuler"); // closing with changes asks
         QVERIFY(e.dialog->isVisible());
-        QCOMPARE(e.dialogs.boxes.size(), 1);
+        QVERIFY(e.dialogs.boxes.size() == 1 && e.dialogs.boxes.at(0).icon == MessageIcon::Question
+                && e.dialogs.boxes.at(0).buttons == MessageButtons::YesNo);
         QCOMPARE(e.dialogs.boxes.at(0).text, "Modified list\r\nDiscard changes");
-        QCOMPARE(e.dialogs.boxes.at(0).icon, MessageIcon::Question);
-        QCOMPARE(e.dialogs.boxes.at(0).buttons, MessageButtons::YesNo);
         QVERIFY(!e.dialog->close()); // the close box asks as well
         QTest::keyClick(e.dialog.get(), Qt::Key_Escape);
         QCOMPARE(e.dialogs.boxes.size(), 3);
@@ -177,10 +175,9 @@ private slots:
         QVERIFY(e.tree.mkdir("Signatures.txt/in-the-way"));
         e.click("cmdOK");
         QVERIFY(e.dialog->isVisible());
-        QCOMPARE(e.dialogs.boxes.size(), 1);
-        QCOMPARE(e.dialogs.boxes.at(0).icon, MessageIcon::Critical);
         const QString failure = "Cannot write Signatures file:\r\n" + e.tree.pathText("Signatures.txt");
-        QVERIFY(e.dialogs.boxes.at(0).text.startsWith(failure));
+        QVERIFY(e.dialogs.boxes.size() == 1 && e.dialogs.boxes.at(0).icon == MessageIcon::Critical
+                && e.dialogs.boxes.at(0).text.startsWith(failure));
         QCOMPARE(e.tableRows(), Builtins);
         QVERIFY(QDir(e.tree.pathText("Signatures.txt")).removeRecursively());
         e.click("cmdOK"); // mended, the same changes save
